@@ -1,0 +1,74 @@
+#include "platform/text.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+namespace quorvel {
+
+namespace {
+
+// Decodes the code point at i and advances i; an invalid byte yields U+FFFD
+// and advances by one, so every byte is consumed exactly once.
+UChar32 nextCodePoint(std::string_view s, std::size_t& i) {
+    auto length = static_cast<std::int32_t>(s.size());
+    auto pos = static_cast<std::int32_t>(i);
+    UChar32 c;
+    U8_NEXT(reinterpret_cast<const std::uint8_t*>(s.data()), pos, length, c);
+    i = static_cast<std::size_t>(pos);
+    return c < 0 ? 0xFFFD : c;
+}
+
+}  // namespace
+
+std::int32_t utf16Length(std::string_view utf8) {
+    std::int32_t units = 0;
+    for (std::size_t i = 0; i < utf8.size();) units += nextCodePoint(utf8, i) > 0xFFFF ? 2 : 1;
+    return units;
+}
+
+std::size_t byteOffsetOfUnit(std::string_view utf8, std::int32_t units) {
+    if (units <= 0) return 0;
+    std::int32_t seen = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        std::size_t start = i;
+        std::int32_t width = nextCodePoint(utf8, i) > 0xFFFF ? 2 : 1;
+        if (seen + width > units) return start;
+        seen += width;
+        if (seen == units) return i;
+    }
+    return utf8.size();
+}
+
+std::string utf16Mid(std::string_view utf8, std::int32_t start, std::int32_t units) {
+    std::size_t from = byteOffsetOfUnit(utf8, start);
+    std::size_t to = units < 0 ? utf8.size() : byteOffsetOfUnit(utf8, start + units);
+    if (to < from) to = from;
+    return std::string(utf8.substr(from, to - from));
+}
+
+std::string trimSpaces(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    return std::string(text.substr(b, e - b));
+}
+
+std::string upperForNames(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        UChar32 c = u_toupper(nextCodePoint(text, i));
+        char buf[U8_MAX_LENGTH];
+        std::int32_t n = 0;
+        U8_APPEND_UNSAFE(reinterpret_cast<std::uint8_t*>(buf), n, c);
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return upperForNames(a) == upperForNames(b);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,31 @@
+// Text is UTF-8 in memory; positions and lengths count UTF-16 code units, as
+// the host's wide strings do. These helpers convert between the two.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Number of UTF-16 code units the text takes (a character outside the basic
+// plane counts two). Invalid bytes count one unit each.
+std::int32_t utf16Length(std::string_view utf8);
+
+// The byte offset of the UTF-16 position `units`, clamped to the text. A
+// position inside a surrogate pair moves to the character's start.
+std::size_t byteOffsetOfUnit(std::string_view utf8, std::int32_t units);
+
+// The substring of `units` UTF-16 code units starting at unit `start`.
+std::string utf16Mid(std::string_view utf8, std::int32_t start, std::int32_t units);
+
+// Spaces (character 32 only) trimmed from both ends.
+std::string trimSpaces(std::string_view text);
+
+// Upper case, character by character (Unicode simple case mapping), for
+// comparing names without regard to case: field names are compared so.
+std::string upperForNames(std::string_view text);
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace quorvel

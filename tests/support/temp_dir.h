@@ -1,0 +1,24 @@
+// A temporary folder for a test's files, removed with everything in it when
+// the object goes away.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace quorvel::testing {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace quorvel::testing
