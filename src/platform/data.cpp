@@ -4,7 +4,7 @@
 
 namespace quorvel {
 
-Field& Fields::item(const Variant& indexOrName) {
+Field& Fields::itemOf(const Variant& indexOrName) {
     switch (indexOrName.type()) {
         case Variant::Type::String: return item(std::string_view(indexOrName.asString()));
         case Variant::Type::Integer:

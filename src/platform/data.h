@@ -55,7 +55,7 @@ public:
     // Names compared without regard to case; Failure 3265 when none matches.
     virtual Field& item(std::string_view name) = 0;
     // A number or a name; Failure 3265 when it names no field.
-    Field& item(const Variant& indexOrName);
+    Field& itemOf(const Variant& indexOrName);
 };
 
 class Recordset : public Object {

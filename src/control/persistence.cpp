@@ -1,0 +1,7 @@
+// Placeholder until this subsystem is written.
+#include "control/quorvel2000.h"
+
+namespace quorvel {
+void Quorvel2000::ReadProperties(PropertyBag&) {}
+void Quorvel2000::WriteProperties(PropertyBag&) {}
+}  // namespace quorvel
