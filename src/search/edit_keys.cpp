@@ -1,14 +1,72 @@
-// Placeholder until this subsystem is written.
+// The edit box's keys and mouse. Four keys mean something to the control:
+// Enter chooses the list's current record, Ctrl drops the list down or folds
+// it up, Up and Down hand the focus to the grid. Everything else reaches the
+// host as the control's own event with the edit box's own variables, so
+// what the host's handler leaves in them is what the edit box goes on with.
+#include "control/events.h"
 #include "control/quorvel2000.h"
 
 namespace quorvel {
 
-void Quorvel2000::editKeyDown(std::int16_t&, std::int16_t&) {}
-void Quorvel2000::editKeyPress(std::int16_t&) {}
-void Quorvel2000::editClick() {}
-void Quorvel2000::editDblClick() {}
-void Quorvel2000::editMouseDown(std::int16_t&, std::int16_t&, float&, float&) {}
-void Quorvel2000::editMouseMove(std::int16_t&, std::int16_t&, float&, float&) {}
-void Quorvel2000::editMouseUp(std::int16_t&, std::int16_t&, float&, float&) {}
+namespace {
+inline constexpr std::int16_t kKeyEnter = 13;
+inline constexpr std::int16_t kKeyControl = 17;
+inline constexpr std::int16_t kKeyUp = 38;
+inline constexpr std::int16_t kKeyDown = 40;
+inline constexpr std::int16_t kShiftMask = 1;
+}  // namespace
+
+void Quorvel2000::editKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
+    // The key code alone decides: Shift+Enter is Enter, Ctrl+Up is Up, and
+    // every press of Ctrl (auto-repeat included) toggles the list.
+    switch (keyCode) {
+        case kKeyEnter: {
+            keyCode = 0;
+            shift = 0;
+            // Enter here does what Ctrl does in the grid: choose the row and
+            // then toggle the list. The grid's handler writes 0 into its
+            // arguments, so it gets variables of its own, not the edit box's.
+            std::int16_t chooseCode = kKeyControl;
+            std::int16_t chooseShift = kShiftMask;
+            gridKeyDown(chooseCode, chooseShift);
+            return;
+        }
+        case kKeyControl:
+            keyCode = 0;
+            shift = 0;
+            buttonClick();
+            return;
+        case kKeyUp:
+        case kKeyDown:
+            keyCode = 0;
+            shift = 0;
+            // The arrow only moves the focus; the grid's current row stays.
+            DBGrid1->setFocus();
+            return;
+        default: raise(events::KeyDown, keyCode, shift);
+    }
+}
+
+void Quorvel2000::editKeyPress(std::int16_t& keyAscii) { raise(events::KeyPress, keyAscii); }
+
+void Quorvel2000::editClick() {
+    raise(events::Click);
+    if (dropDownAuto != kFalse) ListaApri();
+}
+
+void Quorvel2000::editDblClick() { raise(events::DblClick); }
+
+// The positions stay the edit box's own, relative to the edit box.
+void Quorvel2000::editMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
+    raise(events::MouseDown, button, shift, x, y);
+}
+
+void Quorvel2000::editMouseMove(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
+    raise(events::MouseMove, button, shift, x, y);
+}
+
+void Quorvel2000::editMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
+    raise(events::MouseUp, button, shift, x, y);
+}
 
 }  // namespace quorvel
