@@ -1,11 +1,83 @@
-// Placeholder until this subsystem is written.
+// The grid's notifications: a key going down (Enter or Ctrl chooses the
+// current row) and the mouse, whose button-up queues an Enter so that a
+// click on a row chooses that row once the grid has moved to it.
+#include "control/events.h"
 #include "control/quorvel2000.h"
+#include "platform/failure.h"
+#include "platform/text.h"
 
 namespace quorvel {
 
-void Quorvel2000::gridKeyDown(std::int16_t&, std::int16_t&) {}
-void Quorvel2000::gridMouseDown(std::int16_t&, std::int16_t&, float&, float&) {}
-void Quorvel2000::gridMouseMove(std::int16_t&, std::int16_t&, float&, float&) {}
-void Quorvel2000::gridMouseUp(std::int16_t&, std::int16_t&, float&, float&) {}
+namespace {
+
+inline constexpr std::int16_t kKeyEnter = 13;
+// The edit box passes this code to ask for a choice followed by the
+// drop-down button's toggle, whatever DropDownAuto holds.
+inline constexpr std::int16_t kKeyCtrl = 17;
+
+}  // namespace
+
+void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
+    const std::int16_t k = keyCode;
+    if (k != kKeyEnter && k != kKeyCtrl) return;
+
+    auto fieldText = [this](const std::string& name) {
+        Variant value = listRecordset().fields().item(name).value();
+        return locale().textOf(UnNull(value));
+    };
+
+    // With no record to choose (no recordset, none current, a field the
+    // recordset lacks) nothing is chosen and both boxes stay as they are;
+    // the key was still meant for the control, not for the grid.
+    try {
+        fieldText(boundFieldName);
+        fieldText(searchFieldName);
+    } catch (const Failure& f) {
+        if (f.number() != failure::kObjectNotSet && f.number() != failure::kNoCurrentRecord &&
+            f.number() != failure::kItemNotFound)
+            throw;
+        keyCode = 0;
+        shift = 0;
+        return;
+    }
+
+    // The change handler of Text1 takes the new text as the value without
+    // looking the record up again, and clears the flag itself.
+    skipBoundChange = kTrue;
+    Text1->setText(fieldText(boundFieldName));
+    // The release of the key that chose the row must not start a search.
+    skipNextKeyUp = kTrue;
+    Text2->setText(fieldText(searchFieldName));
+
+    raise(events::BeenChosen);
+
+    if (k == kKeyCtrl || dropDownAuto != kFalse) {
+        buttonClick();
+    } else {
+        Text2->setFocus();
+        Variant text(Text2->text());
+        const std::int32_t length = utf16Length(locale().textOf(UnNull(text)));
+        if (length > 0) Text2->setSelStart(length);
+    }
+
+    keyCode = 0;
+    shift = 0;
+}
+
+void Quorvel2000::gridMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
+    raise(events::MouseDown, button, shift, x, y);
+}
+
+void Quorvel2000::gridMouseMove(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
+    raise(events::MouseMove, button, shift, x, y);
+}
+
+void Quorvel2000::gridMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
+    raise(events::MouseUp, button, shift, x, y);
+    // Delivered after this handler and the grid's own handling of the click
+    // have returned, when the grid's current row is the clicked one; it
+    // comes back as an Enter in the grid and chooses that row.
+    site_.sendKeys("{ENTER}");
+}
 
 }  // namespace quorvel
