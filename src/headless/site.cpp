@@ -1,0 +1,668 @@
+#include "headless/site.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/data_engine.h"
+#include "headless/trace.h"
+#include "headless/utf.h"
+#include "platform/failure.h"
+
+namespace quorvel::headless {
+
+namespace {
+
+// A form as a designer first makes one: its client area is a little less
+// tall than the form, by the caption and the borders.
+constexpr float kContainerWidth = 9600;
+constexpr float kContainerHeight = 7200;
+constexpr float kContainerScaleHeight = 6720;
+constexpr Color kButtonFace = systemColor(15);
+// Where a press on a grid row lands horizontally: inside the first column.
+constexpr float kGridClickX = 60;
+// A handler that queues a key for every key it receives would never let the
+// pump return; past this many deliveries the rest is dropped.
+constexpr int kMaxKeysPerPump = 10000;
+
+std::int32_t nextWindowHandle() {
+    static std::int32_t next = 0x00010000;
+    next += 0x10;
+    return next;
+}
+
+[[noreturn]] void noSuchChild(std::string_view name) {
+    fail(failure::kInvalidProcedureCall, "No child control named " + std::string(name));
+}
+
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+// --- EventCall ----------------------------------------------------------
+
+bool EventCall::has(std::string_view name) const {
+    auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)),
+                                   arguments_.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (event_.argumentNames[i] == name) return true;
+    return false;
+}
+
+Variant& EventCall::operator[](std::string_view name) const {
+    auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)),
+                                   arguments_.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (event_.argumentNames[i] == name) return arguments_[i];
+    fail(failure::kInvalidProcedureCall,
+         std::string(event_.name) + " has no argument " + std::string(name));
+}
+
+Target targetNamed(std::string_view name) {
+    if (name == "text") return Target::Text;
+    if (name == "button") return Target::Button;
+    if (name == "surface") return Target::Surface;
+    if (name == "grid") return Target::Grid;
+    fail(failure::kInvalidProcedureCall, "No target named " + std::string(name));
+}
+
+// --- The surface, the extender and the container -------------------------
+
+class HeadlessSite::Surface final : public HostSurface {
+public:
+    explicit Surface(HeadlessSite& site) : site_(site), hwnd_(nextWindowHandle()) {}
+
+    float width() const override { return width_; }
+    void setWidth(float v) override { setSize(v, height_); }
+    float height() const override { return height_; }
+    void setHeight(float v) override { setSize(width_, v); }
+    void setSize(float w, float h) {
+        if (!(w >= 0) || !(h >= 0) || std::isinf(w) || std::isinf(h))
+            fail(failure::kInvalidPropertyValue);
+        if (w == width_ && h == height_) return;
+        width_ = w;
+        height_ = h;
+        site_.surfaceResized();
+    }
+    Color backColor() const override { return backColor_; }
+    void setBackColor(Color v) override { backColor_ = v; }
+    VBool enabled() const override { return enabled_; }
+    void setEnabled(VBool v) override { enabled_ = v; }
+    std::int16_t mousePointer() const override { return mousePointer_; }
+    void setMousePointer(std::int16_t v) override { mousePointer_ = v; }
+    std::shared_ptr<Picture> mouseIcon() const override { return mouseIcon_; }
+    void setMouseIcon(std::shared_ptr<Picture> v) override { mouseIcon_ = std::move(v); }
+    float currentX() const override { return currentX_; }
+    void setCurrentX(float v) override { currentX_ = v; }
+    float currentY() const override { return currentY_; }
+    void setCurrentY(float v) override { currentY_ = v; }
+    VBool autoRedraw() const override { return autoRedraw_; }
+    void setAutoRedraw(VBool v) override { autoRedraw_ = v; }
+    std::int32_t hwnd() const override { return hwnd_; }
+    void refresh() override {
+        ++site_.refreshes_;
+        site_.paint();
+    }
+
+private:
+    HeadlessSite& site_;
+    std::int32_t hwnd_;
+    float width_ = 0;
+    float height_ = 0;
+    Color backColor_ = kButtonFace;
+    VBool enabled_ = kTrue;
+    std::int16_t mousePointer_ = 0;
+    std::shared_ptr<Picture> mouseIcon_;
+    float currentX_ = 0;
+    float currentY_ = 0;
+    VBool autoRedraw_ = kFalse;
+};
+
+class HeadlessSite::Box final : public Container {
+public:
+    float width() const override { return width_; }
+    float height() const override { return height_; }
+    float scaleHeight() const override {
+        if (!scaleHeight_) fail(failure::kMethodNotSupported);
+        return *scaleHeight_;
+    }
+    Color backColor() const override { return backColor_; }
+
+    float width_ = kContainerWidth;
+    float height_ = kContainerHeight;
+    std::optional<float> scaleHeight_ = kContainerScaleHeight;
+    Color backColor_ = kButtonFace;
+};
+
+class HeadlessSite::Ext final : public Extender {
+public:
+    explicit Ext(HeadlessSite& site) : site_(site) {}
+    float left() const override { return left_; }
+    void setLeft(float v) override { left_ = v; }
+    float top() const override { return top_; }
+    void setTop(float v) override { top_ = v; }
+    Container& container() override { return *site_.container_; }
+    void zOrder(std::int16_t position) override {
+        if (position != 0 && position != 1) fail(failure::kInvalidPropertyValue);
+        ++site_.zOrderCalls_;
+        site_.lastZOrder_ = position;
+    }
+
+private:
+    HeadlessSite& site_;
+    float left_ = 0;
+    float top_ = 0;
+};
+
+// --- Construction --------------------------------------------------------
+
+HeadlessSite::HeadlessSite()
+    : surface_(std::make_unique<Surface>(*this)),
+      extender_(std::make_unique<Ext>(*this)),
+      container_(std::make_unique<Box>()) {}
+
+HeadlessSite::~HeadlessSite() {
+    // The children and the data controls may outlive the site in the
+    // control's hands: nothing of theirs may call back into it, and no grid
+    // may stay bound to a data control that could end first.
+    for (auto& c : children_) {
+        c.state->detachHost();
+        if (auto* g = dynamic_cast<HeadlessGrid*>(c.window.get())) {
+            try {
+                g->setDataSource(nullptr);
+            } catch (...) {
+            }
+        }
+    }
+    for (auto& [name, dc] : dataControls_) {
+        try {
+            dc->setEvents(nullptr);
+        } catch (...) {
+        }
+    }
+}
+
+HostSurface& HeadlessSite::surface() { return *surface_; }
+Extender& HeadlessSite::extender() { return *extender_; }
+Container& HeadlessSite::container() { return *container_; }
+
+std::shared_ptr<Font> HeadlessSite::ambientFont() {
+    if (sharedAmbientFont_) return sharedAmbientFont_;
+    return Font::make(ambientDescription_);
+}
+
+void HeadlessSite::setContainer(float width, float height, std::optional<float> scaleHeight) {
+    container_->width_ = width;
+    container_->height_ = height;
+    container_->scaleHeight_ = scaleHeight;
+}
+
+void HeadlessSite::setContainerBackColor(Color c) { container_->backColor_ = c; }
+
+// --- The log and the host's answers --------------------------------------
+
+void HeadlessSite::append(std::string line) {
+    log_.push_back(std::move(line));
+    if (logListener_) logListener_(log_.back());
+}
+
+std::string HeadlessSite::log() const {
+    std::string out;
+    for (std::size_t i = 0; i < log_.size(); ++i) {
+        if (i) out += '|';
+        out += log_[i];
+    }
+    return out;
+}
+
+void HeadlessSite::mark(std::string text) { append(std::move(text)); }
+
+void HeadlessSite::propertyChanged(std::string_view name) { append("notify " + std::string(name)); }
+
+bool HeadlessSite::canPropertyChange(std::string_view name) {
+    auto it = editAnswers_.find(name);
+    bool allow = it == editAnswers_.end() ? editAllowed_ : it->second;
+    append("request " + std::string(name) + (allow ? " allowed" : " refused"));
+    return allow;
+}
+
+void HeadlessSite::raiseEvent(const EventDescription& event, std::span<Variant> arguments) {
+    std::string line = "event " + std::string(event.name);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name;
+        if (static_cast<int>(i) < event.argumentCount && i < event.argumentNames.size())
+            name = std::string(event.argumentNames[i]);
+        if (name.empty()) name = "Arg" + std::to_string(i + 1);
+        line += " " + name + "=" + traceValue(arguments[i]);
+    }
+    append(std::move(line));
+    auto it = handlers_.find(event.name);
+    if (it == handlers_.end()) return;
+    // A copy: the handler may replace or clear itself.
+    EventHandler handler = it->second;
+    EventCall call(event, arguments);
+    handler(call);
+}
+
+void HeadlessSite::msgBox(const std::string& prompt) {
+    append("msgbox " + traceString(prompt));
+    if (msgBoxHandler_) {
+        auto handler = msgBoxHandler_;
+        handler(prompt);
+    }
+}
+
+void HeadlessSite::sendKeys(std::string_view keys) {
+    std::vector<KeyStroke> strokes = parseSendKeys(keys);
+    append("sendkeys " + traceString(keys));
+    queue_.insert(queue_.end(), strokes.begin(), strokes.end());
+}
+
+void HeadlessSite::setEventHandler(std::string eventName, EventHandler handler) {
+    handlers_[std::move(eventName)] = std::move(handler);
+}
+
+void HeadlessSite::setEventArguments(std::string eventName,
+                                     std::vector<std::pair<std::string, Variant>> values) {
+    setEventHandler(std::move(eventName), [values = std::move(values)](EventCall& call) {
+        for (const auto& [name, value] : values)
+            if (call.has(name)) call[name] = value;
+    });
+}
+
+void HeadlessSite::clearEventHandler(std::string_view eventName) {
+    auto it = handlers_.find(eventName);
+    if (it != handlers_.end()) handlers_.erase(it);
+}
+
+// --- Children ------------------------------------------------------------
+
+void HeadlessSite::addChild(std::string_view name, std::shared_ptr<ChildWindow> window,
+                            ChildState* state) {
+    // A second child of the same name replaces the first for the user
+    // actions; the first one stays alive for whoever still holds it.
+    for (auto it = children_.begin(); it != children_.end(); ++it) {
+        if (it->name != name) continue;
+        if (focus_ == it->state) focus_ = nullptr;
+        it->state->detachHost();
+        if (auto* g = dynamic_cast<HeadlessGrid*>(it->window.get())) g->setDataSource(nullptr);
+        children_.erase(it);
+        break;
+    }
+    children_.push_back(Child{std::string(name), std::move(window), state});
+}
+
+std::shared_ptr<TextBox> HeadlessSite::createTextBox(std::string_view name, TextBoxEvents& events) {
+    auto box = std::make_shared<HeadlessTextBox>(std::string(name), events, static_cast<ChildHost*>(this));
+    addChild(name, box, box.get());
+    return box;
+}
+
+std::shared_ptr<CommandButton> HeadlessSite::createCommandButton(std::string_view name,
+                                                                 CommandButtonEvents& events) {
+    auto button = std::make_shared<HeadlessCommandButton>(std::string(name), events, static_cast<ChildHost*>(this));
+    addChild(name, button, button.get());
+    return button;
+}
+
+std::shared_ptr<DataControl> HeadlessSite::createDataControl(std::string_view name,
+                                                             DataControlEvents& events) {
+    auto dc = engine::createDataControl();
+    dc->setEvents(&events);
+    dataControls_[std::string(name)] = dc;
+    return dc;
+}
+
+std::shared_ptr<Grid> HeadlessSite::createGrid(std::string_view name, GridEvents& events) {
+    auto grid = std::make_shared<HeadlessGrid>(std::string(name), events, static_cast<ChildHost*>(this));
+    addChild(name, grid, grid.get());
+    return grid;
+}
+
+HeadlessSite::Child* HeadlessSite::findChild(std::string_view name) {
+    for (auto& c : children_)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+const HeadlessSite::Child* HeadlessSite::findChild(std::string_view name) const {
+    for (const auto& c : children_)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+bool HeadlessSite::hasChild(std::string_view name) const {
+    return findChild(name) != nullptr || dataControls_.count(name) > 0;
+}
+
+HeadlessTextBox& HeadlessSite::textBox(std::string_view name) {
+    Child* c = findChild(name);
+    auto* box = c ? dynamic_cast<HeadlessTextBox*>(c->window.get()) : nullptr;
+    if (!box) noSuchChild(name);
+    return *box;
+}
+
+HeadlessCommandButton& HeadlessSite::button(std::string_view name) {
+    Child* c = findChild(name);
+    auto* b = c ? dynamic_cast<HeadlessCommandButton*>(c->window.get()) : nullptr;
+    if (!b) noSuchChild(name);
+    return *b;
+}
+
+HeadlessGrid& HeadlessSite::grid(std::string_view name) {
+    Child* c = findChild(name);
+    auto* g = c ? dynamic_cast<HeadlessGrid*>(c->window.get()) : nullptr;
+    if (!g) noSuchChild(name);
+    return *g;
+}
+
+DataControl& HeadlessSite::dataControl(std::string_view name) {
+    auto it = dataControls_.find(name);
+    if (it == dataControls_.end()) noSuchChild(name);
+    return *it->second;
+}
+
+HeadlessSite::Child& HeadlessSite::childFor(Target target) {
+    std::string_view name;
+    switch (target) {
+        case Target::Text: name = kEditBox; break;
+        case Target::Button: name = kButton; break;
+        case Target::Grid: name = kGrid; break;
+        case Target::Surface: fail(failure::kInvalidProcedureCall, "The surface is no child");
+    }
+    Child* c = findChild(name);
+    if (!c) noSuchChild(name);
+    return *c;
+}
+
+// --- Surface calls -------------------------------------------------------
+
+void HeadlessSite::attach(SurfaceEvents& events) {
+    if (std::find(sinks_.begin(), sinks_.end(), &events) == sinks_.end()) sinks_.push_back(&events);
+}
+
+void HeadlessSite::detach(SurfaceEvents& events) {
+    sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), &events), sinks_.end());
+}
+
+void HeadlessSite::forEachSink(const std::function<void(SurfaceEvents&)>& f) {
+    std::vector<SurfaceEvents*> sinks = sinks_;
+    for (SurfaceEvents* s : sinks)
+        if (std::find(sinks_.begin(), sinks_.end(), s) != sinks_.end()) f(*s);
+}
+
+void HeadlessSite::surfaceResized() {
+    forEachSink([](SurfaceEvents& s) { s.onResize(); });
+}
+
+bool HeadlessSite::surfaceEnabled() const { return surface_->enabled() != kFalse; }
+
+void HeadlessSite::place(float left, float top, float width, float height) {
+    move(left, top);
+    surface_->setSize(width, height);
+}
+
+void HeadlessSite::move(float left, float top) {
+    extender_->setLeft(left);
+    extender_->setTop(top);
+}
+
+void HeadlessSite::paint() {
+    forEachSink([](SurfaceEvents& s) { s.onPaint(); });
+}
+
+// --- Focus ---------------------------------------------------------------
+
+void HeadlessSite::focusRequested(ChildState& child) {
+    if (!child.canTakeFocus() || !surfaceEnabled()) {
+        fail(failure::kInvalidProcedureCall, child.name() + " cannot take the focus");
+    }
+    bool entering = !inside_;
+    focus_ = &child;
+    inside_ = true;
+    // After the focus arrived: the entry handler may move it on (to the
+    // edit box), and that move must find the focus already inside.
+    if (entering) forEachSink([](SurfaceEvents& s) { s.onEnterFocus(); });
+}
+
+void HeadlessSite::visibilityChanged(ChildState& child) {
+    // A hidden window takes no input; the focus stays inside the control
+    // but on no child until someone gives it one again.
+    if (focus_ == &child && !child.canTakeFocus()) focus_ = nullptr;
+}
+
+std::string HeadlessSite::focusName() const { return focus_ ? focus_->name() : std::string(); }
+
+void HeadlessSite::focusIn() {
+    if (inside_ || !surfaceEnabled()) return;
+    Child* best = nullptr;
+    for (auto& c : children_) {
+        ChildState& s = *c.state;
+        if (!s.canTakeFocus() || !s.showsOn(surface_->width(), surface_->height())) continue;
+        if (!best || c.window->tabIndex() < best->window->tabIndex()) best = &c;
+    }
+    focus_ = best ? best->state : nullptr;
+    inside_ = true;
+    forEachSink([](SurfaceEvents& s) { s.onEnterFocus(); });
+}
+
+void HeadlessSite::focusIn(std::string_view child) {
+    Child* c = findChild(child);
+    if (!c) noSuchChild(child);
+    focusRequested(*c->state);
+}
+
+void HeadlessSite::focusOut() {
+    if (!inside_) return;
+    focus_ = nullptr;
+    inside_ = false;
+    forEachSink([](SurfaceEvents& s) { s.onExitFocus(); });
+}
+
+std::shared_ptr<ChildWindow> HeadlessSite::focusedWindow() const {
+    if (!focus_) return nullptr;
+    for (const auto& c : children_)
+        if (c.state == focus_) return c.window;
+    return nullptr;
+}
+
+// --- Keys ----------------------------------------------------------------
+
+void HeadlessSite::deliverKeyDown(ChildWindow& window, std::int16_t keyCode, std::int16_t shift) {
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(&window)) box->keyDown(keyCode, shift);
+    else if (auto* g = dynamic_cast<HeadlessGrid*>(&window)) g->keyDown(keyCode, shift);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(&window)) b->keyDown(keyCode, shift);
+}
+
+void HeadlessSite::deliverKeyPress(ChildWindow& window, char32_t character) {
+    // Only an edit box takes characters; the grid and the button have no
+    // character event.
+    auto* box = dynamic_cast<HeadlessTextBox*>(&window);
+    if (!box) return;
+    if (character <= 0xFFFF) {
+        box->keyPress(static_cast<std::int16_t>(static_cast<std::uint16_t>(character)));
+        return;
+    }
+    char32_t v = character - 0x10000;
+    box->keyPress(static_cast<std::int16_t>(static_cast<std::uint16_t>(0xD800 + (v >> 10))));
+    box->keyPress(static_cast<std::int16_t>(static_cast<std::uint16_t>(0xDC00 + (v & 0x3FF))));
+}
+
+void HeadlessSite::deliverKeyUp(ChildWindow& window, std::int16_t keyCode, std::int16_t shift) {
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(&window)) box->keyUp(keyCode, shift);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(&window)) b->keyUp(keyCode, shift);
+}
+
+void HeadlessSite::stroke(const KeyStroke& s) {
+    // Held for the whole stroke: the handlers may replace the children.
+    std::shared_ptr<ChildWindow> down = focusedWindow();
+    if (down) {
+        deliverKeyDown(*down, s.keyCode, s.shift);
+        // The character goes where the key went down, as a keyboard's
+        // translation of a key into a character does.
+        if (s.character != 0) deliverKeyPress(*down, s.character);
+    }
+    if (std::shared_ptr<ChildWindow> up = focusedWindow()) deliverKeyUp(*up, s.keyCode, s.shift);
+}
+
+void HeadlessSite::pumpKeys() {
+    // A pump asked for by a handler during delivery: the running pump goes
+    // on with the queue in order.
+    if (pumping_) return;
+    ScopedFlag pumping(pumping_);
+    int delivered = 0;
+    while (!queue_.empty()) {
+        if (++delivered > kMaxKeysPerPump) {
+            queue_.clear();
+            append("sendkeys dropped");
+            return;
+        }
+        KeyStroke s = queue_.front();
+        queue_.pop_front();
+        stroke(s);
+    }
+}
+
+void HeadlessSite::type(std::string_view text) {
+    for (char32_t c : decodeUtf8(text)) stroke(KeyStroke{virtualKeyOf(c), 0, c});
+}
+
+void HeadlessSite::keyDown(std::int16_t keyCode, std::int16_t shift) {
+    if (auto w = focusedWindow()) deliverKeyDown(*w, keyCode, shift);
+}
+
+void HeadlessSite::keyPress(std::int16_t keyAscii) {
+    auto w = focusedWindow();
+    if (!w) return;
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(w.get())) box->keyPress(keyAscii);
+}
+
+void HeadlessSite::keyUp(std::int16_t keyCode, std::int16_t shift) {
+    if (auto w = focusedWindow()) deliverKeyUp(*w, keyCode, shift);
+}
+
+void HeadlessSite::keyDown(std::string_view child, std::int16_t keyCode, std::int16_t shift) {
+    Child* c = findChild(child);
+    if (!c) noSuchChild(child);
+    auto w = c->window;
+    deliverKeyDown(*w, keyCode, shift);
+}
+
+void HeadlessSite::keyPress(std::string_view child, std::int16_t keyAscii) {
+    textBox(child).keyPress(keyAscii);
+}
+
+void HeadlessSite::keyUp(std::string_view child, std::int16_t keyCode, std::int16_t shift) {
+    Child* c = findChild(child);
+    if (!c) noSuchChild(child);
+    auto w = c->window;
+    deliverKeyUp(*w, keyCode, shift);
+}
+
+// --- Mouse and clicks ----------------------------------------------------
+
+void HeadlessSite::click(Target target) {
+    if (target == Target::Surface || target == Target::Grid)
+        fail(failure::kInvalidProcedureCall, "Nothing to click there");
+    Child& c = childFor(target);
+    auto keep = c.window;
+    focusRequested(*c.state);
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->click();
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->click();
+}
+
+void HeadlessSite::dblClick(Target target) {
+    if (target == Target::Surface || target == Target::Grid)
+        fail(failure::kInvalidProcedureCall, "Nothing to click there");
+    Child& c = childFor(target);
+    auto keep = c.window;
+    focusRequested(*c.state);
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) {
+        box->dblClick();
+        return;
+    }
+    if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) {
+        b->click();
+        b->click();
+    }
+}
+
+void HeadlessSite::mouseDown(Target target, std::int16_t button, std::int16_t shift, float x,
+                             float y) {
+    if (target == Target::Surface) {
+        forEachSink([&](SurfaceEvents& s) { s.onMouseDown(button, shift, x, y); });
+        return;
+    }
+    Child& c = childFor(target);
+    auto keep = c.window;
+    focusRequested(*c.state);
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->mouseDown(button, shift, x, y);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->mouseDown(button, shift, x, y);
+    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep.get())) g->mouseDown(button, shift, x, y);
+}
+
+void HeadlessSite::mouseMove(Target target, std::int16_t button, std::int16_t shift, float x,
+                             float y) {
+    if (target == Target::Surface) {
+        forEachSink([&](SurfaceEvents& s) { s.onMouseMove(button, shift, x, y); });
+        return;
+    }
+    auto keep = childFor(target).window;
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->mouseMove(button, shift, x, y);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->mouseMove(button, shift, x, y);
+    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep.get())) g->mouseMove(button, shift, x, y);
+}
+
+void HeadlessSite::mouseUp(Target target, std::int16_t button, std::int16_t shift, float x,
+                           float y) {
+    if (target == Target::Surface) {
+        forEachSink([&](SurfaceEvents& s) { s.onMouseUp(button, shift, x, y); });
+        return;
+    }
+    auto keep = childFor(target).window;
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->mouseUp(button, shift, x, y);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->mouseUp(button, shift, x, y);
+    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep.get())) g->mouseUp(button, shift, x, y);
+}
+
+void HeadlessSite::caret(std::int32_t start, std::int32_t length) {
+    HeadlessTextBox& box = textBox(kEditBox);
+    box.setSelStart(start);
+    box.setSelLength(length);
+}
+
+// --- The grid ------------------------------------------------------------
+
+void HeadlessSite::gridRow(std::int32_t row) {
+    HeadlessGrid& g = grid(kGrid);
+    if (row < 0 || row >= g.rowCount()) fail(failure::kNoCurrentRecord);
+    g.binding().moveTo(row);
+}
+
+void HeadlessSite::gridKey(std::int16_t keyCode, std::int16_t shift) {
+    Child& c = childFor(Target::Grid);
+    auto keep = c.window;
+    focusRequested(*c.state);
+    static_cast<HeadlessGrid&>(*keep).keyDown(keyCode, shift);
+}
+
+void HeadlessSite::gridClick(std::int32_t row) {
+    Child& c = childFor(Target::Grid);
+    auto keep = c.window;
+    auto& g = static_cast<HeadlessGrid&>(*keep);
+    if (row < 0 || row >= g.rowCount()) fail(failure::kNoCurrentRecord);
+    float y = g.scrollToRow(row);
+    mouseDown(Target::Grid, 1, 0, kGridClickX, y);
+    mouseUp(Target::Grid, 1, 0, kGridClickX, y);
+    pumpKeys();
+}
+
+}  // namespace quorvel::headless

@@ -1,0 +1,287 @@
+// The deterministic in-memory host of one control.
+//
+// Everything the control tells its host lands, in order, in one log of
+// lines in the form runner's trace format:
+//
+//   event NAME ARG=VALUE ...     an event, with its arguments as raised
+//   notify NAME                  a property-changed notification
+//   request NAME allowed|refused an edit request and the host's answer
+//   msgbox "PROMPT"              a message box
+//   sendkeys "KEYS"              keys queued for the focused window
+//
+// plus any marker a test writes itself. Nothing else is logged: repaints
+// are counted, not logged, so a log compares the same whatever repaints.
+//
+// The host decides where the keyboard focus is: on one of the control's
+// children, on none of them while the focus is inside the control, or
+// outside the control. Keys queued by sendKeys wait until pumpKeys() and
+// then go to whichever child has the focus at that moment; nothing pumps by
+// itself except gridClick(), whose queued Enter is what chooses the row.
+//
+// The ambient font is a fresh object at every call, made from a settable
+// description, unless a test sets one shared object with setAmbientFont.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "headless/child_window.h"
+#include "headless/command_button.h"
+#include "headless/grid.h"
+#include "headless/keys.h"
+#include "headless/text_box.h"
+#include "platform/host.h"
+
+namespace quorvel::headless {
+
+// What a host's event handler is given: the event and the raiser's own
+// argument variables, which the handler may change.
+class EventCall {
+public:
+    EventCall(const EventDescription& event, std::span<Variant> arguments)
+        : event_(event), arguments_(arguments) {}
+    const EventDescription& event() const { return event_; }
+    std::span<Variant> arguments() const { return arguments_; }
+    bool has(std::string_view name) const;
+    // Failure 5 for a name the event does not have.
+    Variant& operator[](std::string_view name) const;
+
+private:
+    const EventDescription& event_;
+    std::span<Variant> arguments_;
+};
+
+using EventHandler = std::function<void(EventCall&)>;
+
+// Where a user action lands: the edit box, the drop-down button, the
+// control's bare surface, or the grid.
+enum class Target { Text, Button, Surface, Grid };
+// "text", "button", "surface", "grid"; Failure 5 otherwise.
+Target targetNamed(std::string_view name);
+
+class HeadlessSite final : public ControlSite, private ChildHost {
+public:
+    // The names under which the user actions find the children they act on.
+    static constexpr std::string_view kEditBox = "Text2";
+    static constexpr std::string_view kButton = "Command1";
+    static constexpr std::string_view kGrid = "DBGrid1";
+
+    HeadlessSite();
+    ~HeadlessSite() override;
+    HeadlessSite(const HeadlessSite&) = delete;
+    HeadlessSite& operator=(const HeadlessSite&) = delete;
+
+    // --- ControlSite -------------------------------------------------------
+    HostSurface& surface() override;
+    Extender& extender() override;
+    std::shared_ptr<Font> ambientFont() override;
+    const Locale& locale() const override { return locale_; }
+    void propertyChanged(std::string_view name) override;
+    bool canPropertyChange(std::string_view name) override;
+    void raiseEvent(const EventDescription& event, std::span<Variant> arguments) override;
+    void msgBox(const std::string& prompt) override;
+    // Failure 5 for a key string that does not read.
+    void sendKeys(std::string_view keys) override;
+    std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) override;
+    std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
+                                                       CommandButtonEvents& events) override;
+    std::shared_ptr<DataControl> createDataControl(std::string_view name,
+                                                   DataControlEvents& events) override;
+    std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) override;
+    void attach(SurfaceEvents& events) override;
+    void detach(SurfaceEvents& events) override;
+
+    // --- The log -----------------------------------------------------------
+    const std::vector<std::string>& logLines() const { return log_; }
+    // The lines joined with "|".
+    std::string log() const;
+    void clearLog() { log_.clear(); }
+    void mark(std::string text);
+    // Runs for every line as it is logged, for a caller that prints the
+    // trace while it happens.
+    void setLogListener(std::function<void(const std::string&)> listener) {
+        logListener_ = std::move(listener);
+    }
+
+    // --- The host's answers ------------------------------------------------
+    // The answer to every edit request, and to one property's requests.
+    void setEditAnswer(bool allow) { editAllowed_ = allow; }
+    void setEditAnswer(std::string name, bool allow) { editAnswers_[std::move(name)] = allow; }
+    void clearEditAnswers() { editAnswers_.clear(); }
+    // The host's handler of an event, by the event's name.
+    void setEventHandler(std::string eventName, EventHandler handler);
+    // A handler that sets the named by-reference arguments to the values;
+    // names the event does not have are passed over.
+    void setEventArguments(std::string eventName, std::vector<std::pair<std::string, Variant>> values);
+    void clearEventHandler(std::string_view eventName);
+    // Runs while a message box is "open", after it was logged: a host may
+    // deliver events then.
+    void setMessageBoxHandler(std::function<void(const std::string&)> handler) {
+        msgBoxHandler_ = std::move(handler);
+    }
+
+    // --- Ambient values and the container ----------------------------------
+    void setLocale(Locale locale) { locale_ = std::move(locale); }
+    void setAmbientFontDescription(FontDescription d) { ambientDescription_ = std::move(d); }
+    // A shared ambient font object; none returns to a fresh object per call.
+    void setAmbientFont(std::shared_ptr<Font> font) { sharedAmbientFont_ = std::move(font); }
+    // A container without a ScaleHeight fails its read with 438.
+    void setContainer(float width, float height, std::optional<float> scaleHeight);
+    void setContainerBackColor(Color c);
+    Container& container();
+
+    // --- Placement and repainting ------------------------------------------
+    // Moves the control (no resize), then gives it the size: the control's
+    // resize handler runs once when the size changed.
+    void place(float left, float top, float width, float height);
+    // Moves the control; no resize.
+    void move(float left, float top);
+    // The host repaints the control: its paint handler runs.
+    void paint();
+    // How often the control asked for a repaint (HostSurface::refresh).
+    int refreshCount() const { return refreshes_; }
+    // How often the control was brought to the front, and the position
+    // given last (-1 before any).
+    int zOrderCount() const { return zOrderCalls_; }
+    std::int16_t lastZOrder() const { return lastZOrder_; }
+
+    // --- Children ----------------------------------------------------------
+    // Failure 5 when there is no child of that name and kind.
+    HeadlessTextBox& textBox(std::string_view name);
+    HeadlessCommandButton& button(std::string_view name);
+    HeadlessGrid& grid(std::string_view name);
+    DataControl& dataControl(std::string_view name);
+    bool hasChild(std::string_view name) const;
+
+    // --- Focus -------------------------------------------------------------
+    // The child that has the focus, "" for none.
+    std::string focusName() const;
+    // True while the focus is inside the control (on a child or not).
+    bool hasFocus() const { return inside_; }
+    // The focus enters the control from outside: to the visible, enabled
+    // child with the lowest tab index that shows on the surface (a child
+    // clipped away below the closed control is not where a user tabs to),
+    // then the control's focus-entry handler runs. Nothing when the focus is
+    // already inside or the control is disabled.
+    void focusIn();
+    // The focus goes to the named child; when it comes from outside, the
+    // focus-entry handler runs after it arrived. Failure 5 as SetFocus.
+    void focusIn(std::string_view child);
+    // The focus leaves the control; its focus-exit handler runs.
+    void focusOut();
+
+    // --- Keys --------------------------------------------------------------
+    // Delivers the queued keys, and any that they queue in turn, in order.
+    void pumpKeys();
+    std::size_t pendingKeys() const { return queue_.size(); }
+    // For each character: key down with its key code and shift 0, key press
+    // with the character (inserted by an edit box at its caret), key up.
+    void type(std::string_view text);
+    // One stroke: key down and key press (when it types a character) to the
+    // focused child, key up to the child focused by then, as a keyboard's
+    // release reaches whoever holds the focus when it comes.
+    void stroke(const KeyStroke& stroke);
+    // Single key events to the focused child (nothing without one), or to
+    // the named child whatever has the focus.
+    void keyDown(std::int16_t keyCode, std::int16_t shift = 0);
+    void keyPress(std::int16_t keyAscii);
+    void keyUp(std::int16_t keyCode, std::int16_t shift = 0);
+    void keyDown(std::string_view child, std::int16_t keyCode, std::int16_t shift = 0);
+    void keyPress(std::string_view child, std::int16_t keyAscii);
+    void keyUp(std::string_view child, std::int16_t keyCode, std::int16_t shift = 0);
+
+    // --- Mouse and clicks --------------------------------------------------
+    // A click on the edit box or the button gives it the focus, then raises
+    // its click event (no mouse events: compose them with mouse* for a whole
+    // gesture). A double click on the edit box raises its double-click
+    // event; on the button, two clicks. Failure 5 for the surface and the
+    // grid (use gridClick) and for a hidden child.
+    void click(Target target);
+    void dblClick(Target target);
+    // A press on a child gives it the focus first; on the surface it moves
+    // no focus.
+    void mouseDown(Target target, std::int16_t button, std::int16_t shift, float x, float y);
+    void mouseMove(Target target, std::int16_t button, std::int16_t shift, float x, float y);
+    void mouseUp(Target target, std::int16_t button, std::int16_t shift, float x, float y);
+    // The user puts the edit box's caret, selecting length units from it.
+    void caret(std::int32_t start, std::int32_t length = 0);
+
+    // --- The grid ----------------------------------------------------------
+    // The user moves the grid's current row (zero-based); Failure 3021 out
+    // of range.
+    void gridRow(std::int32_t row);
+    // A key goes down in the grid, which takes the focus first.
+    void gridKey(std::int16_t keyCode, std::int16_t shift = 0);
+    // Press on row n with the left button (the row becomes current), release,
+    // then the queued keys are delivered.
+    void gridClick(std::int32_t row);
+
+private:
+    class Surface;
+    class Ext;
+    class Box;
+
+    struct Child {
+        std::string name;
+        std::shared_ptr<ChildWindow> window;
+        ChildState* state;
+    };
+
+    void focusRequested(ChildState& child) override;
+    void visibilityChanged(ChildState& child) override;
+
+    void append(std::string line);
+    void addChild(std::string_view name, std::shared_ptr<ChildWindow> window, ChildState* state);
+    Child* findChild(std::string_view name);
+    const Child* findChild(std::string_view name) const;
+    Child& childFor(Target target);
+    std::shared_ptr<ChildWindow> focusedWindow() const;
+    void deliverKeyDown(ChildWindow& window, std::int16_t keyCode, std::int16_t shift);
+    void deliverKeyPress(ChildWindow& window, char32_t character);
+    void deliverKeyUp(ChildWindow& window, std::int16_t keyCode, std::int16_t shift);
+    void surfaceResized();
+    // Runs the sinks on a copy of the list: a handler may detach.
+    void forEachSink(const std::function<void(SurfaceEvents&)>& f);
+    bool surfaceEnabled() const;
+
+    std::unique_ptr<Surface> surface_;
+    std::unique_ptr<Ext> extender_;
+    std::unique_ptr<Box> container_;
+    std::vector<SurfaceEvents*> sinks_;
+
+    std::vector<std::string> log_;
+    std::function<void(const std::string&)> logListener_;
+
+    bool editAllowed_ = true;
+    std::map<std::string, bool, std::less<>> editAnswers_;
+    std::map<std::string, EventHandler, std::less<>> handlers_;
+    std::function<void(const std::string&)> msgBoxHandler_;
+
+    Locale locale_ = Locale::english();
+    FontDescription ambientDescription_;
+    std::shared_ptr<Font> sharedAmbientFont_;
+
+    std::vector<Child> children_;
+    std::map<std::string, std::shared_ptr<DataControl>, std::less<>> dataControls_;
+
+    ChildState* focus_ = nullptr;
+    bool inside_ = false;
+
+    std::deque<KeyStroke> queue_;
+    bool pumping_ = false;
+
+    int refreshes_ = 0;
+    int zOrderCalls_ = 0;
+    std::int16_t lastZOrder_ = -1;
+};
+
+}  // namespace quorvel::headless
