@@ -1,0 +1,24 @@
+#include "support/headless_database.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+namespace quorvel::headless::testing {
+
+void execSql(const std::string& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {
+        std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        throw std::runtime_error("cannot open " + file + ": " + message);
+    }
+    char* error = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) throw std::runtime_error("SQL failed: " + message);
+}
+
+}  // namespace quorvel::headless::testing
