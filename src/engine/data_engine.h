@@ -1,17 +1,107 @@
 // The list's data engine: a data control and its recordset over SQLite.
 //
-// (The engine's model is described in the header of its implementation.)
+// The data model. A data control holds seven settings and, once refreshed,
+// one recordset. DatabaseName names an existing SQLite file, always opened
+// read-only: the engine never creates, locks for writing or changes it.
+// RecordSource is a table or view name (bare, or in [brackets] or double
+// quotes) or a SELECT / WITH / VALUES statement; any statement that could
+// write, or is not a query at all, is refused. A recordset is a fixed
+// sequence of records in the recordset's own order, numbered from 0, seen
+// through one read transaction that stays open as long as the recordset
+// does, so every read sees the same snapshot of the file. The engine keeps
+// no rows in memory: for a table it keeps the rowids in rowid order (the
+// order is pinned, so an index added to the table never reorders the
+// list), and a view or statement is copied once, at opening, into a TEMP
+// table on disk whose rowids are the positions. Records are read from
+// SQLite when asked for, through a small cache of recent rows. A find
+// parses its criteria (`field op value`, never pasted into SQL) into a
+// predicate and answers it from a find index of that field, built at the
+// first find on the field and kept until the recordset closes: the field's
+// keys (text case-folded with full Unicode folding, numbers and dates as
+// doubles) sorted with their positions, and a range-minimum table over
+// those positions, so "the first record in recordset order whose key lies
+// in this sorted range" costs a binary search and a constant-time minimum,
+// whatever the recordset's order. Patterns without a literal prefix scan the
+// index's compact key column, in recordset order, stopping at the first
+// match. Text order everywhere is the order of the folded text by code
+// point; the connection offers the same order to SQL as the collation
+// FOLD, so a record source sorted with `ORDER BY Name COLLATE FOLD` is
+// sorted exactly as finds compare.
+//
+// Failures use the platform's numbers where they exist (3021, 3024, 3265, 91,
+// 380, 7) and these of the engine's own, each with a description naming the
+// file, record source, field or criteria concerned:
+//   3000  any other SQLite failure, with SQLite's own message
+//   3027  the record source could write, or is not a query (refused)
+//   3043  a disk or I/O failure while reading
+//   3049  the database file is damaged
+//   3050  the database file is locked by a writer and stayed locked
+//   3051  the file exists but cannot be opened (permissions, a folder)
+//   3061  the record source statement has parameters that nothing supplies
+//   3070  a criteria names a field that the recordset does not have
+//   3075  a criteria or its pattern is malformed
+//   3078  no table or view of the record source's name (also inside a SELECT)
+//   3131  the record source statement has a syntax or other SQL error
+//   3219  RecordsetType 0 (table) asked of a view or a statement
+//   3343  the file is not a SQLite database
+//   3464  a criteria value that does not convert to the field's type
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/data.h"
 
 namespace quorvel::engine {
 
+namespace failure_code {
+inline constexpr std::int32_t kEngineFailure = 3000;
+inline constexpr std::int32_t kReadOnly = 3027;
+inline constexpr std::int32_t kDiskError = 3043;
+inline constexpr std::int32_t kDatabaseCorrupt = 3049;
+inline constexpr std::int32_t kLocked = 3050;
+inline constexpr std::int32_t kCannotOpen = 3051;
+inline constexpr std::int32_t kTooFewParameters = 3061;
+inline constexpr std::int32_t kUnknownCriteriaField = 3070;
+inline constexpr std::int32_t kCriteriaSyntax = 3075;
+inline constexpr std::int32_t kTableNotFound = 3078;
+inline constexpr std::int32_t kRecordSourceSyntax = 3131;
+inline constexpr std::int32_t kInvalidOperation = 3219;
+inline constexpr std::int32_t kNotADatabase = 3343;
+inline constexpr std::int32_t kCriteriaTypeMismatch = 3464;
+}  // namespace failure_code
+
+// The Action values of the validate notification: the move that is about to
+// leave the current record. A handler that sets Action to kActionCancel
+// cancels the move; the current record then stays and no reposition follows.
+// Save comes as False (the list never edits a record) and is not used.
+namespace validate_action {
+inline constexpr std::int16_t kCancel = 0;
+inline constexpr std::int16_t kMoveFirst = 1;
+inline constexpr std::int16_t kMovePrevious = 2;
+inline constexpr std::int16_t kMoveNext = 3;
+inline constexpr std::int16_t kMoveLast = 4;
+inline constexpr std::int16_t kFind = 8;
+inline constexpr std::int16_t kBookmark = 9;
+}  // namespace validate_action
+
+// The Response values of the error notification, raised with DataErr set to
+// the failure's number when reading a record fails. Left at kDisplay, the
+// failure goes on to the caller; set to kContinue, the engine drops it: the
+// value read is Null, a find reports NoMatch.
+namespace error_response {
+inline constexpr std::int16_t kContinue = 0;
+inline constexpr std::int16_t kDisplay = 1;
+}  // namespace error_response
+
 // A data control with the design-time defaults of a new one: no database,
 // no record source, Connect "Access 2000;", RecordsetType 1 (dynaset),
 // DefaultType 2, DefaultCursorType 0, Options 0, Caption "Data1".
+//
+// Refresh with an empty DatabaseName fails with 3024, with an empty
+// RecordSource with 91 (there is nothing to open); either way the data
+// control is left without a recordset. RecordsetType accepts 0, 1 and 2 and
+// refuses any other value with 380; the other settings are stored as given.
 std::shared_ptr<DataControl> createDataControl();
 
 }  // namespace quorvel::engine

@@ -1,0 +1,130 @@
+#include <algorithm>
+#include <vector>
+
+#include "engine/data_engine.h"
+#include "engine/recordset.h"
+#include "platform/failure.h"
+
+namespace quorvel::engine {
+
+namespace {
+
+class SqliteDataControl final : public DataControl, public RecordsetListener {
+public:
+    ~SqliteDataControl() override { detach(); }
+
+    std::string databaseName() const override { return settings_.databaseName; }
+    void setDatabaseName(const std::string& v) override { settings_.databaseName = v; }
+    std::string recordSource() const override { return settings_.recordSource; }
+    void setRecordSource(const std::string& v) override { settings_.recordSource = v; }
+    std::string connect() const override { return settings_.connect; }
+    void setConnect(const std::string& v) override { settings_.connect = v; }
+    std::int16_t defaultCursorType() const override { return settings_.defaultCursorType; }
+    void setDefaultCursorType(std::int16_t v) override { settings_.defaultCursorType = v; }
+    std::int16_t defaultType() const override { return settings_.defaultType; }
+    void setDefaultType(std::int16_t v) override { settings_.defaultType = v; }
+    std::int16_t options() const override { return settings_.options; }
+    void setOptions(std::int16_t v) override { settings_.options = v; }
+    std::int16_t recordsetType() const override { return settings_.recordsetType; }
+    void setRecordsetType(std::int16_t v) override {
+        if (v < 0 || v > 2)
+            fail(failure::kInvalidPropertyValue,
+                 "Invalid property value: RecordsetType is 0 (table), 1 (dynaset) or 2 (snapshot).");
+        settings_.recordsetType = v;
+    }
+    std::string caption() const override { return caption_; }
+    void setCaption(const std::string& v) override { caption_ = v; }
+
+    std::shared_ptr<Recordset> recordset() const override { return recordset_; }
+
+    void setRecordset(std::shared_ptr<Recordset> recordset) override {
+        detach();
+        recordset_ = std::move(recordset);
+        adopted_ = recordset_ != nullptr;
+        attach();
+        notifyReplaced();
+    }
+
+    void refresh() override {
+        // Another data control's recordset is reopened in place, so that
+        // both keep sharing it; otherwise a new one opens from the settings.
+        auto ours = std::dynamic_pointer_cast<SqliteRecordset>(recordset_);
+        if (adopted_ && recordset_ && !ours) {
+            if (recordset_->recordCount() > 0) recordset_->moveFirst();
+            notifyReplaced();
+            notifyMoved();
+            return;
+        }
+        detach();
+        try {
+            if (adopted_ && ours) {
+                ours->reopen();
+            } else {
+                recordset_.reset();
+                ours = SqliteRecordset::open(settings_);
+            }
+        } catch (...) {
+            recordset_.reset();
+            adopted_ = false;
+            notifyReplaced();
+            throw;
+        }
+        recordset_ = ours;
+        attach();
+        notifyReplaced();
+        notifyMoved();
+    }
+
+    void setEvents(DataControlEvents* events) override { events_ = events; }
+    void addObserver(DataControlObserver* observer) override {
+        if (std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+            observers_.push_back(observer);
+    }
+    void removeObserver(DataControlObserver* observer) override {
+        observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+    }
+
+    void recordsetValidate(std::int16_t& action, std::int16_t& save) override {
+        if (events_ != nullptr) events_->onValidate(action, save);
+    }
+    void recordsetMoved() override { notifyMoved(); }
+    void recordsetError(std::int16_t& dataErr, std::int16_t& response) override {
+        if (events_ != nullptr) events_->onError(dataErr, response);
+    }
+
+private:
+    void attach() {
+        if (auto ours = std::dynamic_pointer_cast<SqliteRecordset>(recordset_)) ours->addListener(this);
+    }
+    void detach() {
+        if (auto ours = std::dynamic_pointer_cast<SqliteRecordset>(recordset_)) ours->removeListener(this);
+    }
+    void notifyReplaced() {
+        auto observers = observers_;
+        for (auto* observer : observers) {
+            if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end())
+                observer->recordsetReplaced();
+        }
+    }
+    void notifyMoved() {
+        if (events_ != nullptr) events_->onReposition();
+        auto observers = observers_;
+        for (auto* observer : observers) {
+            if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end())
+                observer->currentRecordMoved();
+        }
+    }
+
+    OpenSettings settings_{"", "", "Access 2000;", 1, 2, 0, 0};
+    std::string caption_ = "Data1";
+    std::shared_ptr<Recordset> recordset_;
+    bool adopted_ = false;
+    DataControlEvents* events_ = nullptr;
+    std::vector<DataControlObserver*> observers_;
+};
+
+}  // namespace
+
+std::shared_ptr<DataControl> createDataControl() { return std::make_shared<SqliteDataControl>(); }
+
+}  // namespace quorvel::engine

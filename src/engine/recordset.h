@@ -1,0 +1,102 @@
+// The engine's recordset over SQLite, and what a data control needs of it
+// beyond the platform's Recordset: opening from settings, reopening in
+// place, and the notifications of its moves.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/data.h"
+
+namespace quorvel::engine {
+
+struct OpenSettings {
+    std::string databaseName;
+    std::string recordSource;
+    std::string connect;
+    std::int16_t recordsetType = 1;
+    std::int16_t defaultType = 2;
+    std::int16_t defaultCursorType = 0;
+    std::int16_t options = 0;
+};
+
+// Who hears a recordset's notifications: every data control that uses it.
+// Validate and error arguments are shared: each listener sees what the one
+// before it left, and the recordset reads the result after the last.
+class RecordsetListener {
+public:
+    virtual ~RecordsetListener() = default;
+    virtual void recordsetValidate(std::int16_t& action, std::int16_t& save) = 0;
+    virtual void recordsetMoved() = 0;
+    virtual void recordsetError(std::int16_t& dataErr, std::int16_t& response) = 0;
+};
+
+class SqliteRecordset;
+class RecordsetFields;
+
+class SqliteRecordset final : public Recordset, public std::enable_shared_from_this<SqliteRecordset> {
+public:
+    // Opens from the settings, the first record current; Failure as listed
+    // in data_engine.h. Raises nothing: the data control notifies.
+    static std::shared_ptr<SqliteRecordset> open(const OpenSettings& settings);
+    ~SqliteRecordset() override;
+
+    // Closes and opens again from the settings it was opened with, the
+    // first record current. On failure the recordset stays closed.
+    void reopen();
+    // Ends the read transaction and lets the file go; every use after it
+    // fails with 91.
+    void close();
+    bool isOpen() const { return state_ != nullptr; }
+    const OpenSettings& settings() const { return settings_; }
+
+    void addListener(RecordsetListener* listener);
+    void removeListener(RecordsetListener* listener);
+
+    // What the engine holds for this recordset, in bytes: positions, find
+    // indexes, caches (SQLite's own page cache not included).
+    std::size_t memoryBytes() const;
+
+    Fields& fields() override;
+    std::int32_t recordCount() override;
+    void findFirst(std::string_view criteria) override;
+    VBool noMatch() const override;
+    void moveFirst() override;
+    void moveLast(std::int32_t options = 0) override;
+    void moveNext() override;
+    void movePrevious() override;
+    std::int32_t absolutePosition() const override;
+    void setAbsolutePosition(std::int32_t position) override;
+    bool bof() const override;
+    bool eof() const override;
+    Variant valueAt(std::int32_t position, std::int32_t fieldIndex) override;
+
+    // For the fields: the current record's value, with the generation of
+    // the opening the field belongs to.
+    Variant currentValue(std::int32_t fieldIndex, std::uint32_t generation);
+
+    struct State;
+
+private:
+    explicit SqliteRecordset(OpenSettings settings);
+    State& state() const;
+    // Asks the listeners whether the current record may be left.
+    bool mayLeave(std::int16_t action);
+    void moveTo(std::int32_t position, std::int16_t action);
+    void notifyMoved();
+    // Reads a whole row into the cache; the error notification decides
+    // whether a failure goes on (throws) or reads as Nulls.
+    const std::vector<Variant>& row(std::int32_t position);
+    std::int32_t findPosition(std::string_view criteria);
+
+    OpenSettings settings_;
+    std::unique_ptr<State> state_;
+    std::unique_ptr<RecordsetFields> fields_;
+    std::vector<RecordsetListener*> listeners_;
+    std::uint32_t generation_ = 0;
+    VBool noMatch_ = kFalse;
+};
+
+}  // namespace quorvel::engine
