@@ -120,5 +120,20 @@ TEST_F(Columns, NoFieldListLeavesTheColumnsToTheGrid) {
     }
 }
 
+TEST_F(Columns, NoFieldListShowsEveryFieldOfTheRecordset) {
+    Quorvel2000& list =
+        configuredControl(database(testing::peopleSql()), "People", Variant("Code"), Variant("Name"));
+    list.setColsField("Code");
+    list.setColsCaption("One;Two");
+    list.setColsSize("100;100");
+    list.setColsField("");
+    auto all = list.dbGrid1().columns();
+    ASSERT_EQ(all->count(), 6);
+    // The grid's own captions and widths; the other lists are not applied.
+    EXPECT_EQ(all->item(0)->caption(), "Code");
+    EXPECT_EQ(all->item(1)->caption(), "Name");
+    EXPECT_NE(all->item(0)->width(), 100);
+}
+
 }  // namespace
 }  // namespace quorvel
