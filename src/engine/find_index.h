@@ -40,6 +40,7 @@ private:
 
 class TextKeyIndex {
 public:
+    void reserve(std::size_t records, std::size_t keyBytes);
     // Keys are added in recordset order, one per record: folded here.
     void add(std::string_view text);
     void addNull();
@@ -75,6 +76,7 @@ private:
 
 class NumberKeyIndex {
 public:
+    void reserve(std::size_t records) { pending_.reserve(records); }
     void add(std::optional<double> key);
     void finish();
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cstring>
@@ -48,7 +49,7 @@ int32_t intoBuffer(std::vector<UChar>& out, Call&& call) {
     return length;
 }
 
-void appendFoldedUnicode(std::string_view utf8, std::string& out) {
+void appendFoldedUnicodeByIcu(std::string_view utf8, std::string& out) {
     FoldBuffers& b = buffers();
     int32_t sourceLength = intoBuffer(b.source, [&](UChar* dest, int32_t capacity, UErrorCode* status) {
         int32_t length = 0;
@@ -83,6 +84,80 @@ void appendFoldedUnicode(std::string_view utf8, std::string& out) {
         out.resize(start);
         fail(failure::kOutOfMemory, "Folding text for comparison failed.");
     }
+}
+
+// The folds of the two-byte characters (U+0080 to U+07FF: Latin, Greek,
+// Cyrillic, Hebrew, Arabic...), taken from ICU once. A character may use
+// its entry when neither it nor its fold's first character can combine
+// with what stands before it: then folding and composing character by
+// character gives exactly what ICU gives for the whole text.
+struct TwoByteFolds {
+    struct Entry {
+        bool usable = false;
+        std::uint8_t length = 0;
+        char bytes[8] = {};
+    };
+    Entry entries[0x800];
+
+    TwoByteFolds() {
+        UErrorCode status = U_ZERO_ERROR;
+        const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+        if (U_FAILURE(status)) return;
+        for (UChar32 c = 0x80; c < 0x800; ++c) {
+            if (!unorm2_hasBoundaryBefore(nfc, c)) continue;
+            char source[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+            std::string result;
+            appendFoldedUnicodeByIcu(std::string_view(source, 2), result);
+            if (result.empty() || result.size() > sizeof(Entry::bytes)) continue;
+            UChar32 first = 0;
+            int32_t at = 0;
+            U8_NEXT(result.data(), at, static_cast<int32_t>(result.size()), first);
+            if (first < 0 || !unorm2_hasBoundaryBefore(nfc, first)) continue;
+            Entry& e = entries[c];
+            e.usable = true;
+            e.length = static_cast<std::uint8_t>(result.size());
+            std::memcpy(e.bytes, result.data(), result.size());
+        }
+    }
+};
+
+const TwoByteFolds& twoByteFolds() {
+    static const TwoByteFolds table;
+    return table;
+}
+
+// Folds by the table; false (with `out` as it was) when the text holds a
+// character that the table does not cover.
+bool appendFoldedByTable(std::string_view utf8, std::string& out) {
+    const TwoByteFolds& table = twoByteFolds();
+    std::size_t start = out.size();
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t n = utf8.size();
+    for (std::size_t i = 0; i < n;) {
+        unsigned char b = s[i];
+        if (b < 0x80) {
+            out += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            ++i;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            unsigned c = ((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+            const auto& e = table.entries[c];
+            if (e.usable) {
+                out.append(e.bytes, e.length);
+                i += 2;
+                continue;
+            }
+        }
+        out.resize(start);
+        return false;
+    }
+    return true;
+}
+
+void appendFoldedUnicode(std::string_view utf8, std::string& out) {
+    if (appendFoldedByTable(utf8, out)) return;
+    appendFoldedUnicodeByIcu(utf8, out);
 }
 
 int compareFolded(std::string_view a, std::string_view b) {
@@ -135,6 +210,8 @@ void appendFolded(std::string_view utf8, std::string& out) {
     }
     appendFoldedUnicode(utf8, out);
 }
+
+void appendFoldedByIcu(std::string_view utf8, std::string& out) { appendFoldedUnicodeByIcu(utf8, out); }
 
 std::string folded(std::string_view utf8) {
     std::string out;

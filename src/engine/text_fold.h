@@ -21,6 +21,10 @@ inline constexpr const char* kFoldCollation = "FOLD";
 void appendFolded(std::string_view utf8, std::string& out);
 std::string folded(std::string_view utf8);
 
+// The fold by ICU alone, without the table of the common characters that
+// appendFolded uses first; the two must always agree.
+void appendFoldedByIcu(std::string_view utf8, std::string& out);
+
 // Registers the collation FOLD on the connection.
 void registerFoldCollation(sqlite3* db);
 

@@ -1,0 +1,327 @@
+// FindFirst on large recordsets, against a linear scan over the same keys.
+//
+// The databases are generated into a temporary folder at start: a table of
+// people with random names (a twentieth of them with accented letters) in
+// random order, and a copy of it in name order. Each find benchmark times
+// every call on its own and reports the 50th and 99th percentiles as
+// counters (p50_us, p99_us), so the figures are per keystroke, not averages.
+//
+// QUORVEL_BENCH_ROWS (default 1000000) sets the size; 10000000 is the large
+// run. QUORVEL_BENCH_KEEP=1 keeps the generated files for a second run.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/data_engine.h"
+#include "engine/recordset.h"
+#include "engine/text_fold.h"
+
+namespace {
+
+using quorvel::Recordset;
+using quorvel::engine::SqliteRecordset;
+
+std::int64_t rowCount() {
+    const char* env = std::getenv("QUORVEL_BENCH_ROWS");
+    return env != nullptr ? std::atoll(env) : 1000000;
+}
+
+std::filesystem::path& folder() {
+    static std::filesystem::path path = [] {
+        auto p = std::filesystem::temp_directory_path() / ("quorvel-bench-" + std::to_string(rowCount()));
+        std::filesystem::create_directories(p);
+        return p;
+    }();
+    return path;
+}
+
+std::string randomName(std::mt19937_64& rng) {
+    static const char* accented[] = {"é", "è", "ü", "ö", "ß", "ç", "ñ", "å"};
+    std::uniform_int_distribution<int> length(5, 12), letter(0, 25), accent(0, 19), which(0, 7);
+    std::string name;
+    int n = length(rng);
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && accent(rng) == 0) {
+            name += accented[which(rng)];
+            continue;
+        }
+        name += static_cast<char>((i == 0 ? 'A' : 'a') + letter(rng));
+    }
+    return name;
+}
+
+void check(int code, sqlite3* db) {
+    if (code != SQLITE_OK && code != SQLITE_DONE && code != SQLITE_ROW) {
+        std::fprintf(stderr, "generation failed: %s\n", sqlite3_errmsg(db));
+        std::exit(1);
+    }
+}
+
+// Names in random order; generated once, in memory, for both databases.
+const std::vector<std::string>& names() {
+    static std::vector<std::string> all = [] {
+        std::mt19937_64 rng(20261207);
+        std::vector<std::string> v;
+        v.reserve(static_cast<std::size_t>(rowCount()));
+        for (std::int64_t i = 0; i < rowCount(); ++i) v.push_back(randomName(rng));
+        return v;
+    }();
+    return all;
+}
+
+std::string database(bool sorted) {
+    std::string file = (folder() / (sorted ? "sorted.db" : "random.db")).string();
+    if (std::filesystem::exists(file)) return file;
+    auto start = std::chrono::steady_clock::now();
+    std::vector<std::string> rows = names();
+    if (sorted) {
+        // Sorted as the finds compare: by folded text.
+        std::vector<std::pair<std::string, std::string>> keyed;
+        keyed.reserve(rows.size());
+        for (auto& n : rows) keyed.emplace_back(quorvel::engine::folded(n), std::move(n));
+        std::sort(keyed.begin(), keyed.end());
+        rows.clear();
+        for (auto& [key, n] : keyed) rows.push_back(std::move(n));
+    }
+    std::string temporary = file + ".part";
+    std::filesystem::remove(temporary);
+    sqlite3* db = nullptr;
+    check(sqlite3_open(temporary.c_str(), &db), db);
+    check(sqlite3_exec(db,
+                       "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; "
+                       "CREATE TABLE people(id INTEGER PRIMARY KEY, name VARCHAR(40), code INTEGER); BEGIN",
+                       nullptr, nullptr, nullptr),
+          db);
+    sqlite3_stmt* insert = nullptr;
+    check(sqlite3_prepare_v2(db, "INSERT INTO people(name, code) VALUES (?1, ?2)", -1, &insert, nullptr), db);
+    std::mt19937_64 rng(7);
+    for (const auto& n : rows) {
+        sqlite3_bind_text(insert, 1, n.data(), static_cast<int>(n.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(insert, 2, static_cast<sqlite3_int64>(rng() % 100000000));
+        check(sqlite3_step(insert), db);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+    sqlite3_close(db);
+    std::filesystem::rename(temporary, file);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr, "generated %s (%lld rows) in %.1f s\n", file.c_str(), static_cast<long long>(rowCount()),
+                 seconds);
+    return file;
+}
+
+quorvel::engine::OpenSettings settingsFor(bool sorted, std::string source = "people") {
+    quorvel::engine::OpenSettings settings;
+    settings.databaseName = database(sorted);
+    settings.recordSource = std::move(source);
+    return settings;
+}
+
+// One open recordset per database, its name index built, shared by the
+// find benchmarks.
+SqliteRecordset& opened(bool sorted) {
+    static std::map<bool, std::shared_ptr<SqliteRecordset>> cache;
+    auto& slot = cache[sorted];
+    if (!slot) {
+        slot = SqliteRecordset::open(settingsFor(sorted));
+        slot->findFirst("name >= \"a\"");
+        slot->findFirst("code >= 0");
+    }
+    return *slot;
+}
+
+// The folded names in recordset order: what a linear scan compares.
+const std::vector<std::string>& foldedInOrder(bool sorted) {
+    static std::map<bool, std::vector<std::string>> cache;
+    auto& v = cache[sorted];
+    if (v.empty()) {
+        SqliteRecordset& rs = opened(sorted);
+        v.reserve(static_cast<std::size_t>(rs.recordCount()));
+        for (std::int32_t i = 0; i < rs.recordCount(); ++i)
+            v.push_back(quorvel::engine::folded(rs.valueAt(i, 1).asString()));
+    }
+    return v;
+}
+
+// What a user types: prefixes of 1 to 6 characters of existing names, or,
+// for a miss, a text that no name holds.
+std::vector<std::string> typedTexts(bool miss) {
+    std::mt19937_64 rng(miss ? 99 : 42);
+    std::vector<std::string> out;
+    const auto& all = names();
+    for (int i = 0; i < 512; ++i) {
+        if (miss) {
+            std::string t = "Zzzq";
+            t += static_cast<char>('a' + i % 26);
+            t += static_cast<char>('a' + (i / 26) % 26);
+            out.push_back(t);
+            continue;
+        }
+        const std::string& n = all[rng() % all.size()];
+        std::size_t length = 1 + rng() % 6;
+        out.push_back(n.substr(0, std::min(length, n.size())));
+    }
+    return out;
+}
+
+enum class Op { AtOrAfter, Equal, PrefixLike };
+
+std::string criteriaFor(Op op, const std::string& text, bool miss) {
+    switch (op) {
+        case Op::AtOrAfter: return "name >= \"" + (miss ? "\xF4\x80\x80\x80" + text : text) + "\"";
+        case Op::Equal: return "name = \"" + text + "\"";
+        case Op::PrefixLike: return "name Like \"" + text + "*\"";
+    }
+    return {};
+}
+
+// For "=" a hit needs a whole name, not a prefix.
+std::vector<std::string> equalTexts(bool miss) {
+    if (miss) return typedTexts(true);
+    std::mt19937_64 rng(5);
+    std::vector<std::string> out;
+    for (int i = 0; i < 512; ++i) out.push_back(names()[rng() % names().size()]);
+    return out;
+}
+
+void reportPercentiles(benchmark::State& state, std::vector<double>& micros) {
+    if (micros.empty()) return;
+    std::sort(micros.begin(), micros.end());
+    auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * micros.size()))]; };
+    state.counters["p50_us"] = at(0.50);
+    state.counters["p99_us"] = at(0.99);
+    state.counters["max_us"] = micros.back();
+}
+
+void BM_Find(benchmark::State& state, Op op, bool sorted, bool miss) {
+    SqliteRecordset& rs = opened(sorted);
+    std::vector<std::string> texts = op == Op::Equal ? equalTexts(miss) : typedTexts(miss);
+    std::vector<std::string> criteria;
+    for (const auto& t : texts) criteria.push_back(criteriaFor(op, t, miss));
+    std::vector<double> micros;
+    micros.reserve(1 << 20);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::string& c = criteria[i++ % criteria.size()];
+        auto start = std::chrono::steady_clock::now();
+        rs.findFirst(c);
+        auto end = std::chrono::steady_clock::now();
+        micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+        benchmark::DoNotOptimize(rs.absolutePosition());
+    }
+    reportPercentiles(state, micros);
+}
+
+// The same question answered by visiting the folded keys in recordset
+// order, as an engine without an index would.
+void BM_LinearScan(benchmark::State& state, Op op, bool sorted, bool miss) {
+    const auto& keys = foldedInOrder(sorted);
+    std::vector<std::string> texts = op == Op::Equal ? equalTexts(miss) : typedTexts(miss);
+    std::vector<std::string> queries;
+    for (const auto& t : texts) queries.push_back(quorvel::engine::folded(miss && op == Op::AtOrAfter ? "\xF4\x80\x80\x80" + t : t));
+    std::vector<double> micros;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::string& q = queries[i++ % queries.size()];
+        auto start = std::chrono::steady_clock::now();
+        std::int64_t found = -1;
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            const std::string& key = keys[k];
+            bool match = op == Op::AtOrAfter ? key >= q
+                         : op == Op::Equal   ? key == q
+                                             : key.compare(0, q.size(), q) == 0;
+            if (match) {
+                found = static_cast<std::int64_t>(k);
+                break;
+            }
+        }
+        auto end = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(found);
+        micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+    }
+    reportPercentiles(state, micros);
+}
+
+long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Opening with the search field's index: what the list pays when it is
+// configured. Reports the engine's own bytes a row and the growth of the
+// resident set a row.
+void BM_Open(benchmark::State& state, bool sorted, const char* source) {
+    auto settings = settingsFor(sorted, source);
+    double bytesPerRow = 0, residentPerRow = 0;
+    for (auto _ : state) {
+        long before = residentBytes();
+        auto rs = SqliteRecordset::open(settings);
+        rs->findFirst("name >= \"m\"");
+        state.PauseTiming();
+        bytesPerRow = static_cast<double>(rs->memoryBytes()) / rs->recordCount();
+        residentPerRow = static_cast<double>(residentBytes() - before) / rs->recordCount();
+        rs.reset();
+        state.ResumeTiming();
+    }
+    state.counters["engine_bytes_per_row"] = bytesPerRow;
+    state.counters["rss_bytes_per_row"] = residentPerRow;
+}
+
+void registerAll() {
+    struct Case {
+        const char* name;
+        Op op;
+    };
+    const Case ops[] = {{"AtOrAfter", Op::AtOrAfter}, {"Equal", Op::Equal}, {"PrefixLike", Op::PrefixLike}};
+    std::string rows = std::to_string(rowCount());
+    for (bool sorted : {true, false}) {
+        for (bool miss : {false, true}) {
+            for (const Case& c : ops) {
+                std::string suffix = std::string(c.name) + (sorted ? "/sorted" : "/random") +
+                                     (miss ? "/miss" : "/hit") + "/" + rows;
+                benchmark::RegisterBenchmark(("Find/" + suffix).c_str(), BM_Find, c.op, sorted, miss)
+                    ->Unit(benchmark::kMicrosecond)
+                    ->Iterations(20000);
+                benchmark::RegisterBenchmark(("LinearScan/" + suffix).c_str(), BM_LinearScan, c.op, sorted, miss)
+                    ->Unit(benchmark::kMicrosecond)
+                    ->Iterations(300);
+            }
+        }
+    }
+    benchmark::RegisterBenchmark(("Open/table/" + rows).c_str(), BM_Open, false, "people")
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark(("Open/select/" + rows).c_str(), BM_Open, false,
+                                 "SELECT id, name, code FROM people WHERE code >= 0")
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    database(true);
+    database(false);
+    registerAll();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    const char* keep = std::getenv("QUORVEL_BENCH_KEEP");
+    if (keep == nullptr || std::string(keep) != "1") std::filesystem::remove_all(folder());
+    return 0;
+}
