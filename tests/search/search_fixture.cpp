@@ -15,15 +15,17 @@ std::string sortedPeopleSql() {
 }
 
 Quorvel2000& SearchTest::searchControl(const Variant& boundField, const Variant& searchField,
-                                       const Locale& locale, VBool onListOnly) {
+                                       const Locale& locale, VBool onListOnly,
+                                       const std::string& recordSource) {
+    if (peoplePath_.empty()) peoplePath_ = database(sortedPeopleSql());
     site.setLocale(locale);
     site.setContainer(6000, 4500, 4200.0f);
     Quorvel2000& c = newControl();
     c.setOnListOnly(onListOnly);
     c.setBoundField(boundField);
     c.setListSearchField(searchField);
-    c.setListDataBaseName(database(sortedPeopleSql()));
-    c.setListRecordSource("People");
+    c.setListDataBaseName(peoplePath_);
+    c.setListRecordSource(recordSource);
     site.place(600, 300, 2595, 285);
     recordFinds();
     site.focusIn("Text2");
@@ -43,6 +45,16 @@ void SearchTest::recordFinds() {
 }
 
 std::int32_t SearchTest::currentPosition() { return control->ListRecordset()->absolutePosition(); }
+
+std::string SearchTest::log() const {
+    std::string out;
+    for (const std::string& line : site.logLines()) {
+        if (line.starts_with("event ListValidate ")) continue;
+        if (!out.empty()) out += "|";
+        out += line;
+    }
+    return out;
+}
 
 void SearchTest::pressEnter() { site.stroke(headless::KeyStroke{headless::key::kEnter, 0, U'\r'}); }
 

@@ -57,7 +57,8 @@ protected:
     // locale is set first: the configuration reads with it.
     Quorvel2000& searchControl(const Variant& boundField, const Variant& searchField,
                                const Locale& locale = Locale::english(),
-                               VBool onListOnly = kTrue);
+                               VBool onListOnly = kTrue,
+                               const std::string& recordSource = "People");
     // Puts the recorder between Data1 and its recordset.
     void recordFinds();
     // The list's current record, zero-based.
@@ -65,6 +66,13 @@ protected:
     // The user types the text and every release has been handled.
     void typeText(std::string_view text) { site.type(text); }
     void pressEnter();
+    // The site's log without the data source's validate notices, which
+    // every find raises and which say nothing about the control.
+    std::string log() const;
+
+private:
+    // Made once per test, whatever the number of controls made on it.
+    std::string peoplePath_;
 };
 
 }  // namespace quorvel::testing
