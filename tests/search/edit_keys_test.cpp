@@ -71,6 +71,7 @@ TEST_F(EditKeys, UpAndDownHandTheFocusToTheGridWithoutMovingIt) {
             EXPECT_EQ(log(), "");
             EXPECT_EQ(site.focusName(), "DBGrid1");
             EXPECT_EQ(currentPosition(), 2);
+            EXPECT_EQ(c.Text(), "O'Brien");
         }
     }
 }
