@@ -428,6 +428,21 @@ Statement prepareQuery(SqliteRecordset::State& state, std::string_view source) {
     return stmt;
 }
 
+// The reading statement and the starting position, once the rows are known.
+std::unique_ptr<SqliteRecordset::State> finishState(std::unique_ptr<SqliteRecordset::State> state) {
+    std::string columns;
+    for (const auto& field : state->fields) {
+        columns += columns.empty() ? "" : ", ";
+        columns += field.columnSql;
+    }
+    state->readRow = Statement(state->db,
+                               "SELECT " + columns + " FROM " + state->rowSource + " WHERE " + state->rowidName + " = ?1",
+                               "preparing to read records");
+    state->indexes.resize(state->fields.size());
+    state->position = state->count > 0 ? 0 : -1;
+    return state;
+}
+
 std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) {
     checkFile(settings.databaseName);
     std::string_view source = trimmedSource(settings.recordSource);
@@ -456,14 +471,24 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
                          "reading the tables of " + file);
         sqlite3_bind_text(lookup.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
         if (!lookup.step("reading the tables of " + file)) {
-            if (name.find_first_of(" \t\r\n(") != std::string::npos) {
-                // Not a name at all: whatever statement it is, the list
-                // does not run it.
-                Statement probe = prepareQuery(*state, source);
-                refuseWriting(source, "it is not a SELECT statement");
+            // Not a table or view: perhaps a query that does not start with
+            // SELECT (a comment first, say). Whatever it is, it passes the
+            // same checks as any statement, or it is refused.
+            Statement query;
+            try {
+                query = prepareQuery(*state, source);
+            } catch (const Failure& failure) {
+                bool oneWord = name.find_first_of(" \t\r\n(") == std::string::npos;
+                if (oneWord && failure.number() == failure_code::kRecordSourceSyntax)
+                    fail(failure_code::kTableNotFound,
+                         "Cannot find the input table or view '" + name + "' in " + file + ".");
+                throw;
             }
-            fail(failure_code::kTableNotFound,
-                 "Cannot find the input table or view '" + name + "' in " + file + ".");
+            if (settings.recordsetType == 0)
+                fail(failure_code::kInvalidOperation,
+                     "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a statement.");
+            materialize(*state, query, source, source);
+            return finishState(std::move(state));
         }
         std::string type = reinterpret_cast<const char*>(sqlite3_column_text(lookup.get(), 0));
         std::string actual = reinterpret_cast<const char*>(sqlite3_column_text(lookup.get(), 1));
@@ -501,17 +526,7 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
         }
     }
 
-    std::string columns;
-    for (const auto& field : state->fields) {
-        columns += columns.empty() ? "" : ", ";
-        columns += field.columnSql;
-    }
-    state->readRow = Statement(state->db,
-                               "SELECT " + columns + " FROM " + state->rowSource + " WHERE " + state->rowidName + " = ?1",
-                               "preparing to read records");
-    state->indexes.resize(state->fields.size());
-    state->position = state->count > 0 ? 0 : -1;
-    return state;
+    return finishState(std::move(state));
 }
 
 }  // namespace
