@@ -2,6 +2,7 @@
 // mode and the failure trap of the bound-value handler.
 #include <gtest/gtest.h>
 
+#include "headless/keys.h"
 #include "platform/failure.h"
 #include "search_fixture.h"
 
@@ -177,6 +178,32 @@ TEST_F(BoundValue, AnyOtherFailureIsReportedAndTheRunStillEnds) {
                      "msgbox \"13    /M_002 \\n\\nType mismatch\"");
     EXPECT_EQ(c.members().findingByCode, kFalse);
     EXPECT_EQ(c.members().quietBoundRefresh, kFalse);
+}
+
+TEST_F(BoundValue, AFailedMirrorWriteLeavesNoStaleSkipBehind) {
+    // A host whose Change handler failed inside the mirror write used to
+    // leave skipNextKeyUp set, and the user's next key release searched
+    // nothing.
+    Quorvel2000& c = searchControl(Variant("Code"), Variant("Name"));
+    // Into mirror mode while the boxes still differ (A01, Amato).
+    c.setOnListOnly(kFalse);
+    c.setListSearchField(Variant("Code"));
+    ASSERT_EQ(c.members().textIsBoundValue, kTrue);
+    ASSERT_EQ(c.Text(), "Amato");
+    site.setEventHandler("Change", [](headless::EventCall&) {
+        throw Failure(failure::kTypeMismatch, "Type mismatch");
+    });
+    site.clearLog();
+    c.setFastMode(kFalse);  // the quiet run writes the edit box once
+    EXPECT_EQ(log(), "notify FastMode|event Change|msgbox \"13    /M_002 \\n\\nType mismatch\"");
+    EXPECT_EQ(c.Text(), "A01");
+    EXPECT_EQ(c.members().skipNextKeyUp, kFalse);
+    EXPECT_EQ(c.members().skipBoundChange, kFalse);
+
+    site.clearEventHandler("Change");
+    site.clearLog();
+    site.keyUp(headless::key::kShift);
+    EXPECT_EQ(log(), "find Code >= \"A01\"|event KeyUp KeyCode=Integer 16 Shift=Integer 0");
 }
 
 }  // namespace
