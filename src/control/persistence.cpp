@@ -1,7 +1,187 @@
-// Placeholder until this subsystem is written.
+// The persisted property set: the keys, their types and defaults, where
+// saving takes each value and where loading puts it. Stored forms carry
+// exactly these names, spelled as here, so neither a key nor a default may
+// change.
+//
+// Loading converts each stored value to the type of its target; a Variant
+// member keeps whatever was stored, so a field named by text comes back as
+// text and a field number as a number. The grid's settings get the stored
+// number as the grid itself converts it.
 #include "control/quorvel2000.h"
+#include "control/value_conversion.h"
+#include "platform/failure.h"
 
 namespace quorvel {
-void Quorvel2000::ReadProperties(PropertyBag&) {}
-void Quorvel2000::WriteProperties(PropertyBag&) {}
+
+namespace {
+
+inline constexpr std::string_view kCodeReadProperties = "    /M_005 ";
+
+Variant colour(Color c) { return Variant::longValue(c); }
+Variant boolean(VBool b) { return Variant::booleanValue(b); }
+Variant nothing() { return Variant(ObjectRef()); }
+
+// The grid takes whole numbers and colours as its own Long properties do:
+// numbers only, rounded.
+std::int32_t gridLong(const Variant& v) {
+    if (v.isString() || v.isObject()) fail(failure::kTypeMismatch);
+    return v.toLong();
+}
+
+float gridSingle(const Variant& v) {
+    if (v.isString() || v.isObject()) fail(failure::kTypeMismatch);
+    return v.toSingle();
+}
+
+}  // namespace
+
+void Quorvel2000::WriteProperties(PropertyBag& bag) {
+    auto write = [&](std::string_view key, const Variant& value, const Variant& def) {
+        bag.writeProperty(key, value, def);
+    };
+    write("BackColor", colour(Text2->backColor()), colour(kSystemWindowBackground));
+    write("ForeColor", colour(Text2->foreColor()), colour(kSystemWindowText));
+    write("ListBodyFont", Variant(ListBodyFont()), Variant(site_.ambientFont()));
+    write("ListHeadFont", Variant(ListHeadFont()), Variant(site_.ambientFont()));
+    write("Font", Variant(Font()), Variant(site_.ambientFont()));
+    write("ColsCaption", Variant(colsCaption), Variant(""));
+    write("ColsField", Variant(colsField), Variant(""));
+    write("ColsFormat", Variant(colsFormat), Variant(""));
+    write("ColsSize", Variant(colsSize), Variant(""));
+    write("BoundText", Variant(Text1->text()), Variant("Text1"));
+    write("Locked", boolean(Text2->locked()), boolean(kFalse));
+    write("MarqueeStyle", Variant::longValue(DBGrid1->marqueeStyle()), Variant::longValue(4));
+    write("SelStart", Variant::longValue(Text2->selStart()), Variant::longValue(0));
+    write("SelLength", Variant::longValue(Text2->selLength()), Variant::longValue(0));
+    write("SelText", Variant(Text2->selText()), Variant(""));
+    write("Text", Variant(Text2->text()), Variant("Text2"));
+    write("BoundField", boundField, Variant::integer(0));
+    write("ListSearchField", listSearchField, Variant::integer(0));
+    write("DropDown", boolean(listOpen), boolean(kFalse));
+    write("DataBindings", Variant(Text1->text()), Variant(""));
+    write("Enabled", boolean(site_.surface().enabled()), boolean(kTrue));
+    write("CurrentX", Variant(site_.surface().currentX()), Variant(0.0f));
+    write("CurrentY", Variant(site_.surface().currentY()), Variant(0.0f));
+    write("AutoRedraw", boolean(site_.surface().autoRedraw()), boolean(kFalse));
+    write("DefColWidth", Variant(DBGrid1->defColWidth()), Variant(0.0f));
+    write("MaxLength", Variant::longValue(Text2->maxLength()), Variant::longValue(0));
+    write("MouseIcon", Variant(MouseIcon()), nothing());
+    write("MousePointer", Variant(site_.surface().mousePointer()), Variant::integer(0));
+    write("ScrollBars", Variant::longValue(DBGrid1->scrollBars()), Variant::longValue(3));
+    write("DropDownAuto", boolean(dropDownAuto), boolean(kTrue));
+    write("OnListOnly", boolean(onListOnly), boolean(kTrue));
+    write("ListHeight", Variant::longValue(listHeight), Variant::longValue(2055));
+    write("ListDataBaseName", Variant(Data1->databaseName()), Variant(""));
+    write("ListRecordSource", Variant(Data1->recordSource()), Variant(""));
+    write("Connect", Variant(Data1->connect()), Variant("Access"));
+    write("DefaultCursorType", Variant(Data1->defaultCursorType()), Variant::integer(0));
+    write("DefaultType", Variant(Data1->defaultType()), Variant::integer(2));
+    write("Options", Variant(Data1->options()), Variant::integer(0));
+    write("ListRecordsetType", Variant(Data1->recordsetType()), Variant::integer(1));
+    write("ColsAlignment", Variant(colsAlignment), Variant(""));
+    write("ListForeColor", colour(DBGrid1->foreColor()), colour(kSystemWindowText));
+    write("FastMode", boolean(fastMode), boolean(kFalse));
+    write("ListBackColor", colour(DBGrid1->backColor()), colour(kSystemWindowBackground));
+    write("BringToFront", boolean(bringToFront), boolean(kTrue));
+    write("SearchDisable", boolean(searchDisable), boolean(kFalse));
+}
+
+void Quorvel2000::ReadProperties(PropertyBag& bag) {
+    const Locale& loc = locale();
+    auto read = [&](std::string_view key, const Variant& def) { return bag.readProperty(key, def); };
+    auto readBoolean = [&](std::string_view key, VBool def) {
+        return booleanFrom(read(key, boolean(def)), loc);
+    };
+    auto readInteger = [&](std::string_view key, std::int16_t def) {
+        return integerFrom(read(key, Variant(def)), loc);
+    };
+    auto readLong = [&](std::string_view key, std::int32_t def) {
+        return longFrom(read(key, Variant::longValue(def)), loc);
+    };
+    auto readSingle = [&](std::string_view key) { return singleFrom(read(key, Variant(0.0f)), loc); };
+    auto readText = [&](std::string_view key, std::string_view def) {
+        return textFrom(read(key, Variant(def)), loc);
+    };
+    // The ambient font is asked for afresh at each key: the host may hand
+    // out a new object every time.
+    auto readFont = [&](std::string_view key) { return fontFrom(read(key, Variant(site_.ambientFont()))); };
+
+    runReported(
+        kCodeReadProperties, {failure::kObjectNotSet, failure::kFileNotFound},
+        [&] {
+            // The values written into Text1 and Text2 below are stored
+            // settings, not the user's doing: no lookup, no search.
+            skipBoundChange = kTrue;
+            skipNextKeyUp = kTrue;
+
+            Text2->setBackColor(longFrom(read("BackColor", colour(kSystemWindowBackground)), loc));
+            Text2->setForeColor(longFrom(read("ForeColor", colour(kSystemWindowText)), loc));
+
+            setListBodyFont(readFont("ListBodyFont"));
+            setListHeadFont(readFont("ListHeadFont"));
+            setFont(readFont("Font"));
+
+            // The columns are laid out by the layout routine, not here.
+            colsCaption = readText("ColsCaption", "");
+            colsField = readText("ColsField", "");
+            colsFormat = readText("ColsFormat", "");
+            colsSize = readText("ColsSize", "");
+
+            Text1->setText(readText("BoundText", "Text1"));
+
+            Text2->setLocked(readBoolean("Locked", kFalse));
+            DBGrid1->setMarqueeStyle(gridLong(read("MarqueeStyle", Variant::longValue(4))));
+            Text2->setSelStart(readLong("SelStart", 0));
+            Text2->setSelLength(readLong("SelLength", 0));
+            Text2->setSelText(readText("SelText", ""));
+            Text2->setText(readText("Text", "Text2"));
+
+            // Members only: the data source is configured at the end.
+            listSearchField = read("ListSearchField", Variant::integer(0));
+            listOpen = readBoolean("DropDown", kFalse);
+            boundField = read("BoundField", Variant::integer(0));
+
+            Text1->setText(readText("DataBindings", ""));
+
+            site_.surface().setEnabled(readBoolean("Enabled", kTrue));
+            site_.surface().setCurrentX(readSingle("CurrentX"));
+            site_.surface().setCurrentY(readSingle("CurrentY"));
+            site_.surface().setAutoRedraw(readBoolean("AutoRedraw", kFalse));
+            DBGrid1->setDefColWidth(gridSingle(read("DefColWidth", Variant(0.0f))));
+            Text2->setMaxLength(readLong("MaxLength", 0));
+            setMouseIcon(pictureFrom(read("MouseIcon", nothing())));
+            site_.surface().setMousePointer(readInteger("MousePointer", 0));
+            DBGrid1->setScrollBars(gridLong(read("ScrollBars", Variant::longValue(3))));
+
+            dropDownAuto = readBoolean("DropDownAuto", kTrue);
+            onListOnly = readBoolean("OnListOnly", kTrue);
+            listHeight = readLong("ListHeight", 2055);
+
+            Data1->setDatabaseName(readText("ListDataBaseName", ""));
+            Data1->setRecordSource(readText("ListRecordSource", ""));
+            Data1->setConnect(readText("Connect", "Access"));
+            Data1->setDefaultCursorType(readInteger("DefaultCursorType", 0));
+            Data1->setDefaultType(readInteger("DefaultType", 2));
+            Data1->setOptions(readInteger("Options", 0));
+            Data1->setRecordsetType(readInteger("ListRecordsetType", 1));
+
+            colsAlignment = readText("ColsAlignment", "");
+            DBGrid1->setForeColor(gridLong(read("ListForeColor", colour(kSystemWindowText))));
+            fastMode = readBoolean("FastMode", kFalse);
+            DBGrid1->setBackColor(gridLong(read("ListBackColor", colour(kSystemWindowBackground))));
+            bringToFront = readBoolean("BringToFront", kTrue);
+
+            // Never written: a stored form normally has no recordset, and the
+            // data control then opens one from the settings above.
+            setListRecordset(recordsetFrom(read("Recordset", nothing())));
+
+            searchDisable = readBoolean("SearchDisable", kFalse);
+
+            ImpostaDataControl();
+        },
+        [&](std::int32_t) { dataUnavailable = kTrue; });
+    skipBoundChange = kFalse;
+    skipNextKeyUp = kFalse;
+}
+
 }  // namespace quorvel
