@@ -299,7 +299,7 @@ void registerAll() {
                     ->Iterations(20000);
                 benchmark::RegisterBenchmark(("LinearScan/" + suffix).c_str(), BM_LinearScan, c.op, sorted, miss)
                     ->Unit(benchmark::kMicrosecond)
-                    ->Iterations(300);
+                    ->Iterations(rowCount() > 2000000 ? 60 : 300);
             }
         }
     }

@@ -192,20 +192,17 @@ std::int32_t TextKeyIndex::firstLike(const LikePattern& pattern) const {
     if (prefix.empty()) return scanInRecordsetOrder(pattern);
 
     std::size_t lo = lowerBound(prefix);
-    // The range of keys with the prefix is usually short: gallop out from
-    // its start, then search only the last stride.
-    auto hasPrefix = [&](std::size_t i) { return keyAt(sorted_[i].offset).substr(0, prefix.size()) == prefix; };
-    std::size_t inside = lo, step = 1;
-    while (inside + step < sorted_.size() && hasPrefix(inside + step)) {
-        inside += step;
-        step *= 2;
+    // The keys with the prefix are those from the prefix up to, not
+    // including, the first text after all of them: the prefix with its last
+    // byte raised. Both bounds are decided on the entries' first 8 bytes,
+    // which keeps the keys themselves out of the search.
+    std::string after = prefix;
+    while (!after.empty() && static_cast<unsigned char>(after.back()) == 0xFF) after.pop_back();
+    std::size_t hi = sorted_.size();
+    if (!after.empty()) {
+        after.back() = static_cast<char>(static_cast<unsigned char>(after.back()) + 1);
+        hi = lowerBound(after);
     }
-    std::size_t outside = std::min(sorted_.size(), inside + step);
-    auto end = std::partition_point(sorted_.begin() + static_cast<std::ptrdiff_t>(inside),
-                                    sorted_.begin() + static_cast<std::ptrdiff_t>(outside),
-                                    [&](const Entry& e) { return keyAt(e.offset).substr(0, prefix.size()) == prefix; });
-    std::size_t hi = static_cast<std::size_t>(end - sorted_.begin());
-    if (lo < sorted_.size() && !hasPrefix(lo)) hi = lo;
     if (pattern.isPrefixThenAnything()) return positionOfMinimum(lo, hi);
 
     // The keys with the prefix, visited in recordset order by splitting the

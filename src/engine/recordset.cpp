@@ -172,6 +172,7 @@ std::string rowidNameFor(const std::vector<std::string>& columnNames) {
 struct SqliteRecordset::State {
     Connection db;
     std::vector<FieldInfo> fields;
+    std::vector<std::string> fieldNames;  // what criteria are resolved against
     std::string rowSource;   // SQL naming the rows: a quoted table or the TEMP copy
     std::string rowidName;   // the rowid column of rowSource
     std::int32_t count = 0;
@@ -324,7 +325,8 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
     std::string insert = "INSERT INTO " + std::string(kRowsTable) + " VALUES(";
     for (int i = 0; i < n; ++i) {
         // Columns without a type keep every value exactly as the query gave it.
-        create += (i ? ", c" : "c") + std::to_string(i);
+        create += i ? ", c" : "c";
+        create += std::to_string(i);
         insert += i ? ", ?" : "?";
     }
     create += ")";
@@ -337,7 +339,9 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
     for (int i = 0; i < n; ++i) {
         const char* decl = sqlite3_column_decltype(query.get(), i);
         if (decl != nullptr) types[static_cast<std::size_t>(i)] = typeCodeOfDeclaration(decl);
-        state.fields.push_back({names[static_cast<std::size_t>(i)], field_type::kText, "c" + std::to_string(i)});
+        std::string column = "c";
+        column += std::to_string(i);
+        state.fields.push_back({names[static_cast<std::size_t>(i)], field_type::kText, column});
     }
 
     std::string context = "reading the record source '" + std::string(label) + "'";
@@ -439,6 +443,7 @@ std::unique_ptr<SqliteRecordset::State> finishState(std::unique_ptr<SqliteRecord
                                "SELECT " + columns + " FROM " + state->rowSource + " WHERE " + state->rowidName + " = ?1",
                                "preparing to read records");
     state->indexes.resize(state->fields.size());
+    for (const auto& field : state->fields) state->fieldNames.push_back(field.name);
     state->position = state->count > 0 ? 0 : -1;
     return state;
 }
@@ -784,10 +789,7 @@ double numberKeyOfValue(std::string_view criteria, const CriteriaValue& value, K
 
 std::int32_t SqliteRecordset::findPosition(std::string_view criteria) {
     State& s = state();
-    std::vector<std::string> names;
-    names.reserve(s.fields.size());
-    for (const auto& field : s.fields) names.push_back(field.name);
-    Criteria parsed = parseCriteria(criteria, names);
+    Criteria parsed = parseCriteria(criteria, s.fieldNames);
     const FieldInfo& field = s.fields[static_cast<std::size_t>(parsed.fieldIndex)];
     KeyKind kind = keyKindOf(field.type);
     if (kind == KeyKind::None) mismatch(criteria, "field '" + field.name + "' holds binary data");

@@ -65,7 +65,9 @@ TEST(Fold, FoldsCaseFullyAndComposes) {
 // such character and for mixtures with combining marks around them.
 TEST(Fold, TheFastTableAgreesWithIcuEverywhere) {
     for (char32_t c = 0x80; c < 0x800; ++c) {
-        std::string text = "A" + utf8Of(c) + "b";
+        std::string text = "A";
+        text += utf8Of(c);
+        text += "b";
         ASSERT_EQ(folded(text), byIcu(text)) << "U+" << std::hex << static_cast<unsigned>(c);
     }
     std::mt19937 rng(11);
