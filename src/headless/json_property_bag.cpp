@@ -419,7 +419,8 @@ Json partJson(const FormDocument::Part& part) {
     if (!part.className.empty()) j["class"] = part.className;
     if (!part.classId.empty()) j["classId"] = part.classId;
     j["properties"] = entriesJson(part.properties.entries());
-    for (auto& [k, v] : Json::parse(part.unknownMembers).items()) j[k] = v;
+    const Json unknown = Json::parse(part.unknownMembers);
+    for (auto it = unknown.begin(); it != unknown.end(); ++it) j[it.key()] = it.value();
     return j;
 }
 
@@ -526,7 +527,8 @@ std::string FormDocument::dump(int indent) const {
     Json controls = Json::array();
     for (const Part& p : controls_) controls.push_back(partJson(p));
     doc["controls"] = std::move(controls);
-    for (auto& [k, v] : Json::parse(unknownMembers_).items()) doc[k] = v;
+    const Json unknown = Json::parse(unknownMembers_);
+    for (auto it = unknown.begin(); it != unknown.end(); ++it) doc[it.key()] = it.value();
     return dumpJson(doc, indent);
 }
 
