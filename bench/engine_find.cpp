@@ -21,6 +21,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -143,17 +144,30 @@ SqliteRecordset& opened(bool sorted) {
     return *slot;
 }
 
-// The folded names in recordset order: what a linear scan compares.
-const std::vector<std::string>& foldedInOrder(bool sorted) {
-    static std::map<bool, std::vector<std::string>> cache;
-    auto& v = cache[sorted];
-    if (v.empty()) {
-        SqliteRecordset& rs = opened(sorted);
-        v.reserve(static_cast<std::size_t>(rs.recordCount()));
-        for (std::int32_t i = 0; i < rs.recordCount(); ++i)
-            v.push_back(quorvel::engine::folded(rs.valueAt(i, 1).asString()));
+// The folded names in recordset order, packed end to end as a scan would
+// want them: what the linear baseline compares.
+struct PackedKeys {
+    std::string bytes;
+    std::vector<std::uint32_t> ends;
+    std::size_t size() const { return ends.size(); }
+    std::string_view operator[](std::size_t i) const {
+        std::size_t begin = i == 0 ? 0 : ends[i - 1];
+        return std::string_view(bytes).substr(begin, ends[i] - begin);
     }
-    return v;
+};
+
+const PackedKeys& foldedInOrder(bool sorted) {
+    static std::map<bool, PackedKeys> cache;
+    auto& keys = cache[sorted];
+    if (keys.ends.empty()) {
+        SqliteRecordset& rs = opened(sorted);
+        keys.ends.reserve(static_cast<std::size_t>(rs.recordCount()));
+        for (std::int32_t i = 0; i < rs.recordCount(); ++i) {
+            quorvel::engine::appendFolded(rs.valueAt(i, 1).asString(), keys.bytes);
+            keys.ends.push_back(static_cast<std::uint32_t>(keys.bytes.size()));
+        }
+    }
+    return keys;
 }
 
 // What a user types: prefixes of 1 to 6 characters of existing names, or,
@@ -228,7 +242,7 @@ void BM_Find(benchmark::State& state, Op op, bool sorted, bool miss) {
 // The same question answered by visiting the folded keys in recordset
 // order, as an engine without an index would.
 void BM_LinearScan(benchmark::State& state, Op op, bool sorted, bool miss) {
-    const auto& keys = foldedInOrder(sorted);
+    const PackedKeys& keys = foldedInOrder(sorted);
     std::vector<std::string> texts = op == Op::Equal ? equalTexts(miss) : typedTexts(miss);
     std::vector<std::string> queries;
     for (const auto& t : texts) queries.push_back(quorvel::engine::folded(miss && op == Op::AtOrAfter ? "\xF4\x80\x80\x80" + t : t));
@@ -239,10 +253,10 @@ void BM_LinearScan(benchmark::State& state, Op op, bool sorted, bool miss) {
         auto start = std::chrono::steady_clock::now();
         std::int64_t found = -1;
         for (std::size_t k = 0; k < keys.size(); ++k) {
-            const std::string& key = keys[k];
+            std::string_view key = keys[k];
             bool match = op == Op::AtOrAfter ? key >= q
                          : op == Op::Equal   ? key == q
-                                             : key.compare(0, q.size(), q) == 0;
+                                             : key.substr(0, q.size()) == q;
             if (match) {
                 found = static_cast<std::int64_t>(k);
                 break;

@@ -6,7 +6,9 @@
 //
 // A pattern is compiled from folded text and matched against folded keys
 // (text_fold.h), so it is as case-insensitive as every other comparison.
-// Characters are code points, never bytes.
+// Characters are code points of the folded text, never bytes; a character
+// that folds to several ("ß" to "ss") counts as those several, so
+// "Stra??e" matches "Straße" and "Stra?e" does not.
 #pragma once
 
 #include <cstdint>

@@ -157,6 +157,21 @@ TEST_F(EngineTest, TheFileIsLeftUnchangedByReadingWhileAnotherConnectionReads) {
     control->setRecordset(nullptr);
 }
 
+TEST_F(EngineTest, AWalDatabaseIsReadWithoutTouchingItsMainFile) {
+    std::string wal = dir.file("wal.db");
+    makeDatabase(wal, "PRAGMA journal_mode = WAL; CREATE TABLE t(name TEXT); INSERT INTO t VALUES ('a'), ('b');"
+                      "PRAGMA wal_checkpoint(TRUNCATE);");
+    std::string before = fileBytes(wal);
+    control->setDatabaseName(wal);
+    control->setRecordSource("t");
+    control->refresh();
+    EXPECT_EQ(names(*control->recordset(), 0), "a,b");
+    control->recordset()->findFirst("name = \"B\"");
+    EXPECT_EQ(control->recordset()->absolutePosition(), 1);
+    control->setRecordset(nullptr);
+    EXPECT_EQ(fileBytes(wal), before);
+}
+
 TEST_F(EngineTest, ATableKeepsItsRowidOrderWhateverIndexesItHas) {
     makeDatabase(dir.file("ordered.db"),
                  "CREATE TABLE t(name TEXT, n INTEGER); CREATE INDEX t_name ON t(name);"

@@ -58,6 +58,8 @@ TEST_F(FindTest, TextFindsFoldCaseBeyondAsciiAndTakeTheFirstRecordInRecordsetOrd
                     {"city = \"ROMA\"", 0},
                     {"city >= \"N\"", 0},
                     {"city >= \"Roma \"", -1},
+                    {"name >= 2", 1},           // a number against text compares as its text
+                    {"name = #12/07/2026#", -1},  // a date against text compares as ISO text
                 },
                 &FindTest::found);
 }
