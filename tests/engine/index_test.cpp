@@ -166,6 +166,28 @@ TEST(Criteria, ParsesTheThreeKindsOfValue) {
     }
 }
 
+// Whatever text arrives as a criteria, the answer is a parse or one of the
+// criteria failures: never a crash, never another exception.
+TEST(Criteria, ArbitraryTextEndsInAParseOrACriteriaFailure) {
+    const std::string fields[] = {"Name", "A B"};
+    const char* pieces[] = {"Name", "A B", " = ", " >= ", " Like ", "\"", "'", "#", "[", "]", "!", "-", "*",
+                            "?", "1", ".", "e", "/", ":", " ", "é", "\xFF", "12/07/2026", "PM"};
+    std::mt19937 rng(77);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        for (int k = 0, n = static_cast<int>(rng() % 8); k < n; ++k) text += pieces[rng() % std::size(pieces)];
+        SCOPED_TRACE(text);
+        try {
+            Criteria parsed = parseCriteria(text, fields);
+            if (parsed.op == CriteriaOp::Like) LikePattern::compile(parsed.value.text).matches(folded(text));
+        } catch (const Failure& failure) {
+            ASSERT_TRUE(failure.number() == failure_code::kCriteriaSyntax ||
+                        failure.number() == failure_code::kUnknownCriteriaField)
+                << failure.number();
+        }
+    }
+}
+
 // The indexes answer exactly what a scan in recordset order answers, on
 // random keys with many duplicates and Nulls, at sizes around the range
 // table's block size.
