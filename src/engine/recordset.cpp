@@ -238,8 +238,7 @@ void assignTypes(SqliteRecordset::State& state, const Statement& stmt, FirstValu
     }
 }
 
-void openTable(SqliteRecordset::State& state, const std::string& table, std::int16_t recordsetType) {
-    (void)recordsetType;
+void openTable(SqliteRecordset::State& state, const std::string& table) {
     std::string quoted = quoteIdentifier(table);
     Statement all(state.db, "SELECT * FROM " + quoted, "reading the columns of table '" + table + "'");
     std::vector<std::string> names = columnNamesOf(all);
@@ -293,7 +292,7 @@ int copyAuthorizer(void*, int action, const char* table, const char*, const char
 // checked on its own (one read-only query) before it is placed here; when
 // the combined text does not prepare (a trailing unterminated comment, say),
 // there is no fast copy and the caller copies row by row.
-Statement bulkCopy(SqliteRecordset::State& state, std::string_view source, int columns) {
+Statement bulkCopy(SqliteRecordset::State& state, std::string_view source) {
     std::string sql = "INSERT INTO temp.quorvel_rows ";
     if (startsWithKeyword(source, "WITH")) {
         sql += "SELECT * FROM (\n";
@@ -312,7 +311,6 @@ Statement bulkCopy(SqliteRecordset::State& state, std::string_view source, int c
     Statement stmt(raw);
     if (code != SQLITE_OK || stmt.get() == nullptr) return Statement();
     if (std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos) return Statement();
-    (void)columns;
     return stmt;
 }
 
@@ -345,7 +343,7 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
     }
 
     std::string context = "reading the record source '" + std::string(label) + "'";
-    if (Statement bulk = bulkCopy(state, source, n)) {
+    if (Statement bulk = bulkCopy(state, source)) {
         bulk.step(context);
         for (int i = 0; i < n; ++i) {
             auto& type = types[static_cast<std::size_t>(i)];
@@ -510,7 +508,7 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
                  "Invalid operation: a table-type recordset (RecordsetType 0) needs a table, and '" + actual +
                      "' is a view.");
         if (type == "table" && !withoutRowid) {
-            openTable(*state, actual, settings.recordsetType);
+            openTable(*state, actual);
         } else {
             std::string sql = "SELECT * FROM " + quoteIdentifier(actual);
             if (withoutRowid) {

@@ -55,6 +55,9 @@ TEST_F(EngineTest, RecordSourcesOfEveryKindOpenInTheirOwnOrder) {
         {"with", "WITH r AS (SELECT * FROM people WHERE city = 'Roma') SELECT id, name FROM r ORDER BY id DESC", 1,
          "Ross,Rossi,-"},
         {"values", "VALUES (1, 'b'), (2, 'a')", 1, "b,a"},
+        // The comment runs to the end, so the rows are copied one by one.
+        {"with and an open comment", "WITH r AS (SELECT * FROM people) SELECT id, name FROM r WHERE city = 'Roma' /* n",
+         1, "-,Rossi,Ross"},
         {"comment before select", "/* Romans */ SELECT id, name FROM romans -- last", 1, "-,Rossi,Ross"},
         {"empty table", "empty", 1, ""},
     };
