@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "headless/json_property_bag.h"
+#include "platform/failure.h"
+#include "platform/locale.h"
+#include "support/temp_dir.h"
+
+namespace quorvel::headless {
+namespace {
+
+std::string failureText(const std::function<void()>& f, int* number = nullptr) {
+    try {
+        f();
+    } catch (const Failure& e) {
+        if (number) *number = e.number();
+        return e.description();
+    }
+    return "(no failure)";
+}
+
+TEST(JsonPropertyBag, EveryTypeOfValueComesBackAsItWent) {
+    auto font = Font::make({"DejaVu Sans", 9.75f, 700, 161, true, false, true});
+    auto picture = std::make_shared<Picture>("gif", std::vector<std::uint8_t>{0, 1, 2, 254, 255});
+    struct Case {
+        const char* what;
+        Variant value;
+    };
+    const Case cases[] = {
+        {"text", Variant("Città;\"quoted\"")},
+        {"empty text", Variant("")},
+        {"Integer", Variant::integer(-32768)},
+        {"Long", Variant::longValue(2147483647)},
+        {"Single", Variant(0.1f)},
+        {"Single, whole", Variant(1200.0f)},
+        {"Double", Variant(1.0 / 3.0)},
+        {"Double, whole", Variant(2.0)},
+        {"Boolean True", Variant::boolean(true)},
+        {"Boolean False", Variant::boolean(false)},
+        {"Boolean of another value", Variant::booleanValue(1)},
+        {"Date", Variant::date(dateSerial(1990, 1, 31))},
+        {"Date and time", Variant::date(dateSerial(2024, 2, 29, 23, 59, 58))},
+        {"Date with a fraction of a second", Variant::date(32874.123456789)},
+        {"Empty", Variant()},
+        {"Null", Variant::null()},
+        {"no object", Variant(ObjectRef())},
+    };
+    JsonPropertyBag bag;
+    for (const Case& k : cases) bag.writeProperty(k.what, k.value, Variant("default"));
+    bag.writeProperty("font", Variant(font), Variant());
+    bag.writeProperty("picture", Variant(picture), Variant());
+    bag.writeProperty("colour", Variant::longValue(0x00E0FFFF), Variant::longValue(kSystemWindowBackground));
+    bag.writeProperty("system colour", Variant::longValue(systemColor(15)), Variant::longValue(kSystemWindowText));
+
+    JsonPropertyBag back = JsonPropertyBag::parse(bag.dump());
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        EXPECT_EQ(back.readProperty(k.what, Variant("absent")), k.value);
+    }
+    auto font2 = back.readProperty("font", Variant()).objectAs<Font>();
+    ASSERT_NE(font2, nullptr);
+    EXPECT_EQ(font2->description(), font->description());
+    auto picture2 = back.readProperty("picture", Variant()).objectAs<Picture>();
+    ASSERT_NE(picture2, nullptr);
+    EXPECT_EQ(picture2->format(), "gif");
+    EXPECT_EQ(picture2->bytes(), picture->bytes());
+    EXPECT_EQ(back.readProperty("colour", Variant()), Variant::longValue(0x00E0FFFF));
+    EXPECT_EQ(back.readProperty("system colour", Variant()), Variant::longValue(systemColor(15)));
+    // Saved again, the document is the same.
+    EXPECT_EQ(back.dump(), bag.dump());
+
+    const std::string text = bag.dump(-1);
+    EXPECT_NE(text.find(R"("colour":{"Colour":"#FFFFE0"})"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("system colour":{"Colour":"system:15"})"), std::string::npos);
+    EXPECT_NE(text.find(R"("Single":{"Single":0.1})"), std::string::npos);
+    EXPECT_NE(text.find(R"("Date":{"Date":"1990-01-31T00:00:00"})"), std::string::npos);
+    EXPECT_NE(text.find(R"("Long":2147483647)"), std::string::npos);
+}
+
+TEST(JsonPropertyBag, DefaultsAreNotStoredAndNamesKeepTheirOrder) {
+    JsonPropertyBag bag;
+    bag.writeProperty("b", Variant::longValue(1), Variant::longValue(0));
+    bag.writeProperty("a", Variant("x"), Variant(""));
+    bag.writeProperty("c", Variant::longValue(0), Variant::longValue(0));
+    EXPECT_EQ(bag.names(), (std::vector<std::string>{"b", "a"}));
+    // A default written later drops the earlier value; a new value keeps the place.
+    bag.writeProperty("b", Variant::longValue(0), Variant::longValue(0));
+    bag.writeProperty("a", Variant("y"), Variant(""));
+    bag.writeProperty("b", Variant::longValue(2), Variant::longValue(0));
+    EXPECT_EQ(bag.names(), (std::vector<std::string>{"a", "b"}));
+    // Same type and value only: an Integer 0 is not the Long 0 default.
+    bag.writeProperty("d", Variant::integer(0), Variant::longValue(0));
+    EXPECT_TRUE(bag.contains("d"));
+    // Names are exact.
+    EXPECT_EQ(bag.readProperty("A", Variant("none")), Variant("none"));
+
+    // A font or picture that looks like its default is the default: the
+    // document keeps them by value.
+    bag.writeProperty("font", Variant(Font::make({"Arial", 8.0f})), Variant(Font::make({"Arial", 8.0f})));
+    EXPECT_FALSE(bag.contains("font"));
+    bag.writeProperty("font", Variant(Font::make({"Arial", 9.0f})), Variant(Font::make({"Arial", 8.0f})));
+    EXPECT_TRUE(bag.contains("font"));
+}
+
+TEST(JsonPropertyBag, AnObjectTheDocumentCannotHoldIsRefusedAndNotStored) {
+    struct Opaque : Object {};
+    JsonPropertyBag bag;
+    int number = 0;
+    const std::string why =
+        failureText([&] { bag.writeProperty("Recordset", Variant(std::make_shared<Opaque>()), Variant()); }, &number);
+    EXPECT_EQ(number, 380);
+    EXPECT_NE(why.find("\"Recordset\""), std::string::npos) << why;
+    EXPECT_FALSE(bag.contains("Recordset"));
+}
+
+TEST(JsonPropertyBag, ValuesWrittenByHandReadAsTheirType) {
+    JsonPropertyBag bag = JsonPropertyBag::parse(R"({
+        "plain number": 3000, "fraction": 2.5, "yes": true, "nothing": null,
+        "int": {"Integer": 7}, "bool one": {"Boolean": 1}, "bool word": {"Boolean": false},
+        "rgb": {"Colour": "#FF8000"}, "number colour": {"Colour": 255},
+        "day": {"Date": "2001-07-04"}, "serial": {"Date": 2.5},
+        "font": {"Font": {"name": "Mono", "bold-ish": 3}},
+        "empty": {"Empty": null}, "none": {"Nothing": null}
+    })");
+    EXPECT_EQ(bag.readProperty("plain number", Variant()), Variant::longValue(3000));
+    EXPECT_EQ(bag.readProperty("fraction", Variant()), Variant(2.5));
+    EXPECT_EQ(bag.readProperty("yes", Variant()), Variant::booleanValue(kTrue));
+    EXPECT_TRUE(bag.readProperty("nothing", Variant()).isNull());
+    EXPECT_EQ(bag.readProperty("int", Variant()), Variant::integer(7));
+    EXPECT_EQ(bag.readProperty("bool one", Variant()), Variant::booleanValue(1));
+    EXPECT_EQ(bag.readProperty("bool word", Variant()), Variant::booleanValue(kFalse));
+    EXPECT_EQ(bag.readProperty("rgb", Variant()), Variant::longValue(0x000080FF));
+    EXPECT_EQ(bag.readProperty("number colour", Variant()), Variant::longValue(255));
+    EXPECT_EQ(bag.readProperty("day", Variant()), Variant::date(dateSerial(2001, 7, 4)));
+    EXPECT_EQ(bag.readProperty("serial", Variant()), Variant::date(2.5));
+    auto font = bag.readProperty("font", Variant()).objectAs<Font>();
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->name(), "Mono");
+    EXPECT_EQ(font->size(), FontDescription{}.size);
+    EXPECT_TRUE(bag.readProperty("empty", Variant("x")).isEmpty());
+    EXPECT_EQ(bag.readProperty("none", Variant()), Variant(ObjectRef()));
+}
+
+TEST(JsonPropertyBag, AMalformedDocumentNamesThePlaceAndLoadsNothing) {
+    struct Case {
+        const char* what;
+        const char* text;
+        const char* place;
+    };
+    const Case cases[] = {
+        {"a missing comma", "{\n  \"a\": 1\n  \"b\": 2\n}", "bag.json: line 3, column 5"},
+        {"a cut-off document", "{\"a\": ", "bag.json: line 1, column 7"},
+        {"not an object", "[1, 2]", "bag.json: "},
+        {"an unknown type", R"({"a": 1, "b": {"Matrix": 2}})", "key \"b\": \"Matrix\" is not a type"},
+        {"a Long that is text", R"({"ListHeight": {"Long": "tall"}})", "key \"ListHeight\": the Long is not a whole number"},
+        {"an Integer out of range", R"({"x": {"Integer": 40000}})", "key \"x\": the Integer is out of range"},
+        {"a plain number out of range", R"({"x": 4294967296})", "key \"x\""},
+        {"a bad colour", R"({"BackColor": {"Colour": "red"}})", "key \"BackColor\": a colour is"},
+        {"a bad date", R"({"d": {"Date": "2001-02-30"}})", "key \"d\": a date is"},
+        {"bad base64", R"({"p": {"Picture": {"format": "gif", "data": "@@@@"}}})", "key \"p\": the picture's data"},
+        {"a two-member value", R"({"x": {"Integer": 1, "Long": 2}})", "key \"x\": not a value"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        int number = 0;
+        JsonPropertyBag bag;
+        bag.writeProperty("kept", Variant("yes"), Variant());
+        const std::string why = failureText([&] { bag = JsonPropertyBag::parse(k.text, "bag.json"); }, &number);
+        EXPECT_EQ(number, kFailureInvalidFileFormat);
+        EXPECT_NE(why.find(k.place), std::string::npos) << why;
+        // Nothing was taken over.
+        EXPECT_EQ(bag.names(), (std::vector<std::string>{"kept"}));
+    }
+}
+
+constexpr const char* kForm = R"({
+  "format": "quorvel-form",
+  "version": 1,
+  "designer": {"grid": 120},
+  "container": {"name": "Form1", "class": "Form", "properties": {"Caption": "Clienti"}, "layout": "free"},
+  "controls": [
+    {"name": "Quorvel20001", "class": "Quorvel2000", "classId": "{B40B980D-B19B-4056-81D2-C9B4DEBA0378}",
+     "properties": {"ListHeight": 3000, "FutureKey": {"Integer": 5}}, "locked": true},
+    {"name": "Quorvel20002", "class": "Quorvel2000", "properties": {}}
+  ]
+})";
+
+TEST(FormDocument, HoldsTheContainerAndItsControlsEachWithItsBag) {
+    FormDocument form = FormDocument::parse(kForm);
+    EXPECT_EQ(form.container().name, "Form1");
+    EXPECT_EQ(form.container().className, "Form");
+    EXPECT_EQ(form.container().properties.readProperty("Caption", Variant()), Variant("Clienti"));
+    ASSERT_EQ(form.controls().size(), 2u);
+    FormDocument::Part* first = form.findControl("Quorvel20001");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->classId, "{B40B980D-B19B-4056-81D2-C9B4DEBA0378}");
+    EXPECT_EQ(first->properties.readProperty("ListHeight", Variant()), Variant::longValue(3000));
+    EXPECT_EQ(form.findControl("Quorvel20003"), nullptr);
+
+    // A control saves into its bag; the keys nobody read stay, and so do the
+    // members of the document this host does not know.
+    first->properties.writeProperty("ListHeight", Variant::longValue(2500), Variant::longValue(2055));
+    FormDocument::Part& added = form.addControl("Quorvel20003", "Quorvel2000");
+    added.properties.writeProperty("Text", Variant("Rossi"), Variant("Text2"));
+    const std::string saved = form.dump();
+    FormDocument again = FormDocument::parse(saved);
+    EXPECT_EQ(again.dump(), saved);
+    EXPECT_EQ(again.findControl("Quorvel20001")->properties.readProperty("FutureKey", Variant()),
+              Variant::integer(5));
+    EXPECT_EQ(again.findControl("Quorvel20001")->properties.readProperty("ListHeight", Variant()),
+              Variant::longValue(2500));
+    EXPECT_EQ(again.findControl("Quorvel20003")->properties.readProperty("Text", Variant()), Variant("Rossi"));
+    EXPECT_NE(saved.find("\"designer\""), std::string::npos);
+    EXPECT_NE(saved.find("\"layout\": \"free\""), std::string::npos);
+    EXPECT_NE(saved.find("\"locked\": true"), std::string::npos);
+
+    int number = 0;
+    failureText([&] { form.addControl("Quorvel20001", "Quorvel2000"); }, &number);
+    EXPECT_EQ(number, 5);
+}
+
+TEST(FormDocument, RefusesWhatIsNotAFormOfThisHost) {
+    struct Case {
+        const char* what;
+        const char* text;
+        const char* place;
+    };
+    const Case cases[] = {
+        {"another format", R"({"format": "spreadsheet"})", "\"format\""},
+        {"a later version", R"({"format": "quorvel-form", "version": 2})", "\"version\""},
+        {"controls not a list", R"({"controls": {}})", "\"controls\""},
+        {"a control without a name", R"({"controls": [{"class": "Quorvel2000"}]})", "controls[0]"},
+        {"two controls of one name", R"({"controls": [{"name": "A"}, {"name": "A"}]})", "controls[1] \"A\""},
+        {"a bad value in a control", R"({"controls": [{"name": "Q1", "properties": {"x": {"Long": 1.5}}}]})",
+         "controls[0] \"Q1\", key \"x\""},
+        {"a bad value in the container", R"({"container": {"properties": {"x": {"Nope": 1}}}})",
+         "container, key \"x\""},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        int number = 0;
+        const std::string why = failureText([&] { FormDocument::parse(k.text, "form.json"); }, &number);
+        EXPECT_EQ(number, kFailureInvalidFileFormat);
+        EXPECT_NE(why.find(std::string("form.json: ") + k.place), std::string::npos) << why;
+    }
+}
+
+TEST(FormDocument, FilesAreReadWholeAndReplacedWhole) {
+    quorvel::testing::TempDir dir;
+    const std::string path = dir.file("form.json");
+    int number = 0;
+    failureText([&] { FormDocument::readFile(path); }, &number);
+    EXPECT_EQ(number, 53);
+
+    FormDocument form = FormDocument::parse(kForm);
+    form.writeFile(path);
+    EXPECT_EQ(FormDocument::readFile(path).dump(), form.dump());
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+
+    {
+        std::ofstream out(path);
+        out << "{\"controls\": [";
+    }
+    const std::string why = failureText([&] { FormDocument::readFile(path); }, &number);
+    EXPECT_EQ(number, kFailureInvalidFileFormat);
+    EXPECT_EQ(why.rfind("form.json: line 1", 0), 0u) << why;
+}
+
+}  // namespace
+}  // namespace quorvel::headless
