@@ -11,29 +11,6 @@ namespace quorvel {
 
 namespace {
 
-// The grid's settings by its dispatch identifiers.
-namespace grid_setting {
-inline constexpr std::int32_t kAllowDelete = 1;
-inline constexpr std::int32_t kAllowAddNew = 2;
-inline constexpr std::int32_t kAllowUpdate = 4;
-inline constexpr std::int32_t kColumnHeaders = 7;
-inline constexpr std::int32_t kHeadLines = 12;
-inline constexpr std::int32_t kRowDividerStyle = 15;
-inline constexpr std::int32_t kRowHeight = 16;
-inline constexpr std::int32_t kDataMode = 37;
-inline constexpr std::int32_t kAllowArrows = 47;
-inline constexpr std::int32_t kTabAcrossSplits = 49;
-inline constexpr std::int32_t kTabAction = 50;
-inline constexpr std::int32_t kWrapCellPointer = 51;
-inline constexpr std::int32_t kMarqueeUnique = 74;
-inline constexpr std::int32_t kBorderStyle = -504;
-inline constexpr std::int32_t kEnabled = -514;
-inline constexpr std::int32_t kCaption = -518;
-inline constexpr std::int32_t kAppearance = -520;
-}  // namespace grid_setting
-
-// The grid's own value for "rows as tall as the font makes them".
-inline constexpr std::int32_t kRowHeightFromFont = -2147483647;
 // Whole rows highlighted, the current cell raised.
 inline constexpr std::int32_t kMarqueeHighlightRowRaiseCell = 4;
 // Scroll bars only when the rows or columns need them.
@@ -93,7 +70,7 @@ void Quorvel2000::applyDesignTimeSettings() {
     DBGrid1->setVisible(kTrue);
     DBGrid1->setTabIndex(0);
     // The list only shows records: no adding, deleting or editing.
-    using namespace grid_setting;
+    using namespace grid_dispid;
     DBGrid1->setSetting(kAllowDelete, Variant::booleanValue(kFalse));
     DBGrid1->setSetting(kAllowAddNew, Variant::booleanValue(kFalse));
     DBGrid1->setSetting(kAllowUpdate, Variant::booleanValue(kFalse));

@@ -14,6 +14,44 @@
 
 namespace quorvel {
 
+// The grid's settings by dispatch identifier, which is also the identifier
+// under which a grid stores them. The control configures its grid through
+// these; every host's grid answers to the same numbers.
+namespace grid_dispid {
+inline constexpr std::int32_t kAllowDelete = 1;
+inline constexpr std::int32_t kAllowAddNew = 2;
+inline constexpr std::int32_t kAllowUpdate = 4;
+inline constexpr std::int32_t kCol = 6;
+inline constexpr std::int32_t kColumnHeaders = 7;
+inline constexpr std::int32_t kColumns = 8;
+inline constexpr std::int32_t kDefColWidth = 10;
+inline constexpr std::int32_t kHeadFont = 11;
+inline constexpr std::int32_t kHeadLines = 12;
+inline constexpr std::int32_t kRowDividerStyle = 15;
+inline constexpr std::int32_t kRowHeight = 16;
+inline constexpr std::int32_t kSplits = 35;
+inline constexpr std::int32_t kDataMode = 37;
+inline constexpr std::int32_t kAllowArrows = 47;
+inline constexpr std::int32_t kTabAcrossSplits = 49;
+inline constexpr std::int32_t kTabAction = 50;
+inline constexpr std::int32_t kWrapCellPointer = 51;
+inline constexpr std::int32_t kMarqueeUnique = 74;
+inline constexpr std::int32_t kBackColor = -501;
+inline constexpr std::int32_t kBorderStyle = -504;
+inline constexpr std::int32_t kFont = -512;
+inline constexpr std::int32_t kForeColor = -513;
+inline constexpr std::int32_t kEnabled = -514;
+inline constexpr std::int32_t kCaption = -518;
+inline constexpr std::int32_t kAppearance = -520;
+// ScrollBars and MarqueeStyle belong to the grid's split; the grid keeps the
+// split's values under identifiers of its own, outside the range above.
+inline constexpr std::int32_t kScrollBars = 0x10001;
+inline constexpr std::int32_t kMarqueeStyle = 0x10002;
+}  // namespace grid_dispid
+
+// RowHeight's value for "as tall as the font makes a row".
+inline constexpr std::int32_t kRowHeightFromFont = -2147483647;
+
 class Column : public Object {
 public:
     virtual VBool visible() const = 0;

@@ -72,7 +72,7 @@ TEST_F(DesignSettings, ChildrenPlacesAndSettings) {
 TEST_F(DesignSettings, TheGridOnlyShowsRecords) {
     Quorvel2000& control = bareControl();
     Grid& grid = control.dbGrid1();
-    namespace id = headless::grid_dispid;
+    namespace id = grid_dispid;
     struct Expected {
         std::int32_t dispid;
         Variant value;
