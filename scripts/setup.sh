@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev libicu-dev nlohmann-json3-dev libgif-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,359 @@
+// QuorvelWidget: the multi-column, data-bound combo box as a Qt 6 widget.
+//
+// The widget is the control's own surface. It owns a QtSite (the Qt host of
+// the platform interfaces) and the control itself, and presents the
+// control's public interface the Qt way:
+//
+//   - a Q_PROPERTY for each public property, under the control's own name
+//     (`ListRecordSource`, `BoundText`, ...), with a getter of that name and
+//     a setter `set` + name;
+//   - a signal for each of the control's 13 events, under the event's name;
+//     an event's by-reference arguments come as a pointer to a small struct
+//     that a slot connected directly (the default within the GUI thread) may
+//     change: what it leaves there is what the control goes on with. A
+//     queued connection would see the struct after it is gone: never queue
+//     these signals;
+//   - slots for the methods, and Q_INVOKABLE value helpers.
+//
+// Booleans are bool here (the control stores True as -1); colours are the
+// host's 32-bit colour values, an RGB value 0x00BBGGRR or a system-colour
+// reference with the high bit set, so that a colour that follows the
+// palette survives a round trip (colorOf gives the QColor it shows as);
+// fonts are QFont values, converted to and from the control's font objects.
+//
+// Failures. The control reports failures of its own operations itself, by
+// its message box. A failure that would leave a setter, a slot or an input
+// event of this widget (a value the control refuses, a field that is not
+// there) never crosses into Qt: the widget keeps it as lastFailure() and
+// emits failed().
+//
+// In a .ui form: place a QWidget and promote it to quorvel::qt::QuorvelWidget
+// with header "qt/quorvel_widget.h". The control starts with first-time
+// defaults; load() gives it a stored property set.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/host.h"
+
+namespace quorvel {
+class Quorvel2000;
+}
+
+namespace quorvel::qt {
+
+class QtSite;
+
+using PicturePtr = std::shared_ptr<quorvel::Picture>;
+using RecordsetPtr = std::shared_ptr<quorvel::Recordset>;
+using ObjectPtr = std::shared_ptr<quorvel::Object>;
+
+// The by-reference arguments of the events, named as the control names them.
+struct MouseEventArgs {
+    std::int16_t Button = 0;  // 1 left, 2 right, 4 middle
+    std::int16_t Shift = 0;   // 1 Shift, 2 Ctrl, 4 Alt
+    float X = 0;              // twips
+    float Y = 0;
+};
+struct KeyEventArgs {
+    std::int16_t KeyCode = 0;  // virtual-key code; 0 drops the key
+    std::int16_t Shift = 0;
+};
+struct KeyPressEventArgs {
+    std::int16_t KeyAscii = 0;  // a UTF-16 code unit; 0 drops the character
+};
+struct ErrorEventArgs {
+    std::int16_t DataErr = 0;
+    std::int16_t Response = 0;
+};
+struct ValidateEventArgs {
+    std::int16_t Action = 0;
+    std::int16_t Save = 0;
+};
+
+struct FailureInfo {
+    std::int32_t number = 0;  // 0: none yet
+    QString description;
+};
+
+class QuorvelWidget : public QWidget {
+    Q_OBJECT
+
+    // The edit box.
+    Q_PROPERTY(int BackColor READ BackColor WRITE setBackColor)
+    Q_PROPERTY(int ForeColor READ ForeColor WRITE setForeColor)
+    Q_PROPERTY(QFont Font READ Font WRITE setFont)
+    Q_PROPERTY(int BorderStyle READ BorderStyle)
+    Q_PROPERTY(int Alignment READ Alignment)
+    Q_PROPERTY(int Appearance READ Appearance)
+    Q_PROPERTY(bool Locked READ Locked WRITE setLocked)
+    Q_PROPERTY(int SelStart READ SelStart WRITE setSelStart)
+    Q_PROPERTY(int SelLength READ SelLength WRITE setSelLength)
+    Q_PROPERTY(QString SelText READ SelText WRITE setSelText)
+    Q_PROPERTY(QString Text READ Text WRITE setText USER true)
+    Q_PROPERTY(int MaxLength READ MaxLength WRITE setMaxLength)
+    // The control's surface.
+    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
+    Q_PROPERTY(double CurrentX READ CurrentX WRITE setCurrentX)
+    Q_PROPERTY(double CurrentY READ CurrentY WRITE setCurrentY)
+    Q_PROPERTY(bool AutoRedraw READ AutoRedraw WRITE setAutoRedraw)
+    Q_PROPERTY(quorvel::qt::PicturePtr MouseIcon READ MouseIcon WRITE setMouseIcon)
+    Q_PROPERTY(int MousePointer READ MousePointer WRITE setMousePointer)
+    Q_PROPERTY(int hwnd READ hwnd)
+    // The grid.
+    Q_PROPERTY(int MarqueeStyle READ MarqueeStyle WRITE setMarqueeStyle)
+    Q_PROPERTY(double DefColWidth READ DefColWidth WRITE setDefColWidth)
+    Q_PROPERTY(int ScrollBars READ ScrollBars WRITE setScrollBars)
+    Q_PROPERTY(QFont ListBodyFont READ ListBodyFont WRITE setListBodyFont)
+    Q_PROPERTY(QFont ListHeadFont READ ListHeadFont WRITE setListHeadFont)
+    Q_PROPERTY(int ListForeColor READ ListForeColor WRITE setListForeColor)
+    Q_PROPERTY(int ListBackColor READ ListBackColor WRITE setListBackColor)
+    Q_PROPERTY(quorvel::qt::ObjectPtr Columns READ Columns)
+    // The column lists.
+    Q_PROPERTY(QString ColsCaption READ ColsCaption WRITE setColsCaption)
+    Q_PROPERTY(QString ColsField READ ColsField WRITE setColsField)
+    Q_PROPERTY(QString ColsFormat READ ColsFormat WRITE setColsFormat)
+    Q_PROPERTY(QString ColsSize READ ColsSize WRITE setColsSize)
+    Q_PROPERTY(QString ColsAlignment READ ColsAlignment WRITE setColsAlignment)
+    // Behaviour.
+    Q_PROPERTY(bool DropDown READ DropDown WRITE setDropDown)
+    Q_PROPERTY(bool DropDownAuto READ DropDownAuto WRITE setDropDownAuto)
+    Q_PROPERTY(bool OnListOnly READ OnListOnly WRITE setOnListOnly)
+    Q_PROPERTY(int ListHeight READ ListHeight WRITE setListHeight)
+    Q_PROPERTY(bool FastMode READ FastMode WRITE setFastMode)
+    Q_PROPERTY(bool BringToFront READ BringToFront WRITE setBringToFront)
+    Q_PROPERTY(bool SearchDisable READ SearchDisable WRITE setSearchDisable)
+    Q_PROPERTY(QVariant About READ About WRITE setAbout)
+    // The bound value.
+    Q_PROPERTY(QString BoundText READ BoundText WRITE setBoundText)
+    Q_PROPERTY(QVariant BoundField READ BoundField WRITE setBoundField)
+    Q_PROPERTY(QVariant ListSearchField READ ListSearchField WRITE setListSearchField)
+    // The data source.
+    Q_PROPERTY(QString ListDataBaseName READ ListDataBaseName WRITE setListDataBaseName)
+    Q_PROPERTY(QString ListRecordSource READ ListRecordSource WRITE setListRecordSource)
+    Q_PROPERTY(QString Connect READ Connect WRITE setConnect)
+    Q_PROPERTY(int DefaultCursorType READ DefaultCursorType WRITE setDefaultCursorType)
+    Q_PROPERTY(int DefaultType READ DefaultType WRITE setDefaultType)
+    Q_PROPERTY(int Options READ Options WRITE setOptions)
+    Q_PROPERTY(int ListRecordsetType READ ListRecordsetType WRITE setListRecordsetType)
+    Q_PROPERTY(quorvel::qt::RecordsetPtr ListRecordset READ ListRecordset WRITE setListRecordset)
+
+public:
+    // A newly placed control: first-time defaults, no data source yet.
+    explicit QuorvelWidget(QWidget* parent = nullptr);
+    ~QuorvelWidget() override;
+
+    // The control and its host, for what the Qt interface does not cover
+    // (the control's own typed interface throws Failure as the platform
+    // does).
+    quorvel::Quorvel2000& control();
+    QtSite& site();
+
+    // --- Persistence ----------------------------------------------------
+    // First-time defaults, as for a newly placed instance.
+    void initProperties();
+    // Loads a stored property set (the control reports what it cannot load
+    // by its message box), then lays the control out at its current size.
+    void load(quorvel::PropertyBag& bag);
+    // Writes the property set; defaults are not stored.
+    void save(quorvel::PropertyBag& bag);
+
+    // --- Host settings --------------------------------------------------
+    // The locale of the control's conversions (numbers, dates, criteria).
+    void setControlLocale(const quorvel::Locale& locale);
+    const quorvel::Locale& controlLocale() const;
+    // Replaces the modal message box (a test, a log window). With none set
+    // the widget shows a QMessageBox with an OK button only.
+    void setMessageBoxHandler(std::function<void(const QString& prompt)> handler);
+
+    FailureInfo lastFailure() const { return lastFailure_; }
+
+    // The colour a host colour value shows as: RGB values as they are,
+    // system-colour references from this widget's palette.
+    QColor colorOf(int hostColor) const;
+    static int hostColorOf(const QColor& color);
+
+    // --- Properties -----------------------------------------------------
+    int BackColor() const;
+    void setBackColor(int v);
+    int ForeColor() const;
+    void setForeColor(int v);
+    QFont Font() const;
+    // Also the surface's own font, so that a form's font setting reaches
+    // the edit box.
+    void setFont(const QFont& v);
+    int BorderStyle() const;
+    int Alignment() const;
+    int Appearance() const;
+    bool Locked() const;
+    void setLocked(bool v);
+    int SelStart() const;
+    void setSelStart(int v);
+    int SelLength() const;
+    void setSelLength(int v);
+    QString SelText() const;
+    void setSelText(const QString& v);
+    QString Text() const;
+    void setText(const QString& v);
+    int MaxLength() const;
+    void setMaxLength(int v);
+
+    bool Enabled() const;
+    // The control's Enabled, which is also the widget's enabled state.
+    void setEnabled(bool v);
+    double CurrentX() const;
+    void setCurrentX(double v);
+    double CurrentY() const;
+    void setCurrentY(double v);
+    bool AutoRedraw() const;
+    void setAutoRedraw(bool v);
+    PicturePtr MouseIcon() const;
+    void setMouseIcon(PicturePtr v);
+    int MousePointer() const;
+    void setMousePointer(int v);
+    int hwnd() const;
+
+    int MarqueeStyle() const;
+    void setMarqueeStyle(int v);
+    double DefColWidth() const;
+    void setDefColWidth(double v);
+    int ScrollBars() const;
+    void setScrollBars(int v);
+    QFont ListBodyFont() const;
+    void setListBodyFont(const QFont& v);
+    QFont ListHeadFont() const;
+    void setListHeadFont(const QFont& v);
+    int ListForeColor() const;
+    void setListForeColor(int v);
+    int ListBackColor() const;
+    void setListBackColor(int v);
+    // The grid's columns collection; with an index (a number, or a column's
+    // field or caption) one column. None when the index names no column.
+    ObjectPtr Columns() const;
+    ObjectPtr Columns(const QVariant& index) const;
+
+    QString ColsCaption() const;
+    void setColsCaption(const QString& v);
+    QString ColsField() const;
+    void setColsField(const QString& v);
+    QString ColsFormat() const;
+    void setColsFormat(const QString& v);
+    QString ColsSize() const;
+    void setColsSize(const QString& v);
+    QString ColsAlignment() const;
+    void setColsAlignment(const QString& v);
+
+    bool DropDown() const;
+    // Opens or closes the list to the state asked for.
+    void setDropDown(bool v);
+    bool DropDownAuto() const;
+    void setDropDownAuto(bool v);
+    bool OnListOnly() const;
+    void setOnListOnly(bool v);
+    int ListHeight() const;
+    void setListHeight(int v);
+    bool FastMode() const;
+    void setFastMode(bool v);
+    bool BringToFront() const;
+    void setBringToFront(bool v);
+    bool SearchDisable() const;
+    void setSearchDisable(bool v);
+    QVariant About() const;
+    void setAbout(const QVariant& v);
+
+    QString BoundText() const;
+    void setBoundText(const QString& v);
+    // A field name (QString) or a zero-based field number (int).
+    QVariant BoundField() const;
+    void setBoundField(const QVariant& v);
+    QVariant ListSearchField() const;
+    void setListSearchField(const QVariant& v);
+
+    QString ListDataBaseName() const;
+    void setListDataBaseName(const QString& v);
+    QString ListRecordSource() const;
+    void setListRecordSource(const QString& v);
+    QString Connect() const;
+    void setConnect(const QString& v);
+    int DefaultCursorType() const;
+    void setDefaultCursorType(int v);
+    int DefaultType() const;
+    void setDefaultType(int v);
+    int Options() const;
+    void setOptions(int v);
+    int ListRecordsetType() const;
+    void setListRecordsetType(int v);
+    RecordsetPtr ListRecordset() const;
+    void setListRecordset(RecordsetPtr v);
+
+    // --- Value helpers --------------------------------------------------
+    // Null-safe text, numbers and criteria pieces, as the control's own
+    // helpers give them (in the control's locale).
+    Q_INVOKABLE QVariant UnNull(const QVariant& che);
+    Q_INVOKABLE QVariant UnNull2(const QVariant& che2);
+    Q_INVOKABLE QVariant UnNullxSQL(const QVariant& che3);
+    Q_INVOKABLE QVariant Val2(const QVariant& Cosa);
+    Q_INVOKABLE QString ValxSQL(const QVariant& Cosa);
+
+public slots:
+    void ImpostaDataControl();
+    void ListaApri();
+    void ListaChiudi();
+    void AssettaGrid();
+    void AssettaGridDefault();
+    void Refresh();
+    void ListRefresh();
+
+signals:
+    // The control's events, in the order of their identifiers.
+    void Drop();
+    void Click();
+    void DblClick();
+    void BeenChosen();
+    void MouseDown(quorvel::qt::MouseEventArgs* args);
+    void MouseMove(quorvel::qt::MouseEventArgs* args);
+    void MouseUp(quorvel::qt::MouseEventArgs* args);
+    void KeyDown(quorvel::qt::KeyEventArgs* args);
+    void KeyPress(quorvel::qt::KeyPressEventArgs* args);
+    void KeyUp(quorvel::qt::KeyEventArgs* args);
+    void Change();
+    void Error(quorvel::qt::ErrorEventArgs* args);
+    void ListValidate(quorvel::qt::ValidateEventArgs* args);
+
+    // The control told its host that a property changed.
+    void propertyChanged(const QString& name);
+    // The control asks whether a property may change; a slot that sets
+    // *allow to false stops the change. Connect directly.
+    void editRequested(const QString& name, bool* allow);
+    // Every event and notification as one line of the host's trace format
+    // ("event KeyDown KeyCode=Integer 82 Shift=Integer 0", "notify
+    // BoundText"), in the order they happen: what an event log shows.
+    void traced(const QString& line);
+    // A failure that left one of this widget's calls or input events.
+    void failed(int number, const QString& description);
+
+private:
+    friend class QuorvelWidgetHost;
+    template <class F>
+    void guarded(F&& f) const;
+    template <class T, class F>
+    T guardedValue(T fallback, F&& f) const;
+    void reportFailure(std::int32_t number, const std::string& description) const;
+
+    std::unique_ptr<QtSite> site_;
+    std::unique_ptr<quorvel::Quorvel2000> control_;
+    mutable FailureInfo lastFailure_;
+};
+
+}  // namespace quorvel::qt
+
+Q_DECLARE_METATYPE(quorvel::qt::PicturePtr)
+Q_DECLARE_METATYPE(quorvel::qt::RecordsetPtr)
+Q_DECLARE_METATYPE(quorvel::qt::ObjectPtr)
