@@ -15,6 +15,14 @@ bool contains(std::initializer_list<std::int32_t> numbers, std::int32_t n) {
     return std::find(numbers.begin(), numbers.end(), n) != numbers.end();
 }
 
+// A host handler may call back into the control, and one that answers an
+// event with an action that raises the same event again (assigning
+// BoundText in Change, toggling the list in Drop) would recurse until the
+// stack ran out. Past this depth the event is refused with failure 28,
+// which the operation that raised it reports, or hands back to its caller,
+// like any other failure; every level on the way out clears its flags.
+constexpr int kMaxEventNesting = 64;
+
 }  // namespace
 
 std::string Quorvel2000::failurePrompt(std::int32_t number, std::string_view code,
@@ -69,17 +77,32 @@ void Quorvel2000::skipSilently(std::initializer_list<std::int32_t> silent,
 
 void Quorvel2000::notify(std::string_view propertyName) { site_.propertyChanged(propertyName); }
 
-void Quorvel2000::raise(const EventDescription& event) { site_.raiseEvent(event, {}); }
+void Quorvel2000::deliver(const EventDescription& event, std::span<Variant> arguments) {
+    if (eventNesting_ >= kMaxEventNesting)
+        fail(failure::kOutOfStackSpace,
+             "Out of stack space: the host's handlers called back into the control " +
+                 std::to_string(kMaxEventNesting) + " events deep, while raising " + std::string(event.name) + ".");
+    struct Nesting {
+        int& depth;
+        explicit Nesting(int& d) : depth(d) { ++depth; }
+        ~Nesting() { --depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+    } nesting(eventNesting_);
+    site_.raiseEvent(event, arguments);
+}
+
+void Quorvel2000::raise(const EventDescription& event) { deliver(event, {}); }
 
 void Quorvel2000::raise(const EventDescription& event, std::int16_t& a) {
     Variant args[] = {Variant(a)};
-    site_.raiseEvent(event, args);
+    deliver(event, args);
     a = args[0].toInteger();
 }
 
 void Quorvel2000::raise(const EventDescription& event, std::int16_t& a, std::int16_t& b) {
     Variant args[] = {Variant(a), Variant(b)};
-    site_.raiseEvent(event, args);
+    deliver(event, args);
     a = args[0].toInteger();
     b = args[1].toInteger();
 }
@@ -87,17 +110,17 @@ void Quorvel2000::raise(const EventDescription& event, std::int16_t& a, std::int
 void Quorvel2000::raise(const EventDescription& event, std::int16_t& button, std::int16_t& shift,
                         float& x, float& y) {
     Variant args[] = {Variant(button), Variant(shift), Variant(x), Variant(y)};
-    site_.raiseEvent(event, args);
+    deliver(event, args);
     button = args[0].toInteger();
     shift = args[1].toInteger();
     x = args[2].toSingle();
     y = args[3].toSingle();
 }
 
-Recordset& Quorvel2000::listRecordset() const {
+std::shared_ptr<Recordset> Quorvel2000::listRecordset() const {
     auto recordset = Data1->recordset();
     if (!recordset) fail(failure::kObjectNotSet);
-    return *recordset;
+    return recordset;
 }
 
 }  // namespace quorvel

@@ -26,6 +26,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -266,8 +267,14 @@ private:
     void raise(const EventDescription& event, std::int16_t& a, std::int16_t& b);
     void raise(const EventDescription& event, std::int16_t& button, std::int16_t& shift, float& x,
                float& y);
-    // The open recordset; Failure 91 when the data source has none.
-    Recordset& listRecordset() const;
+    // Every raise goes through here: it bounds how deeply host handlers
+    // that call back into the control may nest.
+    void deliver(const EventDescription& event, std::span<Variant> arguments);
+    // The open recordset; Failure 91 when the data source has none. Held,
+    // not borrowed: a host handler raised inside a find or a read may
+    // reconfigure the data source, and the caller's recordset must outlive
+    // that.
+    std::shared_ptr<Recordset> listRecordset() const;
     const Locale& locale() const { return site_.locale(); }
 
     // --- layout/ --------------------------------------------------------
@@ -308,6 +315,9 @@ private:
     void editMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y);
 
     ControlSite& site_;
+    // How many events raised by this control are being handled right now,
+    // one inside the other.
+    int eventNesting_ = 0;
     Text1Sink text1Sink_{*this};
     Text2Sink text2Sink_{*this};
     Command1Sink command1Sink_{*this};

@@ -34,12 +34,12 @@ void Quorvel2000::dataReposition() {
             failure::kItemNotFound, failure::kNoCurrentRecord, failure::kObjectNotSet};
         skipSilently(skipped, [&] {
             skipBoundChange = kTrue;
-            Variant value = listRecordset().fields().item(boundFieldName).value();
+            Variant value = listRecordset()->fields().item(boundFieldName).value();
             Text1->setText(locale().textOf(UnNull(value)));
         });
         skipSilently(skipped, [&] {
             skipNextKeyUp = kTrue;
-            Variant value = listRecordset().fields().item(searchFieldName).value();
+            Variant value = listRecordset()->fields().item(searchFieldName).value();
             Text2->setText(locale().textOf(UnNull(value)));
         });
     });

@@ -30,7 +30,8 @@ void Quorvel2000::ImpostaDataControl() {
             // The reposition that the reopening raises is handled while the
             // field names of the previous configuration are still in place.
             Data1->refresh();
-            Fields& fields = listRecordset().fields();
+            std::shared_ptr<Recordset> held = listRecordset();
+            Fields& fields = held->fields();
 
             boundFieldName = UnNull2(boundField).asString();
             if (findFieldByName(fields, boundFieldName) < 0) boundFieldName = fields.item(0).name();

@@ -6,14 +6,20 @@
 // RecordSource is a table or view name (bare, or in [brackets] or double
 // quotes) or a SELECT / WITH / VALUES statement; any statement that could
 // write, or is not a query at all, is refused. A recordset is a fixed
-// sequence of records in the recordset's own order, numbered from 0, seen
-// through one read transaction that stays open as long as the recordset
-// does, so every read sees the same snapshot of the file. The engine keeps
-// no rows in memory: for a table it keeps the rowids in rowid order (the
+// sequence of records in the recordset's own order, numbered from 0. The
+// opening reads in one transaction and ends it: the list holds no lock on
+// the file while it is open, so other connections (the application's own)
+// write to it as usual, in rollback-journal mode too. The engine keeps no
+// rows in memory: for a table it keeps the rowids in rowid order (the
 // order is pinned, so an index added to the table never reorders the
 // list), and a view or statement is copied once, at opening, into a TEMP
 // table on disk whose rowids are the positions. Records are read from
-// SQLite when asked for, through a small cache of recent rows. A find
+// SQLite when asked for, each read a short statement of its own, through a
+// small cache of recent rows. A table's records are the ones it had at the
+// opening: a record changed since reads its new values, a record deleted
+// since is reported (3167) through the error notification, a record added
+// since shows at the next Refresh; after another connection's commit the
+// cache and the find indexes are filled again. A find
 // parses its criteria (`field op value`, never pasted into SQL) into a
 // predicate and answers it from a find index of that field, built at the
 // first find on the field and kept until the recordset closes: the field's
@@ -42,6 +48,7 @@
 //   3075  a criteria or its pattern is malformed
 //   3078  no table or view of the record source's name (also inside a SELECT)
 //   3131  the record source statement has a syntax or other SQL error
+//   3167  the record was deleted by another connection after the opening
 //   3219  RecordsetType 0 (table) asked of a view or a statement
 //   3343  the file is not a SQLite database
 //   3464  a criteria value that does not convert to the field's type
@@ -66,6 +73,7 @@ inline constexpr std::int32_t kUnknownCriteriaField = 3070;
 inline constexpr std::int32_t kCriteriaSyntax = 3075;
 inline constexpr std::int32_t kTableNotFound = 3078;
 inline constexpr std::int32_t kRecordSourceSyntax = 3131;
+inline constexpr std::int32_t kRecordDeleted = 3167;
 inline constexpr std::int32_t kInvalidOperation = 3219;
 inline constexpr std::int32_t kNotADatabase = 3343;
 inline constexpr std::int32_t kCriteriaTypeMismatch = 3464;

@@ -183,6 +183,13 @@ struct SqliteRecordset::State {
     std::array<CachedRow, kRowCacheSize> cache;
     std::vector<FieldIndex> indexes;
     std::int32_t position = -1;
+    // Set for a table read in place: its records are read from the database
+    // file as they are asked for, each in a short transaction of its own,
+    // so other connections' commits show. `dataVersion` is the file's
+    // version when the cache and the find indexes were last known good.
+    bool readsFile = false;
+    Statement readDataVersion;
+    std::int64_t dataVersion = 0;
 
     std::int64_t rowidAt(std::int32_t p) const {
         return rowids.empty() ? rowidBase + p : rowids[static_cast<std::size_t>(p)];
@@ -430,6 +437,15 @@ Statement prepareQuery(SqliteRecordset::State& state, std::string_view source) {
     return stmt;
 }
 
+std::int64_t currentDataVersion(SqliteRecordset::State& state) {
+    Statement& version = state.readDataVersion;
+    version.reset();
+    std::int64_t value = 0;
+    if (version.step("reading the database's version")) value = sqlite3_column_int64(version.get(), 0);
+    version.reset();
+    return value;
+}
+
 // The reading statement and the starting position, once the rows are known.
 std::unique_ptr<SqliteRecordset::State> finishState(std::unique_ptr<SqliteRecordset::State> state) {
     std::string columns;
@@ -443,6 +459,15 @@ std::unique_ptr<SqliteRecordset::State> finishState(std::unique_ptr<SqliteRecord
     state->indexes.resize(state->fields.size());
     for (const auto& field : state->fields) state->fieldNames.push_back(field.name);
     state->position = state->count > 0 ? 0 : -1;
+    state->readsFile = state->rowSource != kRowsTable;
+    if (state->readsFile) {
+        state->readDataVersion = Statement(state->db, "PRAGMA main.data_version", "preparing to read records");
+        state->dataVersion = currentDataVersion(*state);
+    }
+    // The opening's transaction ends here. Held for the recordset's life it
+    // would keep a shared lock on the file, and in rollback-journal mode no
+    // other connection (the application's own, say) could commit a write.
+    state->db.exec("COMMIT", "opening the records");
     return state;
 }
 
@@ -456,8 +481,9 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
     state->db = Connection(settings.databaseName);
     configure(state->db);
     std::string file = "'" + settings.databaseName + "'";
-    // One read transaction for the recordset's life: every read sees one
-    // snapshot, and no statement pays for a transaction of its own.
+    // One read transaction for the opening: the fields, the rowids and the
+    // copy of a statement's rows come from one snapshot. It ends once the
+    // records are known (finishState).
     state->db.exec("BEGIN", "opening " + file);
 
     if (isStatement(source)) {
@@ -562,9 +588,6 @@ void SqliteRecordset::reopen() {
 
 void SqliteRecordset::close() {
     if (!state_) return;
-    // Ending the transaction first lets the file go at once; a failure here
-    // cannot matter, the connection closes next.
-    sqlite3_exec(state_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     state_.reset();
     fields_->replace({});
 }
@@ -676,6 +699,22 @@ void SqliteRecordset::setAbsolutePosition(std::int32_t position) {
     moveTo(position, validate_action::kBookmark);
 }
 
+void SqliteRecordset::forgetIfFileChanged() {
+    State& s = state();
+    if (!s.readsFile) return;
+    std::int64_t version = currentDataVersion(s);
+    if (version == s.dataVersion) return;
+    // Another connection committed: what was read before may be stale.
+    // The positions stay (they are the rowids taken at opening); the values
+    // and the keys of the finds are read again.
+    for (auto& cached : s.cache) {
+        cached.position = -1;
+        cached.values.clear();
+    }
+    for (auto& index : s.indexes) index = std::monostate{};
+    s.dataVersion = version;
+}
+
 const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
     State& s = state();
     CachedRow& slot = s.cache[static_cast<std::size_t>(position) % kRowCacheSize];
@@ -684,10 +723,13 @@ const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
     slot.position = -1;
     slot.values.clear();
     try {
+        forgetIfFileChanged();
         s.readRow.reset();
         sqlite3_bind_int64(s.readRow.get(), 1, s.rowidAt(position));
         if (!s.readRow.step("reading record " + std::to_string(position)))
-            fail(failure_code::kEngineFailure, "Record " + std::to_string(position) + " could not be found.");
+            fail(failure_code::kRecordDeleted,
+                 "Record is deleted: record " + std::to_string(position) + " of '" + settings_.recordSource +
+                     "' was deleted by another user after the list was opened.");
         for (std::size_t i = 0; i < s.fields.size(); ++i)
             slot.values.push_back(variantOf(s.readRow.get(), static_cast<int>(i), s.fields[i].type));
         s.readRow.reset();
@@ -787,6 +829,7 @@ double numberKeyOfValue(std::string_view criteria, const CriteriaValue& value, K
 
 std::int32_t SqliteRecordset::findPosition(std::string_view criteria) {
     State& s = state();
+    forgetIfFileChanged();
     Criteria parsed = parseCriteria(criteria, s.fieldNames);
     const FieldInfo& field = s.fields[static_cast<std::size_t>(parsed.fieldIndex)];
     KeyKind kind = keyKindOf(field.type);
@@ -808,27 +851,50 @@ std::int32_t SqliteRecordset::findPosition(std::string_view criteria) {
 
     FieldIndex& index = s.indexes[static_cast<std::size_t>(parsed.fieldIndex)];
     if (std::holds_alternative<std::monostate>(index)) {
-        Statement scan(s.db, "SELECT " + field.columnSql + " FROM " + s.rowSource + " ORDER BY " + s.rowidName,
+        Statement scan(s.db,
+                       "SELECT " + s.rowidName + ", " + field.columnSql + " FROM " + s.rowSource + " ORDER BY " +
+                           s.rowidName,
                        "indexing field '" + field.name + "'");
         std::string context = "indexing field '" + field.name + "'";
+        // The keys go in by position. A table read in place may have lost
+        // records since the opening (their positions get no key, so a find
+        // never lands on them) or gained some (not in the list: passed over).
+        std::int32_t next = 0;
+        auto positionOfRow = [&](auto&& addNull) -> bool {
+            std::int64_t rowid = sqlite3_column_int64(scan.get(), 0);
+            while (next < s.count && s.rowidAt(next) < rowid) {
+                addNull();
+                ++next;
+            }
+            if (next >= s.count || s.rowidAt(next) != rowid) return false;
+            ++next;
+            return true;
+        };
         if (kind == KeyKind::Text) {
             TextKeyIndex built;
             built.reserve(static_cast<std::size_t>(s.count), static_cast<std::size_t>(s.count) * 16);
+            auto addNull = [&] { built.addNull(); };
             while (scan.step(context)) {
-                int storage = sqlite3_column_type(scan.get(), 0);
+                if (!positionOfRow(addNull)) continue;
+                int storage = sqlite3_column_type(scan.get(), 1);
                 if (storage == SQLITE_NULL || storage == SQLITE_BLOB) {
                     built.addNull();
                     continue;
                 }
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(scan.get(), 0));
-                built.add(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(scan.get(), 0))));
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(scan.get(), 1));
+                built.add(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(scan.get(), 1))));
             }
+            for (; next < s.count; ++next) built.addNull();
             built.finish();
             index = std::move(built);
         } else {
             NumberKeyIndex built;
             built.reserve(static_cast<std::size_t>(s.count));
-            while (scan.step(context)) built.add(numberKeyOf(scan.get(), 0, kind));
+            auto addNull = [&] { built.add(std::nullopt); };
+            while (scan.step(context)) {
+                if (positionOfRow(addNull)) built.add(numberKeyOf(scan.get(), 1, kind));
+            }
+            for (; next < s.count; ++next) built.add(std::nullopt);
             built.finish();
             index = std::move(built);
         }

@@ -46,8 +46,7 @@ public:
     // Closes and opens again from the settings it was opened with, the
     // first record current. On failure the recordset stays closed.
     void reopen();
-    // Ends the read transaction and lets the file go; every use after it
-    // fails with 91.
+    // Lets the file go; every use after it fails with 91.
     void close();
     bool isOpen() const { return state_ != nullptr; }
     const OpenSettings& settings() const { return settings_; }
@@ -89,6 +88,9 @@ private:
     // Reads a whole row into the cache; the error notification decides
     // whether a failure goes on (throws) or reads as Nulls.
     const std::vector<Variant>& row(std::int32_t position);
+    // Drops the row cache and the find indexes when another connection has
+    // committed to the file since they were filled.
+    void forgetIfFileChanged();
     std::int32_t findPosition(std::string_view criteria);
 
     OpenSettings settings_;

@@ -22,7 +22,7 @@ void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     if (k != kKeyEnter && k != kKeyCtrl) return;
 
     auto fieldText = [this](const std::string& name) {
-        Variant value = listRecordset().fields().item(name).value();
+        Variant value = listRecordset()->fields().item(name).value();
         return locale().textOf(UnNull(value));
     };
 

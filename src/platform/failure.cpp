@@ -9,6 +9,7 @@ std::string standardDescription(std::int32_t number) {
         case failure::kOutOfMemory: return "Out of memory";
         case failure::kSubscriptOutOfRange: return "Subscript out of range";
         case failure::kTypeMismatch: return "Type mismatch";
+        case failure::kOutOfStackSpace: return "Out of stack space";
         case failure::kObjectNotSet: return "Object variable or With block variable not set";
         case failure::kInvalidUseOfNull: return "Invalid use of Null";
         case failure::kInvalidPropertyValue: return "Invalid property value";

@@ -36,7 +36,8 @@ void Quorvel2000::boundValueChanged() {
         }
         Variant text(Text1->text());
         Variant s = UnNull(text);
-        Recordset& recordset = listRecordset();
+        std::shared_ptr<Recordset> held = listRecordset();
+        Recordset& recordset = *held;
         if (recordset.recordCount() < 1) return;
 
         findingByCode = kTrue;

@@ -50,7 +50,8 @@ void Quorvel2000::editKeyUp(std::int16_t& keyCode, std::int16_t& shift) {
         Variant text(Text2->text());
         Variant s = UnNull(text);
         const std::string_view op = searchOperator(s.asString());
-        Recordset& recordset = listRecordset();
+        std::shared_ptr<Recordset> held = listRecordset();
+        Recordset& recordset = *held;
         if (recordset.recordCount() < 1) return;
 
         findingByCode = kTrue;
