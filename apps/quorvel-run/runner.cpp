@@ -1,0 +1,458 @@
+#include "runner.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+
+#include "control/dispatch.h"
+#include "control/interface_description.h"
+#include "control/members.h"
+#include "control/quorvel2000.h"
+#include "headless/json_property_bag.h"
+#include "headless/site.h"
+#include "headless/trace.h"
+#include "platform/failure.h"
+#include "platform/text.h"
+
+namespace quorvel::run {
+
+namespace {
+
+using headless::FormDocument;
+using headless::HeadlessSite;
+using headless::JsonPropertyBag;
+using headless::traceString;
+using headless::traceValue;
+
+constexpr std::int32_t kFailureInternal = 51;
+constexpr std::int32_t kFailureFileNotFound = 53;
+constexpr std::int32_t kFailureFileAccess = 75;
+
+// A coordinate or size as the trace shows it: the shortest text that reads
+// back to the same single-precision number.
+std::string number(float v) {
+    char buf[32];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    if (ec != std::errc()) return "?";
+    return std::string(buf, end);
+}
+
+std::string boolean(VBool v) {
+    if (v == kTrue) return "True";
+    if (v == kFalse) return "False";
+    return std::to_string(v);
+}
+
+bool isNumber(const Variant& v) {
+    switch (v.type()) {
+        case Variant::Type::Integer:
+        case Variant::Type::Long:
+        case Variant::Type::Single:
+        case Variant::Type::Double: return true;
+        default: return false;
+    }
+}
+
+// An expected value written without its type matches a number of any type
+// with the same value; everything else matches by type and value.
+bool matches(const Variant& actual, const Literal& expected) {
+    if (!expected.typed && isNumber(expected.value) && isNumber(actual))
+        return actual.asDouble() == expected.value.asDouble();
+    return actual == expected.value;
+}
+
+headless::Target hostTarget(Target t) {
+    switch (t) {
+        case Target::Text: return headless::Target::Text;
+        case Target::Button: return headless::Target::Button;
+        case Target::Surface: return headless::Target::Surface;
+        case Target::Grid: return headless::Target::Grid;
+    }
+    return headless::Target::Text;
+}
+
+std::int16_t int16(double v) { return static_cast<std::int16_t>(v); }
+std::int32_t int32(double v) { return static_cast<std::int32_t>(v); }
+float single(double v) { return static_cast<float>(v); }
+
+std::string readWholeFile(const std::string& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) fail(kFailureFileNotFound, "File not found: " + file);
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) fail(kFailureFileAccess, "Cannot read " + file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) fail(kFailureFileAccess, "Cannot read " + file);
+    return text;
+}
+
+// Writes beside the target, then renames over it: a failed save leaves the
+// old file whole.
+void writeWholeFile(const std::string& file, const std::string& text) {
+    const std::string temporary = file + ".saving";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out.is_open()) fail(kFailureFileAccess, "Cannot write " + file);
+        out << text;
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            fail(kFailureFileAccess, "Cannot write " + file);
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, file, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        fail(kFailureFileAccess, "Cannot write " + file);
+    }
+}
+
+// A form document says what it is in its "format" member; a bag document
+// is a plain object of properties.
+bool looksLikeForm(const std::string& text) {
+    try {
+        JsonPropertyBag bag = JsonPropertyBag::parse(text);
+        return bag.contains("format") && bag.contains("controls");
+    } catch (const Failure&) {
+        // A form's "container" and "controls" are no bag values: a document
+        // that names its format is a form whatever else fails in it.
+        return text.find("\"format\"") != std::string::npos;
+    }
+}
+
+}  // namespace
+
+std::optional<Locale> localeNamed(std::string_view name) {
+    if (name == "en-US") return Locale::english();
+    if (name == "it-IT") return Locale::italian();
+    if (name == "system") return Locale::fromEnvironment();
+    return std::nullopt;
+}
+
+// One control on its own host, with the bag it was loaded from: saving
+// writes into that bag, so names the control does not read are kept.
+struct Runner::Host {
+    std::unique_ptr<HeadlessSite> site;
+    std::unique_ptr<Quorvel2000> control;
+    std::unique_ptr<ControlDispatch> dispatch;
+    JsonPropertyBag bag;
+    // When the control came from a form file: the form and the control's
+    // place in it, written back whole by save.
+    std::optional<FormDocument> form;
+    std::size_t formIndex = 0;
+
+    ~Host() {
+        // The control lets go of its host before the host ends.
+        dispatch.reset();
+        control.reset();
+        site.reset();
+    }
+};
+
+Runner::Runner(std::ostream& out, std::ostream& err, Locale locale)
+    : out_(out), err_(err), locale_(std::move(locale)) {}
+
+Runner::~Runner() = default;
+
+void Runner::print(const std::string& line) { out_ << line << '\n'; }
+
+void Runner::check(const std::vector<Command>& commands) const {
+    for (const Command& c : commands) {
+        if (c.op != Op::On && c.op != Op::Off) continue;
+        const idl::EventInterfaceEntry* e = idl::findEvent(c.name);
+        if (!e) throw ScriptError(c.line, "the control has no event named \"" + c.name + "\"");
+        for (const auto& [argument, value] : c.assignments) {
+            bool found = false;
+            for (int i = 0; i < e->event->argumentCount; ++i)
+                found = found || equalsIgnoringCase(e->event->argumentNames[i], argument);
+            if (!found)
+                throw ScriptError(c.line, "the event " + std::string(e->event->name) +
+                                              " has no argument named \"" + argument + "\"");
+        }
+    }
+}
+
+void Runner::run(const std::vector<Command>& commands) {
+    check(commands);
+    for (const Command& c : commands) {
+        try {
+            execute(c);
+            // Keys queued while the command ran reach their window now.
+            if (host_) host_->site->pumpKeys();
+        } catch (const ScriptError&) {
+            throw;
+        } catch (const Failure& f) {
+            print("failure " + std::to_string(f.number()) + " " + traceString(f.description()));
+        } catch (const std::exception& e) {
+            print("failure " + std::to_string(kFailureInternal) + " " + traceString(e.what()));
+        }
+        out_.flush();
+    }
+}
+
+Runner::Host& Runner::host() {
+    if (!host_) fail(failure::kObjectNotSet, "No control: the script makes one with new or load");
+    return *host_;
+}
+
+void Runner::configure(HeadlessSite& site) {
+    site.setLocale(locale_);
+    if (containerSize_)
+        site.setContainer(containerSize_->first, containerSize_->second, containerScaleHeight_);
+    site.setEditAnswer(editAllowed_);
+    for (const auto& [name, allow] : editAnswers_) site.setEditAnswer(name, allow);
+    for (const auto& [event, values] : handlers_) site.setEventArguments(event, values);
+    site.setLogListener([this](const std::string& line) { print(line); });
+}
+
+void Runner::newControl(const JsonPropertyBag* bag) {
+    // The old control and its host end before the new ones begin.
+    host_.reset();
+    auto h = std::make_unique<Host>();
+    h->site = std::make_unique<HeadlessSite>();
+    configure(*h->site);
+    h->control = std::make_unique<Quorvel2000>(*h->site);
+    h->dispatch = std::make_unique<ControlDispatch>(*h->control, *h->site);
+    if (bag) h->bag = *bag;
+    host_ = std::move(h);
+    if (bag) host_->control->ReadProperties(host_->bag);
+    else host_->control->InitProperties();
+}
+
+void Runner::load(const std::string& file) {
+    std::string text = readWholeFile(file);
+    if (!looksLikeForm(text)) {
+        JsonPropertyBag bag = JsonPropertyBag::parse(text, file);
+        newControl(&bag);
+        return;
+    }
+    FormDocument form = FormDocument::parse(text, file);
+    std::optional<std::size_t> index;
+    for (std::size_t i = 0; i < form.controls().size() && !index; ++i)
+        if (form.controls()[i].className == idl::kClassName) index = i;
+    if (!index)
+        fail(failure::kItemNotFound, file + ": the form holds no control of class " +
+                                         std::string(idl::kClassName));
+    JsonPropertyBag bag = form.controls()[*index].properties;
+    newControl(&bag);
+    host_->form = std::move(form);
+    host_->formIndex = *index;
+}
+
+void Runner::save(const std::string& file) {
+    Host& h = *host_;
+    JsonPropertyBag bag = h.bag;
+    h.control->WriteProperties(bag);
+    if (h.form) {
+        FormDocument form = *h.form;
+        form.controls()[h.formIndex].properties = bag;
+        form.writeFile(file);
+        h.form = std::move(form);
+    } else {
+        writeWholeFile(file, bag.dump() + "\n");
+    }
+    h.bag = std::move(bag);
+}
+
+void Runner::exec(const Command& c) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(c.name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    std::string message;
+    if (rc == SQLITE_OK) {
+        char* error = nullptr;
+        rc = sqlite3_exec(db, c.text.c_str(), nullptr, nullptr, &error);
+        if (rc != SQLITE_OK) message = error ? error : sqlite3_errstr(rc);
+        sqlite3_free(error);
+    } else {
+        message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    }
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) throw ScriptError(c.line, "exec on " + c.name + ": " + message);
+}
+
+void Runner::dump() {
+    HeadlessSite& site = *host_->site;
+    Extender& ext = site.extender();
+    HostSurface& surface = site.surface();
+    print("control left=" + number(ext.left()) + " top=" + number(ext.top()) +
+          " width=" + number(surface.width()) + " height=" + number(surface.height()) +
+          " zorder=" + std::to_string(site.lastZOrder()));
+    auto& edit = site.textBox(HeadlessSite::kEditBox);
+    print("Text2 left=" + number(edit.left()) + " top=" + number(edit.top()) +
+          " width=" + number(edit.width()) + " height=" + number(edit.height()) +
+          " visible=" + boolean(edit.visible()) + " text=" + traceString(edit.text()) +
+          " selstart=" + std::to_string(edit.selStart()) +
+          " sellength=" + std::to_string(edit.selLength()));
+    print("Text1 text=" + traceString(site.textBox("Text1").text()));
+    auto& button = site.button(HeadlessSite::kButton);
+    print("Command1 left=" + number(button.left()) + " top=" + number(button.top()) +
+          " width=" + number(button.width()) + " height=" + number(button.height()) +
+          " visible=" + boolean(button.visible()));
+    auto& grid = site.grid(HeadlessSite::kGrid);
+    print("DBGrid1 left=" + number(grid.left()) + " top=" + number(grid.top()) +
+          " width=" + number(grid.width()) + " height=" + number(grid.height()) +
+          " row=" + std::to_string(grid.row()) + " col=" + std::to_string(grid.col()));
+    std::string focus = site.focusName();
+    if (focus.empty()) focus = site.hasFocus() ? "control" : "none";
+    print("focus " + focus);
+    auto& columns = grid.columnModel();
+    for (std::int32_t i = 0; i < columns.count(); ++i) {
+        auto column = columns.column(i);
+        print("column " + std::to_string(i) + " field=" + traceString(column->dataField()) +
+              " caption=" + traceString(column->caption()) + " width=" + number(column->width()) +
+              " format=" + traceString(column->numberFormat()) +
+              " alignment=" + std::to_string(column->alignment()) +
+              " visible=" + boolean(column->visible()));
+    }
+}
+
+void Runner::dumpState() {
+    forEachMember(host_->control->members(), [this](std::string_view name, const Variant& value) {
+        print(std::string(name) + " = " + traceValue(value));
+    });
+}
+
+void Runner::dumpBag() {
+    JsonPropertyBag bag = host_->bag;
+    host_->control->WriteProperties(bag);
+    std::istringstream lines(bag.dump());
+    for (std::string line; std::getline(lines, line);) print(line);
+}
+
+void Runner::expect(const Command& c) {
+    const Literal& expected = c.values.front();
+    std::optional<Variant> actual;
+    std::string problem;
+    try {
+        actual = host_->dispatch->get(c.name);
+    } catch (const Failure& f) {
+        print("failure " + std::to_string(f.number()) + " " + traceString(f.description()));
+        problem = "failure " + std::to_string(f.number());
+    }
+    if (actual && matches(*actual, expected)) return;
+    expectFailed_ = true;
+    err_ << "error " << c.line << ": expected " << c.name << " = " << traceValue(expected.value)
+         << ", found " << (actual ? traceValue(*actual) : problem) << '\n';
+}
+
+void Runner::execute(const Command& c) {
+    switch (c.op) {
+        case Op::Locale:
+            locale_ = *localeNamed(c.name);
+            if (host_) host_->site->setLocale(locale_);
+            return;
+        case Op::Container:
+            containerSize_ = std::make_pair(single(c.numbers[0]), single(c.numbers[1]));
+            containerScaleHeight_.reset();
+            if (c.numbers.size() > 2) containerScaleHeight_ = single(c.numbers[2]);
+            if (host_) host_->site->setContainer(containerSize_->first, containerSize_->second,
+                                                 containerScaleHeight_);
+            return;
+        case Op::Exec: exec(c); return;
+        case Op::New: newControl(nullptr); return;
+        case Op::Load: load(c.name); return;
+        case Op::Edit:
+            if (c.name.empty()) {
+                editAllowed_ = c.allow;
+                editAnswers_.clear();
+                if (host_) {
+                    host_->site->clearEditAnswers();
+                    host_->site->setEditAnswer(c.allow);
+                }
+            } else {
+                editAnswers_[c.name] = c.allow;
+                if (host_) host_->site->setEditAnswer(c.name, c.allow);
+            }
+            return;
+        case Op::On: {
+            const EventDescription& event = *idl::findEvent(c.name)->event;
+            std::vector<std::pair<std::string, Variant>> values;
+            for (const auto& [argument, literal] : c.assignments) {
+                std::string name = argument;
+                for (int i = 0; i < event.argumentCount; ++i)
+                    if (equalsIgnoringCase(event.argumentNames[i], argument))
+                        name = std::string(event.argumentNames[i]);
+                values.emplace_back(std::move(name), literal.value);
+            }
+            std::string eventName(event.name);
+            handlers_[eventName] = values;
+            if (host_) host_->site->setEventArguments(eventName, std::move(values));
+            return;
+        }
+        case Op::Off: {
+            std::string eventName(idl::findEvent(c.name)->event->name);
+            handlers_.erase(eventName);
+            if (host_) host_->site->clearEventHandler(eventName);
+            return;
+        }
+        case Op::Echo: {
+            std::istringstream lines(c.text);
+            std::string line;
+            if (c.text.empty()) print("");
+            while (std::getline(lines, line)) print(line);
+            return;
+        }
+        default: break;
+    }
+
+    Host& h = host();
+    HeadlessSite& site = *h.site;
+    const auto& n = c.numbers;
+    switch (c.op) {
+        case Op::Save: save(c.name); return;
+        case Op::Place: site.place(single(n[0]), single(n[1]), single(n[2]), single(n[3])); return;
+        case Op::Move: site.move(single(n[0]), single(n[1])); return;
+        case Op::Paint: site.paint(); return;
+        case Op::Let: h.dispatch->let(c.name, c.values.front().value); return;
+        case Op::Get:
+        case Op::Call: {
+            std::vector<Variant> arguments;
+            for (const Literal& l : c.values) arguments.push_back(l.value);
+            Variant result = c.op == Op::Get ? h.dispatch->get(c.name, arguments)
+                                             : h.dispatch->call(c.name, arguments);
+            const idl::MemberDescription* m = idl::findMember(c.name);
+            if (c.op == Op::Get || (m && m->type != idl::ValueType::None))
+                print(c.name + " = " + traceValue(result));
+            return;
+        }
+        case Op::Expect: expect(c); return;
+        case Op::Type: site.type(c.text); return;
+        case Op::KeyDown: site.keyDown(int16(n[0]), int16(n[1])); return;
+        case Op::KeyUp: site.keyUp(int16(n[0]), int16(n[1])); return;
+        case Op::KeyPress:
+            site.keyPress(static_cast<std::int16_t>(static_cast<std::uint16_t>(int32(n[0]))));
+            return;
+        case Op::Click: site.click(hostTarget(c.target)); return;
+        case Op::DblClick: site.dblClick(hostTarget(c.target)); return;
+        case Op::MouseDown:
+            site.mouseDown(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
+            return;
+        case Op::MouseMove:
+            site.mouseMove(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
+            return;
+        case Op::MouseUp:
+            site.mouseUp(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
+            return;
+        case Op::Caret: site.caret(int32(n[0]), int32(n[1])); return;
+        case Op::GridRow: site.gridRow(int32(n[0])); return;
+        case Op::GridKey: site.gridKey(int16(n[0]), int16(n[1])); return;
+        case Op::GridClick: site.gridClick(int32(n[0])); return;
+        case Op::FocusIn: site.focusIn(); return;
+        case Op::FocusOut: site.focusOut(); return;
+        case Op::Dump: dump(); return;
+        case Op::DumpState: dumpState(); return;
+        case Op::DumpBag: dumpBag(); return;
+        default: return;
+    }
+}
+
+}  // namespace quorvel::run

@@ -1,0 +1,90 @@
+// Runs the commands of a script against one control on the headless host and
+// writes, in order, everything the control tells its host, with the lines of
+// `get`, `call` and `dump`.
+//
+// Each `new` and `load` puts a fresh control on a fresh host, so nothing of
+// an earlier control (its children, its data control, its focus) can reach
+// the next one. What the script set on the host itself (the locale, the
+// container, the answers to edit requests, the event handlers) carries over
+// to every control it makes.
+//
+// A Failure that reaches the runner from the control or the host is printed
+// as `failure NUMBER "DESCRIPTION"` and the script goes on. A command that
+// cannot be carried out at all (an event that does not exist, SQL that does
+// not run in `exec`) is a ScriptError: the run stops there.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "script_reader.h"
+
+#include "platform/locale.h"
+
+namespace quorvel {
+class Quorvel2000;
+namespace headless {
+class HeadlessSite;
+class JsonPropertyBag;
+}  // namespace headless
+}  // namespace quorvel
+
+namespace quorvel::run {
+
+// The locale of a name of the script language: "en-US", "it-IT" or
+// "system" (the process's environment). None for any other name.
+std::optional<Locale> localeNamed(std::string_view name);
+
+class Runner {
+public:
+    // The trace goes to `out`; a failed expect is reported on `err`.
+    Runner(std::ostream& out, std::ostream& err, Locale locale);
+    ~Runner();
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
+
+    // What the reader cannot know: that the events of `on` and `off` and
+    // their arguments exist. ScriptError for the first that does not.
+    void check(const std::vector<Command>& commands) const;
+    // Checks, then runs the commands in order. ScriptError stops the run.
+    void run(const std::vector<Command>& commands);
+
+    // True once an expect did not hold.
+    bool expectFailed() const { return expectFailed_; }
+
+private:
+    struct Host;
+
+    void execute(const Command& c);
+    void newControl(const headless::JsonPropertyBag* bag);
+    void configure(headless::HeadlessSite& site);
+    void load(const std::string& file);
+    void save(const std::string& file);
+    void exec(const Command& c);
+    void dump();
+    void dumpState();
+    void dumpBag();
+    void expect(const Command& c);
+    // Failure 91 before the script made a control.
+    Host& host();
+    void print(const std::string& line);
+
+    std::ostream& out_;
+    std::ostream& err_;
+    Locale locale_;
+    std::optional<std::pair<float, float>> containerSize_;
+    std::optional<float> containerScaleHeight_;
+    bool editAllowed_ = true;
+    std::map<std::string, bool> editAnswers_;
+    std::map<std::string, std::vector<std::pair<std::string, Variant>>> handlers_;
+    std::unique_ptr<Host> host_;
+    bool expectFailed_ = false;
+};
+
+}  // namespace quorvel::run
