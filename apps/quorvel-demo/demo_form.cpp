@@ -87,28 +87,40 @@ std::string resolvedDatabaseName(const std::string& stored, const std::filesyste
     return (folder / p).lexically_normal().string();
 }
 
-bool loadControl(FormDocument& form, std::string_view name, Quorvel2000& control,
-                 const std::filesystem::path& folder) {
+std::optional<JsonPropertyBag> loadableProperties(FormDocument& form, std::string_view name,
+                                                  const std::filesystem::path& folder) {
     FormDocument::Part* part = form.findControl(name);
-    if (!part) return false;
+    if (!part) return std::nullopt;
+    return withDatabaseName(part->properties,
+                            [&](const std::string& s) { return resolvedDatabaseName(s, folder); });
+}
+
+void storeProperties(FormDocument& form, std::string_view name, const std::filesystem::path& folder,
+                     const std::function<void(PropertyBag&)>& write) {
+    FormDocument::Part* part = form.findControl(name);
+    if (!part)
+        part = &form.addControl(std::string(name), std::string(idl::kClassName),
+                                idl::kClassId.toString());
+    // The bag the file holds, its database name as the control knows it, so
+    // that a value equal to what the control writes counts as unchanged.
     JsonPropertyBag bag = withDatabaseName(
         part->properties, [&](const std::string& s) { return resolvedDatabaseName(s, folder); });
-    control.ReadProperties(bag);
+    write(bag);
+    part->properties = withDatabaseName(
+        bag, [&](const std::string& s) { return storedDatabaseName(s, folder); });
+}
+
+bool loadControl(FormDocument& form, std::string_view name, Quorvel2000& control,
+                 const std::filesystem::path& folder) {
+    auto bag = loadableProperties(form, name, folder);
+    if (!bag) return false;
+    control.ReadProperties(*bag);
     return true;
 }
 
 void storeControl(FormDocument& form, std::string_view name, Quorvel2000& control,
                   const std::filesystem::path& folder) {
-    FormDocument::Part* part = form.findControl(name);
-    if (!part) part = &form.addControl(std::string(name), std::string(idl::kClassName),
-                                         idl::kClassId.toString());
-    // The bag the file holds, its database name as the control knows it, so
-    // that a value equal to what the control writes counts as unchanged.
-    JsonPropertyBag bag = withDatabaseName(
-        part->properties, [&](const std::string& s) { return resolvedDatabaseName(s, folder); });
-    control.WriteProperties(bag);
-    part->properties = withDatabaseName(
-        bag, [&](const std::string& s) { return storedDatabaseName(s, folder); });
+    storeProperties(form, name, folder, [&](PropertyBag& bag) { control.WriteProperties(bag); });
 }
 
 }  // namespace quorvel::demo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,15 +40,23 @@ void configureCustomer(Quorvel2000& control, const std::string& database);
 // (City) and OnListOnly is False, so the edit box's text is the value.
 void configureCity(Quorvel2000& control, const std::string& database);
 
-// The control's property set from the form document's entry of that name.
-// A relative ListDataBaseName is taken from the form file's folder, so the
-// data folder can move as a whole. Returns false, leaving the control
-// alone, when the document has no such entry.
+// The property set of the form document's entry of that name, ready to
+// load: a relative ListDataBaseName is taken from the form file's folder,
+// so the data folder can move as a whole. None when there is no such entry.
+std::optional<headless::JsonPropertyBag> loadableProperties(headless::FormDocument& form,
+                                                            std::string_view name,
+                                                            const std::filesystem::path& folder);
+// Lets `write` save a property set into the document's entry of that name
+// (added when missing), keeping the document's values that it does not
+// write. A ListDataBaseName inside `folder` is stored relative to it.
+void storeProperties(headless::FormDocument& form, std::string_view name,
+                     const std::filesystem::path& folder,
+                     const std::function<void(PropertyBag&)>& write);
+
+// The same for a control itself: false, leaving the control alone, when
+// the document has no entry of that name.
 bool loadControl(headless::FormDocument& form, std::string_view name, Quorvel2000& control,
                  const std::filesystem::path& folder);
-// Saves the control's property set into the document's entry of that name
-// (added when missing), keeping the document's values that the control does
-// not write. A ListDataBaseName inside `folder` is stored relative to it.
 void storeControl(headless::FormDocument& form, std::string_view name, Quorvel2000& control,
                   const std::filesystem::path& folder);
 
