@@ -175,6 +175,9 @@ public:
 
     FailureInfo lastFailure() const { return lastFailure_; }
 
+    // The closed control's size, for a layout that asks.
+    QSize sizeHint() const override;
+
     // The colour a host colour value shows as: RGB values as they are,
     // system-colour references from this widget's palette.
     QColor colorOf(int hostColor) const;
@@ -338,6 +341,9 @@ signals:
     void traced(const QString& line);
     // A failure that left one of this widget's calls or input events.
     void failed(int number, const QString& description);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     friend class QuorvelWidgetHost;

@@ -1,0 +1,158 @@
+// The Qt children of the control: text boxes on QLineEdit and the command
+// button on QToolButton, each an adapter that implements the platform's
+// interface on its widget. The widgets are children of the control's
+// surface; the site owns them and deletes them when it ends, and an adapter
+// that the control still holds then keeps its last values.
+#pragma once
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QToolButton>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/children.h"
+#include "qt/convert.h"
+
+namespace quorvel::qt {
+
+class QtSite;
+
+// The ChildWindow part of an adapter: geometry in twips, visibility, tab
+// position and focus, on one widget.
+template <class Interface>
+class QtChildWindow : public Interface {
+public:
+    QtChildWindow(QtSite& site, QWidget* widget) : site_(&site), widget_(widget) {}
+
+    float left() const override;
+    void setLeft(float v) override;
+    float top() const override;
+    void setTop(float v) override;
+    float width() const override;
+    void setWidth(float v) override;
+    float height() const override;
+    void setHeight(float v) override;
+    VBool visible() const override { return visible_; }
+    void setVisible(VBool v) override;
+    std::int16_t tabIndex() const override { return tabIndex_; }
+    void setTabIndex(std::int16_t v) override;
+    // Failure 5 when the widget is hidden, disabled or gone.
+    void setFocus() override;
+
+    QWidget* widget() const { return widget_; }
+    // The site ends before the adapter: nothing reaches it any more.
+    void detachSite() { site_ = nullptr; }
+    QtSite* site() const { return site_; }
+
+protected:
+    double tppX() const;
+    double tppY() const;
+    void applyGeometry();
+
+    QtSite* site_;
+    QPointer<QWidget> widget_;
+    TwipsCoordinate left_, top_, width_, height_;
+    VBool visible_ = kTrue;
+    std::int16_t tabIndex_ = 0;
+};
+
+class EditWidget;
+
+class QtTextBox final : public QtChildWindow<TextBox> {
+public:
+    QtTextBox(QtSite& site, QWidget* surface, std::string name, TextBoxEvents& events);
+
+    std::string text() const override;
+    void setText(const std::string& text) override;
+    std::int32_t selStart() const override;
+    void setSelStart(std::int32_t v) override;
+    std::int32_t selLength() const override;
+    void setSelLength(std::int32_t v) override;
+    std::string selText() const override;
+    void setSelText(const std::string& text) override;
+    VBool locked() const override { return locked_; }
+    void setLocked(VBool v) override;
+    std::int32_t maxLength() const override { return maxLength_; }
+    void setMaxLength(std::int32_t v) override;
+    Color backColor() const override { return backColor_; }
+    void setBackColor(Color v) override;
+    Color foreColor() const override { return foreColor_; }
+    void setForeColor(Color v) override;
+    std::shared_ptr<Font> font() const override { return font_; }
+    void setFont(std::shared_ptr<Font> font) override;
+    std::int16_t alignment() const override { return alignment_; }
+    std::int16_t borderStyle() const override { return borderStyle_; }
+    std::int16_t appearance() const override { return appearance_; }
+
+    QLineEdit* lineEdit() const;
+    // Re-applies the font object when someone changed it since.
+    void syncFont();
+    void applyColours();
+    void disconnectEvents() { events_ = nullptr; }
+
+    // The widget's input, routed to the events.
+    void keyDown(QKeyEvent* event);
+    void keyUp(QKeyEvent* event);
+    void userTextChanged();
+    TextBoxEvents* events() const { return events_; }
+
+private:
+    // Replaces the text without the widget's own signal, puts the caret,
+    // then raises the change event when the text differs.
+    void write(const QString& text, int caret);
+    int snap(const QString& text, int units) const;
+    void typeUnit(char16_t unit);
+    void ownKeyHandling(QKeyEvent* event, std::int16_t original, std::int16_t keyCode);
+
+    TextBoxEvents* events_;
+    std::string lastText_;
+    VBool locked_ = kFalse;
+    std::int32_t maxLength_ = 0;
+    Color backColor_ = kSystemWindowBackground;
+    Color foreColor_ = kSystemWindowText;
+    std::shared_ptr<Font> font_;
+    std::uint64_t fontRevision_ = ~std::uint64_t{0};
+    const Font* fontShown_ = nullptr;
+    std::int16_t alignment_ = 0;
+    std::int16_t borderStyle_ = 1;
+    std::int16_t appearance_ = 1;
+    char16_t pendingHighSurrogate_ = 0;
+};
+
+class QtCommandButton final : public QtChildWindow<CommandButton> {
+public:
+    QtCommandButton(QtSite& site, QWidget* surface, std::string name, CommandButtonEvents& events);
+
+    std::string caption() const override { return caption_; }
+    void setCaption(const std::string& v) override;
+    std::int16_t style() const override { return style_; }
+    // Failure 380 for anything but 0 and 1.
+    void setStyle(std::int16_t v) override;
+    std::shared_ptr<Picture> picture() const override { return picture_; }
+    // A picture that Qt cannot decode shows as no picture.
+    void setPicture(std::shared_ptr<Picture> v) override;
+
+    QToolButton* toolButton() const;
+    void disconnectEvents() { events_ = nullptr; }
+    CommandButtonEvents* events() const { return events_; }
+
+private:
+    void show();
+
+    CommandButtonEvents* events_;
+    std::string caption_;
+    std::int16_t style_ = 0;
+    std::shared_ptr<Picture> picture_;
+};
+
+// Where a mouse event lands, in twips of the widget it came to.
+struct TwipsPoint {
+    float x;
+    float y;
+};
+TwipsPoint twipsOf(const QWidget* widget, QPointF pixels);
+
+}  // namespace quorvel::qt

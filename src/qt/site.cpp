@@ -1,0 +1,590 @@
+#include "qt/site.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QTableView>
+
+#include <new>
+
+#include "engine/data_engine.h"
+#include "headless/trace.h"
+#include "qt/children.h"
+#include "qt/convert.h"
+#include "qt/grid.h"
+
+namespace quorvel::qt {
+
+namespace {
+
+const QEvent::Type kQueuedKeyEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+std::int32_t nextWindowHandle() {
+    static std::int32_t next = 0x00020000;
+    next += 0x10;
+    return next;
+}
+
+// The platform's mouse pointers by number.
+Qt::CursorShape cursorOf(std::int16_t pointer) {
+    switch (pointer) {
+        case 2: return Qt::CrossCursor;
+        case 3: return Qt::IBeamCursor;
+        case 5: case 15: return Qt::SizeAllCursor;
+        case 6: return Qt::SizeBDiagCursor;
+        case 7: return Qt::SizeVerCursor;
+        case 8: return Qt::SizeFDiagCursor;
+        case 9: return Qt::SizeHorCursor;
+        case 10: return Qt::UpArrowCursor;
+        case 11: return Qt::WaitCursor;
+        case 12: return Qt::ForbiddenCursor;
+        case 13: return Qt::BusyCursor;
+        case 14: return Qt::WhatsThisCursor;
+        default: return Qt::ArrowCursor;
+    }
+}
+
+}  // namespace
+
+// The site's QObject side: the surface's event filter, the focus watch and
+// the receiver of queued keys.
+class SiteDispatcher final : public QObject {
+public:
+    explicit SiteDispatcher(QtSite& site) : site_(site) {
+        connect(qApp, &QApplication::focusChanged, this,
+                [this](QWidget* old, QWidget* now) { site_.focusChanged(old, now); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != site_.surfaceWidget()) return false;
+        switch (event->type()) {
+            case QEvent::Resize: site_.surfaceResizedByQt(); break;
+            case QEvent::Paint: site_.surfacePainted(); break;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseMove: {
+                auto* m = static_cast<QMouseEvent*>(event);
+                std::int16_t button = event->type() == QEvent::MouseMove
+                                          ? mouseButtonsOf(m->buttons())
+                                          : mouseButtonOf(m->button());
+                TwipsPoint p = twipsOf(site_.surfaceWidget(), m->position());
+                site_.surfaceMouse(event->type(), button, shiftStateOf(m->modifiers()), p.x, p.y);
+                break;
+            }
+            default: break;
+        }
+        return false;
+    }
+    void customEvent(QEvent* event) override {
+        if (event->type() == kQueuedKeyEvent) site_.deliverQueuedKey();
+    }
+
+private:
+    QtSite& site_;
+};
+
+// --- The surface, the extender and the container -------------------------
+
+class QtSite::Surface final : public HostSurface {
+public:
+    explicit Surface(QtSite& site) : site_(site) {}
+
+    float width() const override {
+        QWidget* w = site_.surface_;
+        return w ? width_.read(w->width(), site_.twipsPerPixelX()) : 0;
+    }
+    void setWidth(float v) override {
+        checkSize(v);
+        QWidget* w = site_.surface_;
+        if (!w) fail(failure::kObjectNotSet);
+        int px = width_.set(v, site_.twipsPerPixelX());
+        w->resize(px, w->height());
+        site_.resized();
+    }
+    float height() const override {
+        QWidget* w = site_.surface_;
+        return w ? height_.read(w->height(), site_.twipsPerPixelY()) : 0;
+    }
+    void setHeight(float v) override {
+        checkSize(v);
+        QWidget* w = site_.surface_;
+        if (!w) fail(failure::kObjectNotSet);
+        int px = height_.set(v, site_.twipsPerPixelY());
+        w->resize(w->width(), px);
+        site_.resized();
+    }
+    Color backColor() const override { return backColor_; }
+    void setBackColor(Color v) override {
+        backColor_ = v;
+        QWidget* w = site_.surface_;
+        if (!w) return;
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window, colorOf(v, w->parentWidget() ? w->parentWidget()->palette() : p));
+        w->setPalette(p);
+        w->setAutoFillBackground(true);
+    }
+    VBool enabled() const override { return enabled_; }
+    void setEnabled(VBool v) override {
+        enabled_ = v;
+        if (QWidget* w = site_.surface_) w->setEnabled(v != kFalse);
+    }
+    std::int16_t mousePointer() const override { return mousePointer_; }
+    void setMousePointer(std::int16_t v) override {
+        mousePointer_ = v;
+        applyCursor();
+    }
+    std::shared_ptr<Picture> mouseIcon() const override { return mouseIcon_; }
+    void setMouseIcon(std::shared_ptr<Picture> v) override {
+        mouseIcon_ = std::move(v);
+        applyCursor();
+    }
+    float currentX() const override { return currentX_; }
+    void setCurrentX(float v) override { currentX_ = v; }
+    float currentY() const override { return currentY_; }
+    void setCurrentY(float v) override { currentY_ = v; }
+    VBool autoRedraw() const override { return autoRedraw_; }
+    void setAutoRedraw(VBool v) override { autoRedraw_ = v; }
+    std::int32_t hwnd() const override { return site_.hwnd_; }
+    void refresh() override {
+        ++site_.refreshes_;
+        QWidget* w = site_.surface_;
+        // A surface that is not on screen paints nothing; its paint handler
+        // still runs, as a repaint asked for runs it.
+        if (w && w->isVisible()) w->repaint();
+        else site_.surfacePainted();
+    }
+
+private:
+    void applyCursor() {
+        QWidget* w = site_.surface_;
+        if (!w) return;
+        if (mousePointer_ == 0) {
+            w->unsetCursor();
+            return;
+        }
+        if (mousePointer_ == 99 && mouseIcon_) {
+            QPixmap pixmap;
+            const auto& bytes = mouseIcon_->bytes();
+            pixmap.loadFromData(bytes.data(), static_cast<uint>(bytes.size()));
+            if (!pixmap.isNull()) {
+                w->setCursor(QCursor(pixmap));
+                return;
+            }
+        }
+        w->setCursor(cursorOf(mousePointer_));
+    }
+
+    QtSite& site_;
+    TwipsCoordinate width_, height_;
+    Color backColor_ = systemColor(15);
+    VBool enabled_ = kTrue;
+    std::int16_t mousePointer_ = 0;
+    std::shared_ptr<Picture> mouseIcon_;
+    float currentX_ = 0;
+    float currentY_ = 0;
+    VBool autoRedraw_ = kFalse;
+};
+
+// The surface's parent widget; a surface without one lies on the screen.
+class QtSite::Box final : public Container {
+public:
+    explicit Box(QtSite& site) : site_(site) {}
+    float width() const override {
+        if (QWidget* p = parent()) return static_cast<float>(outer(p).width() * site_.twipsPerPixelX());
+        return static_cast<float>(screen().width() * site_.twipsPerPixelX());
+    }
+    float height() const override {
+        if (QWidget* p = parent()) return static_cast<float>(outer(p).height() * site_.twipsPerPixelY());
+        return static_cast<float>(screen().height() * site_.twipsPerPixelY());
+    }
+    // The client area: what the control can cover.
+    float scaleHeight() const override {
+        if (QWidget* p = parent()) return static_cast<float>(p->height() * site_.twipsPerPixelY());
+        return static_cast<float>(screen().height() * site_.twipsPerPixelY());
+    }
+    Color backColor() const override {
+        QWidget* p = parent();
+        QWidget* w = p ? p : site_.surface_.data();
+        if (!w) return systemColor(15);
+        return hostColorOf(w->palette().color(w->backgroundRole()));
+    }
+
+private:
+    QWidget* parent() const { return site_.surface_ ? site_.surface_->parentWidget() : nullptr; }
+    static QRect outer(QWidget* p) { return p->isWindow() ? p->frameGeometry() : p->geometry(); }
+    QRect screen() const {
+        QScreen* s = site_.surface_ ? site_.surface_->screen() : QGuiApplication::primaryScreen();
+        return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+    }
+    QtSite& site_;
+};
+
+class QtSite::Ext final : public Extender {
+public:
+    explicit Ext(QtSite& site) : site_(site) {}
+    float left() const override {
+        QWidget* w = site_.surface_;
+        return w ? left_.read(w->x(), site_.twipsPerPixelX()) : 0;
+    }
+    void setLeft(float v) override {
+        if (!std::isfinite(v)) fail(failure::kInvalidPropertyValue);
+        QWidget* w = site_.surface_;
+        if (!w) fail(failure::kObjectNotSet);
+        w->move(left_.set(v, site_.twipsPerPixelX()), w->y());
+    }
+    float top() const override {
+        QWidget* w = site_.surface_;
+        return w ? top_.read(w->y(), site_.twipsPerPixelY()) : 0;
+    }
+    void setTop(float v) override {
+        if (!std::isfinite(v)) fail(failure::kInvalidPropertyValue);
+        QWidget* w = site_.surface_;
+        if (!w) fail(failure::kObjectNotSet);
+        w->move(w->x(), top_.set(v, site_.twipsPerPixelY()));
+    }
+    Container& container() override { return *site_.container_; }
+    void zOrder(std::int16_t position) override {
+        if (position != 0 && position != 1) fail(failure::kInvalidPropertyValue);
+        ++site_.zOrderCalls_;
+        QWidget* w = site_.surface_;
+        if (!w) return;
+        if (position == 0) w->raise();
+        else w->lower();
+    }
+
+private:
+    QtSite& site_;
+    TwipsCoordinate left_, top_;
+};
+
+// --- Construction --------------------------------------------------------
+
+QtSite::QtSite(QWidget* surface)
+    : surface_(surface),
+      surfaceImpl_(std::make_unique<Surface>(*this)),
+      extender_(std::make_unique<Ext>(*this)),
+      container_(std::make_unique<Box>(*this)),
+      dispatcher_(std::make_unique<SiteDispatcher>(*this)),
+      hwnd_(nextWindowHandle()) {
+    if (!surface_) fail(failure::kObjectNotSet, "A Qt site needs a surface widget");
+    surface_->installEventFilter(dispatcher_.get());
+    notifiedSize_ = surface_->size();
+    surfaceImpl_->setBackColor(systemColor(15));
+}
+
+QtSite::~QtSite() {
+    connected_ = false;
+    if (surface_) surface_->removeEventFilter(dispatcher_.get());
+    // The adapters may outlive the site in the control's hands: nothing of
+    // theirs may call back into it, no grid may stay bound to a data control
+    // that could end first, and their widgets go with the site.
+    for (auto& g : grids_) {
+        try {
+            g->setDataSource(nullptr);
+        } catch (...) {
+        }
+        g->disconnectEvents();
+        g->detachSite();
+        delete g->widget();
+    }
+    for (auto& b : textBoxes_) {
+        b->disconnectEvents();
+        b->detachSite();
+        delete b->widget();
+    }
+    for (auto& b : buttons_) {
+        b->disconnectEvents();
+        b->detachSite();
+        delete b->widget();
+    }
+    for (auto& dc : dataControls_) {
+        try {
+            dc->setEvents(nullptr);
+        } catch (...) {
+        }
+    }
+}
+
+HostSurface& QtSite::surface() { return *surfaceImpl_; }
+Extender& QtSite::extender() { return *extender_; }
+
+double QtSite::twipsPerPixelX() const { return qt::twipsPerPixelX(surface_); }
+double QtSite::twipsPerPixelY() const { return qt::twipsPerPixelY(surface_); }
+
+bool QtSite::surfaceEnabled() const { return surfaceImpl_->enabled() != kFalse; }
+
+std::shared_ptr<Font> QtSite::ambientFont() {
+    QWidget* from = surface_ && surface_->parentWidget() ? surface_->parentWidget() : surface_.data();
+    return Font::make(fontDescriptionOf(from ? from->font() : QApplication::font()));
+}
+
+void QtSite::disconnectControl() {
+    connected_ = false;
+    for (auto& b : textBoxes_) b->disconnectEvents();
+    for (auto& b : buttons_) b->disconnectEvents();
+    for (auto& g : grids_) g->disconnectEvents();
+    for (auto& dc : dataControls_) {
+        try {
+            dc->setEvents(nullptr);
+        } catch (...) {
+        }
+    }
+    sinks_.clear();
+}
+
+// --- Trace and the host's answers ----------------------------------------
+
+void QtSite::append(std::string line) {
+    if (recording_) trace_.push_back(line);
+    if (traceListener_) traceListener_(line);
+}
+
+std::string QtSite::trace() const {
+    std::string out;
+    for (std::size_t i = 0; i < trace_.size(); ++i) {
+        if (i) out += '|';
+        out += trace_[i];
+    }
+    return out;
+}
+
+void QtSite::mark(std::string text) { append(std::move(text)); }
+
+void QtSite::propertyChanged(std::string_view name) {
+    append("notify " + std::string(name));
+    if (propertyChangedHandler_) propertyChangedHandler_(name);
+}
+
+bool QtSite::canPropertyChange(std::string_view name) {
+    bool allow = editRequestHandler_ ? editRequestHandler_(name) : true;
+    append("request " + std::string(name) + (allow ? " allowed" : " refused"));
+    return allow;
+}
+
+void QtSite::raiseEvent(const EventDescription& event, std::span<Variant> arguments) {
+    std::string line = "event " + std::string(event.name);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name;
+        if (static_cast<int>(i) < event.argumentCount && i < event.argumentNames.size())
+            name = std::string(event.argumentNames[i]);
+        if (name.empty()) name = "Arg" + std::to_string(i + 1);
+        line += " " + name + "=" + headless::traceValue(arguments[i]);
+    }
+    append(std::move(line));
+    if (!eventHandler_) return;
+    // A copy: the handler may replace itself.
+    EventHandler handler = eventHandler_;
+    handler(event, arguments);
+}
+
+void QtSite::msgBox(const std::string& prompt) {
+    append("msgbox " + headless::traceString(prompt));
+    if (msgBoxHandler_) {
+        auto handler = msgBoxHandler_;
+        handler(prompt);
+        return;
+    }
+    // The application's own title: the message is the control's, not a
+    // window of its own.
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                    toQString(prompt), QMessageBox::Ok, surface_ ? surface_->window() : nullptr);
+    box.exec();
+}
+
+void QtSite::guard(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Failure& failure) {
+        reportFailure(failure);
+    } catch (const std::bad_alloc&) {
+        reportFailure(Failure(failure::kOutOfMemory, standardDescription(failure::kOutOfMemory)));
+    } catch (const std::exception& e) {
+        reportFailure(Failure(failure::kInvalidProcedureCall, e.what()));
+    }
+}
+
+void QtSite::reportFailure(const Failure& failure) {
+    if (failureHandler_) {
+        auto handler = failureHandler_;
+        handler(failure);
+        return;
+    }
+    qWarning("Quorvel: unhandled failure %d: %s", failure.number(), failure.description().c_str());
+}
+
+// --- Keys ----------------------------------------------------------------
+
+void QtSite::sendKeys(std::string_view keys) {
+    std::vector<headless::KeyStroke> strokes = headless::parseSendKeys(keys);
+    append("sendkeys " + headless::traceString(keys));
+    for (const auto& s : strokes) {
+        keys_.push_back(s);
+        QCoreApplication::postEvent(dispatcher_.get(), new QEvent(kQueuedKeyEvent));
+    }
+}
+
+std::size_t QtSite::pendingKeys() const { return keys_.size(); }
+
+void QtSite::deliverQueuedKey() {
+    if (keys_.empty()) return;
+    headless::KeyStroke s = keys_.front();
+    keys_.pop_front();
+    // Whoever has the focus now, as a keyboard's keys reach it.
+    QWidget* target = QApplication::focusWidget();
+    if (!target) return;
+    int key = qtKeyOf(s.keyCode);
+    QString text;
+    if (s.character != 0) text = QString::fromUcs4(&s.character, 1);
+    if (key == Qt::Key_unknown && text.isEmpty()) return;
+    Qt::KeyboardModifiers mods = modifiersOf(s.shift);
+    QPointer<QWidget> alive(target);
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QCoreApplication::sendEvent(target, &press);
+    // The release reaches whoever holds the focus when it comes.
+    QWidget* up = QApplication::focusWidget();
+    if (!up) return;
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QCoreApplication::sendEvent(up, &release);
+}
+
+// --- Children ------------------------------------------------------------
+
+std::shared_ptr<TextBox> QtSite::createTextBox(std::string_view name, TextBoxEvents& events) {
+    auto box = std::make_shared<QtTextBox>(*this, surface_, std::string(name), events);
+    textBoxes_.push_back(box);
+    return box;
+}
+
+std::shared_ptr<CommandButton> QtSite::createCommandButton(std::string_view name,
+                                                           CommandButtonEvents& events) {
+    auto button = std::make_shared<QtCommandButton>(*this, surface_, std::string(name), events);
+    buttons_.push_back(button);
+    return button;
+}
+
+std::shared_ptr<DataControl> QtSite::createDataControl(std::string_view, DataControlEvents& events) {
+    auto dc = engine::createDataControl();
+    dc->setEvents(&events);
+    dataControls_.push_back(dc);
+    return dc;
+}
+
+std::shared_ptr<Grid> QtSite::createGrid(std::string_view name, GridEvents& events) {
+    auto grid = std::make_shared<QtGrid>(*this, surface_, std::string(name), events);
+    grids_.push_back(grid);
+    return grid;
+}
+
+QLineEdit* QtSite::lineEdit(std::string_view name) const {
+    // The last of that name: a control made again on the same site replaces
+    // the first one's children.
+    for (auto it = textBoxes_.rbegin(); it != textBoxes_.rend(); ++it) {
+        QLineEdit* e = (*it)->lineEdit();
+        if (e && e->objectName() == toQString(name)) return e;
+    }
+    return nullptr;
+}
+
+QToolButton* QtSite::toolButton(std::string_view name) const {
+    for (auto it = buttons_.rbegin(); it != buttons_.rend(); ++it) {
+        QToolButton* b = (*it)->toolButton();
+        if (b && b->objectName() == toQString(name)) return b;
+    }
+    return nullptr;
+}
+
+QtGrid* QtSite::grid(std::string_view name) const {
+    for (auto it = grids_.rbegin(); it != grids_.rend(); ++it) {
+        QTableView* v = (*it)->view();
+        if (v && v->objectName() == toQString(name)) return it->get();
+    }
+    return nullptr;
+}
+
+QTableView* QtSite::tableView(std::string_view name) const {
+    QtGrid* g = grid(name);
+    return g ? g->view() : nullptr;
+}
+
+// --- Surface calls -------------------------------------------------------
+
+void QtSite::attach(SurfaceEvents& events) {
+    if (std::find(sinks_.begin(), sinks_.end(), &events) == sinks_.end()) sinks_.push_back(&events);
+}
+
+void QtSite::detach(SurfaceEvents& events) {
+    sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), &events), sinks_.end());
+}
+
+void QtSite::forEachSink(const std::function<void(SurfaceEvents&)>& f) {
+    std::vector<SurfaceEvents*> sinks = sinks_;
+    for (SurfaceEvents* s : sinks)
+        if (std::find(sinks_.begin(), sinks_.end(), s) != sinks_.end()) f(*s);
+}
+
+void QtSite::resized() {
+    if (surface_) notifiedSize_ = surface_->size();
+    // Inside the control's own size change: its failures are its caller's.
+    forEachSink([](SurfaceEvents& s) { s.onResize(); });
+}
+
+void QtSite::surfaceResizedByQt() {
+    // A resize that the site made itself was handed on when it was made; a
+    // hidden widget's resize event comes later, at showing.
+    if (!surface_ || surface_->size() == notifiedSize_) return;
+    notifiedSize_ = surface_->size();
+    guard([&] { forEachSink([](SurfaceEvents& s) { s.onResize(); }); });
+}
+
+void QtSite::surfacePainted() {
+    if (!connected_) return;
+    guard([&] { forEachSink([](SurfaceEvents& s) { s.onPaint(); }); });
+}
+
+void QtSite::surfaceMouse(int type, std::int16_t button, std::int16_t shift, float x, float y) {
+    if (!connected_) return;
+    guard([&] {
+        forEachSink([&](SurfaceEvents& s) {
+            if (type == QEvent::MouseButtonPress) s.onMouseDown(button, shift, x, y);
+            else if (type == QEvent::MouseButtonRelease) s.onMouseUp(button, shift, x, y);
+            else s.onMouseMove(button, shift, x, y);
+        });
+    });
+}
+
+// --- Focus ---------------------------------------------------------------
+
+bool QtSite::inside(QWidget* w) const {
+    return w && surface_ && (w == surface_ || surface_->isAncestorOf(w));
+}
+
+void QtSite::parkFocus() {
+    if (!surface_) return;
+    parking_ = true;
+    surface_->setFocus(Qt::OtherFocusReason);
+    parking_ = false;
+}
+
+void QtSite::focusChanged(QWidget*, QWidget* now) {
+    if (!connected_) return;
+    // No widget at all: the window lost its activation, or the focus was
+    // cleared. Neither moves the focus out of the control; the window's
+    // return brings it back to where it was.
+    if (!now) return;
+    const bool in = inside(now);
+    if (in == focusInside_) return;
+    focusInside_ = in;
+    // After the focus arrived: the entry handler may move it on (to the edit
+    // box), and that move must find the focus already inside.
+    if (in) guard([&] { forEachSink([](SurfaceEvents& s) { s.onEnterFocus(); }); });
+    else guard([&] { forEachSink([](SurfaceEvents& s) { s.onExitFocus(); }); });
+}
+
+}  // namespace quorvel::qt

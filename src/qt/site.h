@@ -1,0 +1,211 @@
+// The Qt 6 Widgets host of one control.
+//
+// The control's surface is a QWidget that the caller supplies (QuorvelWidget
+// is one); its parent widget is the container. The children are real
+// widgets on the surface: a QLineEdit for each text box (the bound value's
+// box stays hidden), a QToolButton showing the button's picture, and a
+// QTableView over the data engine's recordset for the grid. Positions and
+// sizes are in twips, converted with the surface's logical DPI (15 twips a
+// pixel at 96 DPI); a child placed below the surface's rectangle is clipped
+// away, as the control's layout expects, and the surface itself is clipped
+// by its container.
+//
+// The site keeps the headless host's semantics, so the same control code
+// behaves alike on both:
+//   - a text box raises its change event inside the write that changed it,
+//     and only when the text differs; positions count UTF-16 code units;
+//   - key down, key press and key up reach the edit box's and the grid's
+//     events synchronously, with the platform's virtual-key codes
+//     (platform/key_codes.h), before the widget's own handling, which the
+//     event's arguments can stop (KeyCode 0) or change;
+//   - the focus entering the control (any of its children) from outside runs
+//     the entry handler after it arrived; leaving it runs the exit handler;
+//     the window losing activation is neither;
+//   - setting the surface's size resizes it at once and runs the resize
+//     handler before the call returns, also while the surface is hidden; a
+//     repaint runs the paint handler;
+//   - sendKeys queues the keys; each is delivered, after the current handler
+//     and every event already queued have returned, to whichever widget has
+//     the keyboard focus then;
+//   - msgBox is a modal QMessageBox with an OK button only, under the
+//     application's title, unless a handler replaces it.
+// Everything the control tells its host can be traced in the headless
+// host's format ("event NAME ARG=VALUE", "notify NAME", "request NAME
+// allowed|refused", "msgbox \"PROMPT\"", "sendkeys \"KEYS\"").
+//
+// A failure that leaves one of the control's handlers while Qt delivers an
+// input event never crosses into Qt: it goes to the failure handler (by
+// default a warning on Qt's message log).
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "headless/keys.h"
+#include "platform/failure.h"
+#include "platform/host.h"
+
+class QLineEdit;
+class QTableView;
+class QToolButton;
+
+namespace quorvel::qt {
+
+class QtTextBox;
+class QtCommandButton;
+class QtGrid;
+class SiteDispatcher;
+
+class QtSite final : public ControlSite {
+public:
+    // The surface must outlive the site.
+    explicit QtSite(QWidget* surface);
+    ~QtSite() override;
+    QtSite(const QtSite&) = delete;
+    QtSite& operator=(const QtSite&) = delete;
+
+    // --- ControlSite -------------------------------------------------------
+    HostSurface& surface() override;
+    Extender& extender() override;
+    // From the container's font (the surface's own when it has none).
+    std::shared_ptr<Font> ambientFont() override;
+    const Locale& locale() const override { return locale_; }
+    void propertyChanged(std::string_view name) override;
+    bool canPropertyChange(std::string_view name) override;
+    void raiseEvent(const EventDescription& event, std::span<Variant> arguments) override;
+    void msgBox(const std::string& prompt) override;
+    // Failure 5 for a key string that does not read.
+    void sendKeys(std::string_view keys) override;
+    std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) override;
+    std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
+                                                       CommandButtonEvents& events) override;
+    std::shared_ptr<DataControl> createDataControl(std::string_view name,
+                                                   DataControlEvents& events) override;
+    std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) override;
+    void attach(SurfaceEvents& events) override;
+    void detach(SurfaceEvents& events) override;
+
+    // --- The host's answers ------------------------------------------------
+    using EventHandler = std::function<void(const EventDescription&, std::span<Variant>)>;
+    void setEventHandler(EventHandler handler) { eventHandler_ = std::move(handler); }
+    void setPropertyChangedHandler(std::function<void(std::string_view)> handler) {
+        propertyChangedHandler_ = std::move(handler);
+    }
+    // The answer to edit requests; with none, every change is allowed.
+    void setEditRequestHandler(std::function<bool(std::string_view)> handler) {
+        editRequestHandler_ = std::move(handler);
+    }
+    // Replaces the modal QMessageBox: a test never blocks on one.
+    void setMessageBoxHandler(std::function<void(const std::string&)> handler) {
+        msgBoxHandler_ = std::move(handler);
+    }
+    void setFailureHandler(std::function<void(const Failure&)> handler) {
+        failureHandler_ = std::move(handler);
+    }
+    void setLocale(Locale locale) { locale_ = std::move(locale); }
+
+    // --- The trace ---------------------------------------------------------
+    // Runs for every trace line as it happens.
+    void setTraceListener(std::function<void(const std::string&)> listener) {
+        traceListener_ = std::move(listener);
+    }
+    // Keeps the lines too (off by default: a long session would grow it).
+    void setRecording(bool on) { recording_ = on; }
+    const std::vector<std::string>& traceLines() const { return trace_; }
+    // The kept lines joined with "|".
+    std::string trace() const;
+    void clearTrace() { trace_.clear(); }
+    void mark(std::string text);
+
+    // --- The host's calls --------------------------------------------------
+    // The host sized the control: runs its resize handler.
+    void resized();
+    // How often the control asked for a repaint.
+    int refreshCount() const { return refreshes_; }
+    int zOrderCount() const { return zOrderCalls_; }
+
+    // Stops routing the widgets' events to the control: called before the
+    // control ends, while its children's widgets may still deliver events.
+    void disconnectControl();
+
+    // Runs f; a failure that leaves it goes to the failure handler.
+    void guard(const std::function<void()>& f);
+    void reportFailure(const Failure& failure);
+
+    // --- For tests and the widget API ---------------------------------------
+    QWidget* surfaceWidget() const { return surface_; }
+    // The child widgets by the control's names; none for a name not made.
+    QLineEdit* lineEdit(std::string_view name) const;
+    QToolButton* toolButton(std::string_view name) const;
+    QTableView* tableView(std::string_view name) const;
+    QtGrid* grid(std::string_view name) const;
+    // Keys queued and not delivered yet.
+    std::size_t pendingKeys() const;
+
+    double twipsPerPixelX() const;
+    double twipsPerPixelY() const;
+    // The control's Enabled: the surface's enabled state.
+    bool surfaceEnabled() const;
+    bool connected() const { return connected_; }
+    // Moves the focus onto the surface itself, inside the control but on no
+    // child: where it waits while the focused child is hidden.
+    void parkFocus();
+    bool parkingFocus() const { return parking_; }
+
+    // Called by the dispatcher.
+    void focusChanged(QWidget* old, QWidget* now);
+    void surfaceResizedByQt();
+    void surfacePainted();
+    void surfaceMouse(int type, std::int16_t button, std::int16_t shift, float x, float y);
+    void deliverQueuedKey();
+
+private:
+    class Surface;
+    class Ext;
+    class Box;
+    void append(std::string line);
+    void forEachSink(const std::function<void(SurfaceEvents&)>& f);
+    bool inside(QWidget* w) const;
+
+    QPointer<QWidget> surface_;
+    std::unique_ptr<Surface> surfaceImpl_;
+    std::unique_ptr<Ext> extender_;
+    std::unique_ptr<Box> container_;
+    std::unique_ptr<SiteDispatcher> dispatcher_;
+    std::vector<SurfaceEvents*> sinks_;
+
+    std::deque<headless::KeyStroke> keys_;
+    bool parking_ = false;
+    QSize notifiedSize_{-1, -1};
+    std::vector<std::shared_ptr<QtTextBox>> textBoxes_;
+    std::vector<std::shared_ptr<QtCommandButton>> buttons_;
+    std::vector<std::shared_ptr<QtGrid>> grids_;
+    std::vector<std::shared_ptr<DataControl>> dataControls_;
+
+    EventHandler eventHandler_;
+    std::function<void(std::string_view)> propertyChangedHandler_;
+    std::function<bool(std::string_view)> editRequestHandler_;
+    std::function<void(const std::string&)> msgBoxHandler_;
+    std::function<void(const Failure&)> failureHandler_;
+    std::function<void(const std::string&)> traceListener_;
+    bool recording_ = false;
+    std::vector<std::string> trace_;
+
+    Locale locale_ = Locale::english();
+    bool focusInside_ = false;
+    bool connected_ = true;
+    int refreshes_ = 0;
+    int zOrderCalls_ = 0;
+    std::int32_t hwnd_;
+};
+
+}  // namespace quorvel::qt
