@@ -63,7 +63,7 @@ bool isNumber(const Variant& v) {
 // with the same value; everything else matches by type and value.
 bool matches(const Variant& actual, const Literal& expected) {
     if (!expected.typed && isNumber(expected.value) && isNumber(actual))
-        return actual.asDouble() == expected.value.asDouble();
+        return actual.toDouble() == expected.value.toDouble();
     return actual == expected.value;
 }
 

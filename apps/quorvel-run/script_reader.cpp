@@ -322,8 +322,8 @@ public:
         const Token& t = next(what);
         if (t.kind != Kind::Number) error(std::string("expected ") + what + ", found " + describe(t));
         double v = t.value.toDouble();
-        if (whole && v != std::floor(v)) error(std::string(what) + " must be a whole number: " + t.text);
-        if (!(v >= low && v <= high)) error(std::string(what) + " out of range: " + t.text);
+        if (whole && v != std::floor(v)) error(std::string("expected a whole number for ") + what + ", found " + t.text);
+        if (!(v >= low && v <= high)) error(std::string("out of range for ") + what + ": " + t.text);
         return v;
     }
 
