@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev libicu-dev nlohmann-json3-dev libgif-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()
