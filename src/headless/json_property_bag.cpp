@@ -91,9 +91,12 @@ std::vector<std::uint8_t> unbase64(const std::string& text) {
 
 // --- Numbers -----------------------------------------------------------------
 
+// A JSON number too large for a double reads as infinity; no value holds it.
 double number(const Json& j, const char* what) {
     if (!j.is_number()) bad(std::string("the ") + what + " is not a number: " + shown(j));
-    return j.get<double>();
+    const double d = j.get<double>();
+    if (!std::isfinite(d)) bad(std::string("the ") + what + " is out of range: " + shown(j));
+    return d;
 }
 
 std::int64_t wholeNumber(const Json& j, const char* what, std::int64_t low, std::int64_t high) {
@@ -117,6 +120,20 @@ Json singleJson(float v) {
     double d = 0;
     std::from_chars(buf, end, d);
     return Json(d);
+}
+
+// A Single written as a decimal: the shortest decimal of the largest Single
+// (3.4028235e+38) lies a little above it as a double and still reads as it.
+// A number past the point where it would round to infinity does not read.
+float singleOf(const Json& j, const char* what) {
+    const double d = number(j, what);
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    // Halfway between the largest Single and 2^128, where rounding goes to infinity.
+    constexpr double kRoundsToInfinity = 3.4028235677973366e38;
+    if (std::fabs(d) >= kRoundsToInfinity)
+        bad(std::string("the ") + what + " is out of range: " + shown(j));
+    if (std::fabs(d) > kLargest) return static_cast<float>(std::copysign(kLargest, d));
+    return static_cast<float>(d);
 }
 
 // --- Colours -------------------------------------------------------------------
@@ -170,7 +187,11 @@ std::int32_t colourOf(const Json& j) {
 
 // --- Dates ---------------------------------------------------------------------
 
+// The host's dates: 1 January 100 to 31 December 9999.
+bool isDateSerial(double serial) { return serial >= -657434.0 && serial < 2958466.0; }
+
 Json dateJson(double serial) {
+    if (!isDateSerial(serial)) fail(failure::kInvalidPropertyValue);
     CivilDateTime t = civilFromSerial(serial);
     if (t.year < 1 || t.year > 9999 ||
         dateSerial(t.year, t.month, t.day, t.hour, t.minute, t.second) != serial)
@@ -182,7 +203,11 @@ Json dateJson(double serial) {
 }
 
 double dateOf(const Json& j) {
-    if (j.is_number()) return j.get<double>();
+    if (j.is_number()) {
+        const double serial = number(j, "date");
+        if (!isDateSerial(serial)) bad("the date is out of range: " + shown(j));
+        return serial;
+    }
     if (!j.is_string()) bad("a date is \"YYYY-MM-DDTHH:MM:SS\" or a day number: " + shown(j));
     const std::string s = j.get<std::string>();
     int y, mo, d, h = 0, mi = 0, se = 0;
@@ -214,7 +239,7 @@ std::shared_ptr<Font> fontOf(const Json& j) {
             if (!v.is_string()) bad("the font's name is not text: " + shown(v));
             d.name = v.get<std::string>();
         } else if (k == "size") {
-            d.size = static_cast<float>(number(v, "font's size"));
+            d.size = singleOf(v, "font's size");
         } else if (k == "weight") {
             d.weight = static_cast<std::int16_t>(wholeNumber(v, "font's weight", 0, 1000));
         } else if (k == "charset") {
@@ -249,7 +274,9 @@ Json valueJson(const JsonPropertyBag::Entry& e) {
         case Variant::Type::Long:
             if (e.colour) return Json{{"Colour", colourJson(v.asLong())}};
             return Json(v.asLong());
-        case Variant::Type::Single: return Json{{"Single", singleJson(v.asSingle())}};
+        case Variant::Type::Single:
+            if (!std::isfinite(v.asSingle())) fail(failure::kInvalidPropertyValue);
+            return Json{{"Single", singleJson(v.asSingle())}};
         case Variant::Type::Double:
             if (!std::isfinite(v.asDouble())) fail(failure::kInvalidPropertyValue);
             return Json{{"Double", v.asDouble()}};
@@ -284,7 +311,7 @@ JsonPropertyBag::Entry entryOf(const std::string& name, const Json& j) {
             wholeNumber(j, "number", std::numeric_limits<std::int32_t>::min(),
                         std::numeric_limits<std::int32_t>::max())));
     } else if (j.is_number()) {
-        e.value = Variant(j.get<double>());
+        e.value = Variant(number(j, "number"));
     } else if (j.is_object() && j.size() == 1) {
         const std::string& tag = j.begin().key();
         const Json& v = j.begin().value();
@@ -299,10 +326,7 @@ JsonPropertyBag::Entry entryOf(const std::string& name, const Json& j) {
                 wholeNumber(v, "Long", std::numeric_limits<std::int32_t>::min(),
                             std::numeric_limits<std::int32_t>::max())));
         } else if (tag == "Single") {
-            const double d = number(v, "Single");
-            if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
-                bad("the Single is out of range: " + shown(v));
-            e.value = Variant(static_cast<float>(d));
+            e.value = Variant(singleOf(v, "Single"));
         } else if (tag == "Double") {
             e.value = Variant(number(v, "Double"));
         } else if (tag == "Boolean") {
@@ -339,26 +363,43 @@ bool sameValue(const Variant& a, const Variant& b) {
     fail(kFailureInvalidFileFormat, std::string(source) + ": " + where + ": " + reason);
 }
 
+// "line L, column C" of a byte of the text.
+std::string placeOf(std::string_view text, std::size_t at) {
+    if (at > text.size()) at = text.size();
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < at; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
 // The document's text as JSON; Failure 321 with the line and column.
 Json parseText(std::string_view text, std::string_view source) {
     try {
         return Json::parse(text.begin(), text.end());
     } catch (const Json::parse_error& e) {
         std::size_t at = e.byte == 0 ? 0 : e.byte - 1;
-        if (at > text.size()) at = text.size();
-        std::size_t line = 1, column = 1;
-        for (std::size_t i = 0; i < at; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
         std::string reason = e.what();
         // The library's message repeats the place; keep what went wrong.
         if (auto colon = reason.find(": "); colon != std::string::npos) reason = reason.substr(colon + 2);
-        invalid(source, "line " + std::to_string(line) + ", column " + std::to_string(column), reason);
+        invalid(source, placeOf(text, at), reason);
+    } catch (const Json::out_of_range& e) {
+        // A number too large for any type ("1e999") fails as out of range,
+        // with no place of its own: the place is where its text first stands.
+        std::string reason = e.what();
+        if (auto bracket = reason.find("] "); bracket != std::string::npos) reason = reason.substr(bracket + 2);
+        std::size_t at = 0;
+        if (auto open = reason.find('\''), close = reason.rfind('\'');
+            open != std::string::npos && close > open) {
+            at = text.find(reason.substr(open + 1, close - open - 1));
+            if (at == std::string_view::npos) at = 0;
+        }
+        invalid(source, placeOf(text, at), reason);
     }
 }
 

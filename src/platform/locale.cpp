@@ -117,6 +117,10 @@ double dateSerial(int year, int month, int day, int hour, int minute, int second
 }
 
 CivilDateTime civilFromSerial(double serial) {
+    // Far enough out that the day no longer fits the calendar's integers
+    // (some 80 million years), a serial has no date; nor has NaN.
+    constexpr double kFarthestDay = 3.0e10;
+    if (!(std::fabs(serial) <= kFarthestDay)) fail(failure::kOverflow);
     CivilDateTime t;
     double day = std::floor(serial);
     long long seconds = std::llround((serial - day) * 86400.0);
@@ -331,7 +335,8 @@ std::optional<double> Locale::parseDate(std::string_view text) const {
 
     std::string_view datePart = s, timePart;
     std::size_t space = s.find_first_of(" \t");
-    if (space != std::string_view::npos) {
+    // A time alone may still hold a space: "10:30:00 AM".
+    if (space != std::string_view::npos && s.substr(0, space).find(':') == std::string_view::npos) {
         datePart = s.substr(0, space);
         timePart = trimBlanks(s.substr(space));
     } else if (s.find(':') != std::string_view::npos) {

@@ -77,7 +77,8 @@ private:
     std::string name_;
 };
 
-// Dates as day serials (1899-12-30 is day 0) and back.
+// Dates as day serials (1899-12-30 is day 0) and back. A serial too far
+// from day 0 for any calendar (or NaN) is Failure 6 (overflow).
 double dateSerial(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 CivilDateTime civilFromSerial(double serial);
 bool isValidCivilDate(int year, int month, int day);

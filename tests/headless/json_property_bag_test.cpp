@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 
 #include "headless/json_property_bag.h"
 #include "platform/failure.h"
@@ -171,6 +172,59 @@ TEST(JsonPropertyBag, AMalformedDocumentNamesThePlaceAndLoadsNothing) {
         EXPECT_NE(why.find(k.place), std::string::npos) << why;
         // Nothing was taken over.
         EXPECT_EQ(bag.names(), (std::vector<std::string>{"kept"}));
+    }
+}
+
+// Inputs the fuzz target of the loader found: each once crashed the host,
+// left undefined behaviour behind, or gave a document that did not load.
+TEST(JsonPropertyBag, ExtremeNumbersFailToLoadOrComeBackWhole) {
+    struct Case {
+        const char* what;
+        const char* text;
+        const char* place;
+    };
+    const Case refused[] = {
+        // The JSON library throws another exception for this one.
+        {"a number beyond any double", "{\"a\": 1,\n \"D\": 1e999}", "bag.json: line 2, column 7"},
+        {"a Single past the largest", R"({"s": {"Single": 3.5e38}})", "key \"s\": the Single is out of range"},
+        {"a font size past any Single", R"({"f": {"Font": {"size": 1e300}}})", "key \"f\": the font's size is out of range"},
+        {"a day number past the dates", R"({"d": {"Date": 1e300}})", "key \"d\": the date is out of range"},
+        {"a day number before the dates", R"({"d": {"Date": -700000}})", "key \"d\": the date is out of range"},
+    };
+    for (const Case& k : refused) {
+        SCOPED_TRACE(k.what);
+        int number = 0;
+        const std::string why = failureText([&] { JsonPropertyBag::parse(k.text, "bag.json"); }, &number);
+        EXPECT_EQ(number, kFailureInvalidFileFormat);
+        EXPECT_NE(why.find(k.place), std::string::npos) << why;
+    }
+
+    // The largest Single is written as its shortest decimal, a little above
+    // it as a double; it reads back as itself, and the save is stable.
+    const float largest = std::numeric_limits<float>::max();
+    JsonPropertyBag bag;
+    bag.writeProperty("big", Variant(largest), Variant());
+    bag.writeProperty("small", Variant(-largest), Variant());
+    bag.writeProperty("first day", Variant::date(dateSerial(100, 1, 1)), Variant());
+    bag.writeProperty("last moment", Variant::date(dateSerial(9999, 12, 31, 23, 59, 59)), Variant());
+    JsonPropertyBag back = JsonPropertyBag::parse(bag.dump());
+    EXPECT_EQ(back.readProperty("big", Variant()), Variant(largest));
+    EXPECT_EQ(back.readProperty("small", Variant()), Variant(-largest));
+    EXPECT_EQ(back.readProperty("first day", Variant()), Variant::date(dateSerial(100, 1, 1)));
+    EXPECT_EQ(back.readProperty("last moment", Variant()), Variant::date(dateSerial(9999, 12, 31, 23, 59, 59)));
+    EXPECT_EQ(back.dump(), bag.dump());
+
+    // What a document cannot hold is refused when it is written, not found
+    // out when the file is read again.
+    const Variant unsavable[] = {Variant(std::numeric_limits<float>::infinity()),
+                                 Variant::date(1e300), Variant::date(dateSerial(10000, 1, 1)),
+                                 Variant::date(std::numeric_limits<double>::quiet_NaN())};
+    for (const Variant& v : unsavable) {
+        SCOPED_TRACE(v.debugString());
+        int number = 0;
+        failureText([&] { bag.writeProperty("odd", v, Variant()); }, &number);
+        EXPECT_EQ(number, failure::kInvalidPropertyValue);
+        EXPECT_FALSE(bag.contains("odd"));
     }
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+
 #include "platform/failure.h"
 #include "platform/locale.h"
 #include "platform/text.h"
@@ -128,6 +131,45 @@ TEST(LocaleTests, NumericAndDateTestsReadTheLocalesWay) {
     EXPECT_FALSE(en.isDate(Variant("12/7")));
     EXPECT_FALSE(en.isDate(Variant("1*")));
     EXPECT_FALSE(en.isDate(Variant(12.0)));
+}
+
+// Found by the fuzz target of the locale's readers.
+TEST(LocaleDates, ATimeAloneReadsBackInEveryLocale) {
+    for (const Locale& locale : {Locale::english(), Locale::italian()}) {
+        SCOPED_TRACE(locale.name());
+        const double serial = dateSerial(1899, 12, 30, 5, 4, 0);
+        const std::string text = locale.shortDate(serial);
+        EXPECT_TRUE(locale.isDate(Variant(text))) << text;
+        EXPECT_DOUBLE_EQ(locale.toDate(Variant(text)), serial);
+    }
+    const Locale en = Locale::english();
+    EXPECT_EQ(en.shortDate(dateSerial(1899, 12, 30, 17, 4, 0)), "5:04:00 PM");
+    EXPECT_DOUBLE_EQ(en.toDate(Variant("5:04 pm")), dateSerial(1899, 12, 30, 17, 4, 0));
+    // A date with a time still reads as before.
+    EXPECT_DOUBLE_EQ(en.toDate(Variant("12/31/2026 11:59:59 PM")), dateSerial(2026, 12, 31, 23, 59, 59));
+    EXPECT_FALSE(en.isDate(Variant("5:04 13/40/2026")));
+}
+
+TEST(LocaleDates, ASerialWithoutACalendarDateIsAnOverflow) {
+    const Locale en = Locale::english();
+    for (double serial : {1e300, -4.5e185, 1e11, std::numeric_limits<double>::infinity(),
+                          std::numeric_limits<double>::quiet_NaN()}) {
+        SCOPED_TRACE(serial);
+        auto overflows = [](const std::function<void()>& f) {
+            try {
+                f();
+            } catch (const Failure& e) {
+                return e.number() == failure::kOverflow;
+            }
+            return false;
+        };
+        EXPECT_TRUE(overflows([&] { civilFromSerial(serial); }));
+        EXPECT_TRUE(overflows([&] { en.textOf(Variant::date(serial)); }));
+        EXPECT_TRUE(overflows([&] { en.formatDate(Variant(serial), "dd/mm/yyyy"); }));
+    }
+    // Far but still on the calendar: no failure.
+    EXPECT_EQ(civilFromSerial(dateSerial(9999, 12, 31)).year, 9999);
+    EXPECT_GT(civilFromSerial(1e9).year, 9999);
 }
 
 TEST(LocaleEnvironment, ItalianTagsGiveTheItalianPreset) {
