@@ -545,6 +545,8 @@ std::vector<Command> readScript(std::string_view text) {
     std::vector<Command> commands;
     std::size_t lineNo = 0;
     std::size_t start = 0;
+    // Editors on some systems open a UTF-8 file with a byte-order mark.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") start = 3;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();

@@ -76,7 +76,7 @@ TEST(ScriptReader, BadLiteralsAreErrors) {
 
 TEST(ScriptReader, CommandsWithTheirArgumentsAndLines) {
     auto commands = readScript(
-        "# a comment line\n"
+        "\xEF\xBB\xBF# a comment line after a byte-order mark\n"
         "\n"
         "   container 6000 4500   # no scale height\r\n"
         "exec \"my list.db\" \"CREATE TABLE T (A)\"\n"
