@@ -63,6 +63,10 @@ void Quorvel2000::runReported(std::string_view code, std::initializer_list<std::
         if (onSilent) onSilent(number);
         return;
     }
+    if (number == failure::kOutOfStackSpace && nestingTripped_) {
+        if (nestingReported_) return;
+        nestingReported_ = true;
+    }
     showFailure(number, code, description);
 }
 
@@ -78,17 +82,21 @@ void Quorvel2000::skipSilently(std::initializer_list<std::int32_t> silent,
 void Quorvel2000::notify(std::string_view propertyName) { site_.propertyChanged(propertyName); }
 
 void Quorvel2000::deliver(const EventDescription& event, std::span<Variant> arguments) {
-    if (eventNesting_ >= kMaxEventNesting)
+    if (eventNesting_ >= kMaxEventNesting || (nestingTripped_ && eventNesting_ > 0)) {
+        nestingTripped_ = true;
         fail(failure::kOutOfStackSpace,
              "Out of stack space: the host's handlers called back into the control " +
                  std::to_string(kMaxEventNesting) + " events deep, while raising " + std::string(event.name) + ".");
+    }
     struct Nesting {
-        int& depth;
-        explicit Nesting(int& d) : depth(d) { ++depth; }
-        ~Nesting() { --depth; }
+        Quorvel2000& control;
+        explicit Nesting(Quorvel2000& c) : control(c) { ++control.eventNesting_; }
+        ~Nesting() {
+            if (--control.eventNesting_ == 0) control.nestingTripped_ = control.nestingReported_ = false;
+        }
         Nesting(const Nesting&) = delete;
         Nesting& operator=(const Nesting&) = delete;
-    } nesting(eventNesting_);
+    } nesting(*this);
     site_.raiseEvent(event, arguments);
 }
 

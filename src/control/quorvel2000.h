@@ -318,6 +318,12 @@ private:
     // How many events raised by this control are being handled right now,
     // one inside the other.
     int eventNesting_ = 0;
+    // Set when the bound on nesting was reached, until the outermost event
+    // ends: meanwhile every nested raise is refused at once, so handlers
+    // that re-raise from several places unwind instead of diving again, and
+    // the refusal is reported once.
+    bool nestingTripped_ = false;
+    bool nestingReported_ = false;
     Text1Sink text1Sink_{*this};
     Text2Sink text2Sink_{*this};
     Command1Sink command1Sink_{*this};

@@ -42,9 +42,14 @@ void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     }
 
     // The change handler of Text1 takes the new text as the value without
-    // looking the record up again, and clears the flag itself.
-    skipBoundChange = kTrue;
-    Text1->setText(fieldText(boundFieldName));
+    // looking the record up again, and clears the flag itself. When the row
+    // holds the value already (the grid's move copied it), the write changes
+    // nothing and no handler runs: the scope clears the flag then, which
+    // would otherwise swallow the lookup of the next, unrelated change.
+    {
+        FlagScope noLookup(skipBoundChange);
+        Text1->setText(fieldText(boundFieldName));
+    }
     // The release of the key that chose the row must not start a search.
     skipNextKeyUp = kTrue;
     Text2->setText(fieldText(searchFieldName));
