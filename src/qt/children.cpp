@@ -103,6 +103,7 @@ void QtChildWindow<I>::setVisible(VBool v) {
     // would see itself lose the focus in the middle of moving its pieces.
     if (!show && site_ && widget_->hasFocus()) site_->parkFocus();
     widget_->setVisible(show);
+    if (show && site_) site_->childShown(widget_);
 }
 
 template <class I>

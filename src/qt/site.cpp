@@ -567,9 +567,16 @@ bool QtSite::inside(QWidget* w) const {
 
 void QtSite::parkFocus() {
     if (!surface_) return;
+    parkedFrom_ = QApplication::focusWidget();
     parking_ = true;
     surface_->setFocus(Qt::OtherFocusReason);
     parking_ = false;
+}
+
+void QtSite::childShown(QWidget* child) {
+    if (!child || child != parkedFrom_) return;
+    parkedFrom_ = nullptr;
+    if (surface_ && surface_->hasFocus()) child->setFocus(Qt::OtherFocusReason);
 }
 
 void QtSite::focusChanged(QWidget*, QWidget* now) {

@@ -160,6 +160,9 @@ public:
     // child: where it waits while the focused child is hidden.
     void parkFocus();
     bool parkingFocus() const { return parking_; }
+    // A child shown again takes back the focus parked when it was hidden,
+    // if nothing else took it meanwhile.
+    void childShown(QWidget* child);
 
     // Called by the dispatcher.
     void focusChanged(QWidget* old, QWidget* now);
@@ -185,6 +188,7 @@ private:
 
     std::deque<headless::KeyStroke> keys_;
     bool parking_ = false;
+    QPointer<QWidget> parkedFrom_;
     QSize notifiedSize_{-1, -1};
     std::vector<std::shared_ptr<QtTextBox>> textBoxes_;
     std::vector<std::shared_ptr<QtCommandButton>> buttons_;

@@ -1,0 +1,12 @@
+// The Qt tests' entry point: one QApplication for every case. Listing the
+// cases (test discovery) needs no display and makes none.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
