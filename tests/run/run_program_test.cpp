@@ -120,7 +120,10 @@ TEST(RunProgram, SaveAndLoadWriteTheBagIntoTheWorkingFolder) {
                          "get ListHeight\n"
                          "get ListRecordSource\n"
                          "load missing.json\n"
+                         "get ListHeight\n"
+                         "load broken.json\n"
                          "get ListHeight\n";
+    writeFile(dir.path() / "broken.json", "{\"ListHeight\": 5,");
     Outcome o = runProgram(dir.path(), {"-"}, script);
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_TRUE(fs::exists(dir.path() / "c.db"));
@@ -134,6 +137,9 @@ TEST(RunProgram, SaveAndLoadWriteTheBagIntoTheWorkingFolder) {
     EXPECT_NE(o.out.find("failure 53 \"File not found: missing.json\"\nListHeight = Long 999\n"),
               std::string::npos)
         << o.out;
+    // A document that does not read names the file and the place.
+    EXPECT_NE(o.out.find("failure 321 \"broken.json: line 1"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.substr(o.out.size() - 22), "ListHeight = Long 999\n") << o.out;
     EXPECT_FALSE(fs::exists(dir.path() / "bag.json.saving"));
 }
 
