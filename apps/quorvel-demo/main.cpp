@@ -131,11 +131,13 @@ int main(int argc, char** argv) {
     // environment names already (QT_QPA_PLATFORM) is left alone.
     if (options.offscreen || (!hasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform == "offscreen" || platform == "minimal")
+        defaultMessageHandler = qInstallMessageHandler(quietOffscreenMessages);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvel-demo"));
     const bool scripted = QGuiApplication::platformName() == QLatin1String("offscreen") ||
                           QGuiApplication::platformName() == QLatin1String("minimal");
-    if (scripted) defaultMessageHandler = qInstallMessageHandler(quietOffscreenMessages);
 
     DataFolder data(fullPath(options.data.value_or(defaultDataFolder())));
     std::cout << "data folder: " << data.folder.string() << "\n";
