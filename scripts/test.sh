@@ -7,3 +7,9 @@ scripts/setup.sh
 cmake --preset ci
 cmake --build --preset ci -j "$(nproc)"
 ctest --preset ci -j "$(nproc)"
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake --preset asan
+cmake --build --preset asan -j "$(nproc)"
+ctest --preset asan -j "$(nproc)"
+# The fuzz targets' smoke run: a bounded time each, on a copy of the seeds.
+scripts/fuzz.sh
