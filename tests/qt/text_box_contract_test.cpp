@@ -1,0 +1,119 @@
+// One contract, both hosts' text boxes: the change event inside the write
+// and only on a change, the caret at the start after a write, positions in
+// UTF-16 code units that never split a pair, MaxLength and Locked limiting
+// the user only.
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "headless/text_box.h"
+#include "platform/failure.h"
+#include "qt/children.h"
+#include "qt/site.h"
+
+namespace quorvel::qt::testing {
+namespace {
+
+// Counts the change events and what the box held while each ran.
+struct Recorder final : TextBoxEvents {
+    TextBox* box = nullptr;
+    int changes = 0;
+    std::string seenInside;
+    std::int32_t caretInside = -1;
+    void onChange() override {
+        ++changes;
+        seenInside = box->text();
+        caretInside = box->selStart();
+    }
+};
+
+struct HeadlessHost {
+    Recorder events;
+    std::shared_ptr<headless::HeadlessTextBox> box =
+        std::make_shared<headless::HeadlessTextBox>("Text2", events);
+    HeadlessHost() { events.box = box.get(); }
+    TextBox& textBox() { return *box; }
+    void type(const std::string& text) {
+        for (unsigned char c : text) box->keyPress(static_cast<std::int16_t>(c));
+    }
+};
+
+struct QtHost {
+    QWidget surface;
+    QtSite site{&surface};
+    Recorder events;
+    std::shared_ptr<TextBox> box = site.createTextBox("Text2", events);
+    QtHost() { events.box = box.get(); }
+    TextBox& textBox() { return *box; }
+    void type(const std::string& text) { QTest::keyClicks(site.lineEdit("Text2"), QString::fromStdString(text)); }
+};
+
+template <class Host>
+class TextBoxContract : public ::testing::Test {
+protected:
+    Host host;
+};
+
+using Hosts = ::testing::Types<HeadlessHost, QtHost>;
+TYPED_TEST_SUITE(TextBoxContract, Hosts);
+
+TYPED_TEST(TextBoxContract, ChangeEventRunsInsideTheWriteAndOnlyOnChange) {
+    TextBox& box = this->host.textBox();
+    Recorder& events = this->host.events;
+    box.setText("Romano");
+    EXPECT_EQ(events.changes, 1);
+    EXPECT_EQ(events.seenInside, "Romano") << "the new text is there when the event runs";
+    EXPECT_EQ(events.caretInside, 0) << "the caret went to the start";
+    box.setSelStart(3);
+    box.setText("Romano");
+    EXPECT_EQ(events.changes, 1) << "an unchanged write raises nothing";
+    EXPECT_EQ(box.selStart(), 3) << "and leaves the caret where it was";
+    box.setSelLength(2);
+    EXPECT_EQ(box.selText(), "an");
+    box.setSelText("AN");
+    EXPECT_EQ(box.text(), "RomANo");
+    EXPECT_EQ(events.changes, 2);
+    EXPECT_EQ(box.selStart(), 5) << "the caret after the inserted text";
+    EXPECT_EQ(box.selLength(), 0);
+}
+
+TYPED_TEST(TextBoxContract, PositionsCountUtf16UnitsAndNeverSplitAPair) {
+    TextBox& box = this->host.textBox();
+    box.setText("a\xF0\x9F\x98\x80" "b");  // a, U+1F600 (two units), b
+    box.setSelStart(2);
+    EXPECT_EQ(box.selStart(), 1) << "inside the pair moves to the character's start";
+    box.setSelLength(1);
+    EXPECT_EQ(box.selLength(), 0) << "half a pair selects nothing";
+    box.setSelLength(2);
+    EXPECT_EQ(box.selText(), "\xF0\x9F\x98\x80");
+    box.setSelStart(99);
+    EXPECT_EQ(box.selStart(), 4);
+    EXPECT_THROW(box.setSelStart(-1), Failure);
+    EXPECT_THROW(box.setSelLength(-1), Failure);
+}
+
+TYPED_TEST(TextBoxContract, MaxLengthAndLockedStopTheUserNotTheProgram) {
+    TextBox& box = this->host.textBox();
+    box.setMaxLength(3);
+    this->host.type("abcde");
+    EXPECT_EQ(box.text(), "abc");
+    box.setText("longer than three");
+    EXPECT_EQ(box.text(), "longer than three");
+    box.setMaxLength(0);
+    box.setText("");
+    box.setLocked(kTrue);
+    this->host.type("xy");
+    EXPECT_EQ(box.text(), "");
+    box.setText("set");
+    EXPECT_EQ(box.text(), "set");
+    EXPECT_THROW(box.setMaxLength(-1), Failure);
+}
+
+}  // namespace
+}  // namespace quorvel::qt::testing
