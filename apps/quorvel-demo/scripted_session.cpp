@@ -61,6 +61,14 @@ bool focusEditBox(DemoWindow& window, qt::QuorvelWidget& control) {
     return QApplication::focusWidget() == edit;
 }
 
+// The user selects the whole text of the edit box, so that what is typed
+// next replaces it (a form loaded with a value shows that value's text).
+void selectAll(DemoWindow& window, qt::QuorvelWidget& control) {
+    control.setSelStart(0);
+    control.setSelLength(static_cast<int>(control.Text().size()));
+    settle(window);
+}
+
 bool fail(QString* problem, const QString& what) {
     if (problem) *problem = what;
     return false;
@@ -90,7 +98,8 @@ bool playScriptedSession(DemoWindow& window, const QString& screenshot, QString*
         if (QToolButton* button = customer.site().toolButton("Command1")) button->click();
         settle(window);
     }
-    window.mark(QStringLiteral("the user types Rossi: the list moves to the first Rossi"));
+    window.mark(QStringLiteral("the user selects the text and types Rossi: the list moves to the first Rossi"));
+    selectAll(window, customer);
     type(window, QStringLiteral("Rossi"));
     window.mark(QStringLiteral("Down gives the focus to the list; Down again moves to the next row"));
     press(window, Qt::Key_Down, Qt::NoModifier, {});
@@ -109,9 +118,10 @@ bool playScriptedSession(DemoWindow& window, const QString& screenshot, QString*
     if (customer.BoundText().isEmpty())
         return fail(problem, QStringLiteral("the chosen customer gave the control no value"));
 
-    window.mark(QStringLiteral("the city: the user types Ven and takes it with Enter"));
+    window.mark(QStringLiteral("the city: the user selects the text, types Ven and takes it with Enter"));
     if (!focusEditBox(window, city))
         return fail(problem, QStringLiteral("the city's edit box did not take the focus"));
+    selectAll(window, city);
     type(window, QStringLiteral("Ven"));
     press(window, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
     window.mark(QStringLiteral("values: customer %1, city %2").arg(customer.BoundText(), city.BoundText()));

@@ -106,6 +106,12 @@ TEST(DemoSession, FirstRunMakesEverythingAndTheNextReusesIt) {
     EXPECT_EQ(fs::last_write_time(folder.database), madeAt);
     EXPECT_GT(fs::file_size(data / "demo-screenshot.png"), 1000u);
     EXPECT_TRUE(has(contents(data / "demo-events.log"), "event BeenChosen\n"));
+    // What is typed replaces the loaded values' text: the same choices again.
+    auto again = headless::FormDocument::readFile(folder.form);
+    EXPECT_EQ(again.findControl(kCustomerControl)->properties.readProperty("BoundText", Variant("")).asString(),
+              code);
+    EXPECT_EQ(again.findControl(kCityControl)->properties.readProperty("BoundText", Variant("")).asString(),
+              "Venezia");
 }
 
 TEST(DemoSession, AFormFileThatDoesNotReadIsLeftAlone) {
