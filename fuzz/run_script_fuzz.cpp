@@ -3,7 +3,7 @@
 // whole) and says what is wrong. The commands come in the order of their
 // lines, their numbers are finite, and a typed value other than text reads
 // back from the form the trace prints it in ("Integer 5", "Double 2.5") as
-// the same type and value.
+// the same type and value (a Boolean: the same truth).
 //
 // Input: the script.
 #include <cmath>
@@ -31,6 +31,12 @@ void checkTraceForm(const Literal& literal) {
         back = readLiteral(printed);
     } catch (const ScriptError& e) {
         quorvel::fuzz::broken("a value's trace form does not read", printed + ": " + e.what());
+    }
+    // The trace writes any Boolean other than 0 as True: only the truth survives.
+    if (v.type() == Variant::Type::Boolean && back.value.type() == Variant::Type::Boolean) {
+        check(back.typed && (back.value.asBoolean() != 0) == (v.asBoolean() != 0),
+              "a Boolean's trace form reads as the other truth", printed);
+        return;
     }
     check(back.typed && back.value == v, "a value's trace form reads as another value",
           printed + " -> " + back.value.debugString());
