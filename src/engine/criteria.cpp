@@ -150,8 +150,9 @@ CriteriaValue date(std::string_view criteria, std::string_view value) {
     } else {
         month = first, day = second, year = third;
         if (firstDigits > 2) bad();
+        // Two digits pick the century; three or four are the year as
+        // written, as the locale reads a date the user is still typing.
         if (thirdDigits <= 2) year += year < 30 ? 2000 : 1900;
-        else if (thirdDigits != 4) bad();
     }
     if (!isValidCivilDate(year, month, day)) bad();
 

@@ -111,6 +111,8 @@ TEST_F(FindTest, NumbersDatesAndBooleansCompareAsTheirOwnKind) {
                     {"born = #12-07-2026#", 3},
                     {"born = #2026-12-07#", 3},
                     {"born = #12/7/26#", 3},
+                    {"born >= #1/31/199#", 1},  // a year of three digits, as typed so far
+                    {"born >= #1/31/0199#", 1},
                     {"born >= #1/1/2001#", 3},
                     {"born = #01/01/2001 10:30:00#", 4},
                     {"born = #1/1/2001 10:30 AM#", 4},
