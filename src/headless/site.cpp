@@ -169,10 +169,13 @@ HeadlessSite::HeadlessSite()
       extender_(std::make_unique<Ext>(*this)),
       container_(std::make_unique<Box>()) {}
 
-HeadlessSite::~HeadlessSite() {
-    // The children and the data controls may outlive the site in the
-    // control's hands: nothing of theirs may call back into it, and no grid
-    // may stay bound to a data control that could end first.
+HeadlessSite::~HeadlessSite() { releaseChildren(); }
+
+void HeadlessSite::releaseChildren() {
+    // The children and the data controls may outlive the site, or the
+    // control that made them, in other hands: nothing of theirs may call back
+    // into either, and no grid may stay bound to a data control that could
+    // end first.
     for (auto& c : children_) {
         c.state->detachHost();
         if (auto* g = dynamic_cast<HeadlessGrid*>(c.window.get())) {
@@ -188,6 +191,9 @@ HeadlessSite::~HeadlessSite() {
         } catch (...) {
         }
     }
+    children_.clear();
+    dataControls_.clear();
+    focus_ = nullptr;
 }
 
 HostSurface& HeadlessSite::surface() { return *surface_; }
@@ -390,7 +396,12 @@ void HeadlessSite::attach(SurfaceEvents& events) {
 }
 
 void HeadlessSite::detach(SurfaceEvents& events) {
-    sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), &events), sinks_.end());
+    auto it = std::remove(sinks_.begin(), sinks_.end(), &events);
+    if (it == sinks_.end()) return;
+    sinks_.erase(it, sinks_.end());
+    // The control is ending: user actions find no child of it afterwards
+    // instead of calling into what it leaves behind.
+    if (sinks_.empty()) releaseChildren();
 }
 
 void HeadlessSite::forEachSink(const std::function<void(SurfaceEvents&)>& f) {

@@ -241,6 +241,7 @@ private:
 
     void append(std::string line);
     void addChild(std::string_view name, std::shared_ptr<ChildWindow> window, ChildState* state);
+    void releaseChildren();
     Child* findChild(std::string_view name);
     const Child* findChild(std::string_view name) const;
     Child& childFor(Target target);

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "control/quorvel2000.h"
 #include "fake_control.h"
 #include "headless/site.h"
 #include "platform/failure.h"
@@ -276,4 +277,25 @@ TEST(HeadlessSiteMouse, PressesAndClicksFocusTheChildFirst) {
 }
 
 }  // namespace
+TEST(HeadlessSiteControls, NothingOfAnEndedControlIsReachedAndTheNextOneWorks) {
+    HeadlessSite site;
+    {
+        Quorvel2000 first(site);
+        first.InitProperties();
+        site.focusIn("Text2");
+        site.type("ab");
+        EXPECT_EQ(first.Text(), "ab");
+    }
+    // The ended control's boxes are no longer the site's to act on.
+    EXPECT_EQ(failureOf([&] { site.click(Target::Button); }), failure::kInvalidProcedureCall);
+    EXPECT_NO_THROW(site.type("c"));  // the focus went with the control
+    EXPECT_FALSE(site.hasChild("Text2"));
+
+    Quorvel2000 next(site);
+    next.InitProperties();
+    site.focusIn("Text2");
+    site.type("xy");
+    EXPECT_EQ(next.Text(), "xy");
+}
+
 }  // namespace quorvel::headless
