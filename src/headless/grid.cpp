@@ -4,23 +4,11 @@
 #include <cmath>
 
 #include "platform/failure.h"
+#include "platform/key_codes.h"
 
 namespace quorvel::headless {
 
 using namespace grid_dispid;
-
-namespace {
-
-constexpr std::int16_t kKeyPageUp = 33;
-constexpr std::int16_t kKeyPageDown = 34;
-constexpr std::int16_t kKeyEnd = 35;
-constexpr std::int16_t kKeyHome = 36;
-constexpr std::int16_t kKeyLeft = 37;
-constexpr std::int16_t kKeyUp = 38;
-constexpr std::int16_t kKeyRight = 39;
-constexpr std::int16_t kKeyDown = 40;
-
-}  // namespace
 
 HeadlessGrid::HeadlessGrid(std::string name, GridEvents& events, ChildHost* host)
     : ChildWindowImpl<Grid>(std::move(name), host, 0, 0, 2655, 2055),
@@ -163,16 +151,16 @@ void HeadlessGrid::keyDown(std::int16_t keyCode, std::int16_t shift) {
     std::int32_t r = row();
     std::int32_t page = visibleRows();
     switch (keyCode) {
-        case kKeyUp: moveQuietly(r - 1); break;
-        case kKeyDown: moveQuietly(r < 0 ? 0 : r + 1); break;
-        case kKeyPageUp: moveQuietly(r - page); break;
-        case kKeyPageDown: moveQuietly(r < 0 ? page - 1 : r + page); break;
-        case kKeyHome: moveQuietly(0); break;
-        case kKeyEnd: moveQuietly(rowCount() - 1); break;
-        case kKeyLeft:
+        case key_code::kUp: moveQuietly(r - 1); break;
+        case key_code::kDown: moveQuietly(r < 0 ? 0 : r + 1); break;
+        case key_code::kPageUp: moveQuietly(r - page); break;
+        case key_code::kPageDown: moveQuietly(r < 0 ? page - 1 : r + page); break;
+        case key_code::kHome: moveQuietly(0); break;
+        case key_code::kEnd: moveQuietly(rowCount() - 1); break;
+        case key_code::kLeft:
             if (col_ > 0) --col_;
             break;
-        case kKeyRight:
+        case key_code::kRight:
             if (col_ + 1 < columns_->count()) ++col_;
             break;
         default: break;

@@ -7,35 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/key_codes.h"
+
 namespace quorvel::headless {
 
-namespace key {
-inline constexpr std::int16_t kBackspace = 8;
-inline constexpr std::int16_t kTab = 9;
-inline constexpr std::int16_t kEnter = 13;
-inline constexpr std::int16_t kShift = 16;
-inline constexpr std::int16_t kControl = 17;
-inline constexpr std::int16_t kEscape = 27;
-inline constexpr std::int16_t kSpace = 32;
-inline constexpr std::int16_t kPageUp = 33;
-inline constexpr std::int16_t kPageDown = 34;
-inline constexpr std::int16_t kEnd = 35;
-inline constexpr std::int16_t kHome = 36;
-inline constexpr std::int16_t kLeft = 37;
-inline constexpr std::int16_t kUp = 38;
-inline constexpr std::int16_t kRight = 39;
-inline constexpr std::int16_t kDown = 40;
-inline constexpr std::int16_t kInsert = 45;
-inline constexpr std::int16_t kDelete = 46;
-inline constexpr std::int16_t kF1 = 112;
-// The code that a character without a key of its own arrives with.
-inline constexpr std::int16_t kPacket = 231;
-}  // namespace key
-
-// Shift-state bits.
-inline constexpr std::int16_t kShiftBit = 1;
-inline constexpr std::int16_t kCtrlBit = 2;
-inline constexpr std::int16_t kAltBit = 4;
+// The platform's key codes and shift bits, under the names this host's
+// code has always used.
+namespace key = key_code;
+using key_code::kAltBit;
+using key_code::kCtrlBit;
+using key_code::kShiftBit;
 
 struct KeyStroke {
     std::int16_t keyCode = 0;

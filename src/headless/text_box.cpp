@@ -5,18 +5,12 @@
 
 #include "headless/utf.h"
 #include "platform/text.h"
+#include "platform/key_codes.h"
 
 namespace quorvel::headless {
 
 namespace {
 
-constexpr std::int16_t kKeyBackspace = 8;
-constexpr std::int16_t kKeyEnd = 35;
-constexpr std::int16_t kKeyHome = 36;
-constexpr std::int16_t kKeyLeft = 37;
-constexpr std::int16_t kKeyRight = 39;
-constexpr std::int16_t kKeyDelete = 46;
-constexpr std::int16_t kShiftMask = 1;
 
 bool isHighSurrogate(std::uint16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool isLowSurrogate(std::uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -150,16 +144,16 @@ void HeadlessTextBox::moveCaret(std::int32_t to, bool extend) {
 
 void HeadlessTextBox::keyDown(std::int16_t keyCode, std::int16_t shift) {
     events_.onKeyDown(keyCode, shift);
-    bool extend = (shift & kShiftMask) != 0;
+    bool extend = (shift & key_code::kShiftBit) != 0;
     switch (keyCode) {
-        case kKeyDelete: deleteForward(); break;
-        case kKeyHome: moveCaret(0, extend); break;
-        case kKeyEnd: moveCaret(length(), extend); break;
-        case kKeyLeft:
+        case key_code::kDelete: deleteForward(); break;
+        case key_code::kHome: moveCaret(0, extend); break;
+        case key_code::kEnd: moveCaret(length(), extend); break;
+        case key_code::kLeft:
             if (!extend && selLength() > 0) moveCaret(selStart(), false);
             else moveCaret(previousBoundary(caret_), extend);
             break;
-        case kKeyRight:
+        case key_code::kRight:
             if (!extend && selLength() > 0) moveCaret(selStart() + selLength(), false);
             else moveCaret(nextBoundary(caret_), extend);
             break;
@@ -177,7 +171,7 @@ void HeadlessTextBox::keyPress(std::int16_t keyAscii) {
     }
     std::uint16_t high = pendingHighSurrogate_;
     pendingHighSurrogate_ = 0;
-    if (unit == kKeyBackspace) {
+    if (unit == key_code::kBackspace) {
         deleteBackward();
         return;
     }

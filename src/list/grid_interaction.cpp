@@ -4,22 +4,16 @@
 #include "control/events.h"
 #include "control/quorvel2000.h"
 #include "platform/failure.h"
+#include "platform/key_codes.h"
 #include "platform/text.h"
 
 namespace quorvel {
 
-namespace {
-
-inline constexpr std::int16_t kKeyEnter = 13;
-// The edit box passes this code to ask for a choice followed by the
-// drop-down button's toggle, whatever DropDownAuto holds.
-inline constexpr std::int16_t kKeyCtrl = 17;
-
-}  // namespace
-
 void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     const std::int16_t k = keyCode;
-    if (k != kKeyEnter && k != kKeyCtrl) return;
+    // The edit box passes Ctrl to ask for a choice followed by the
+    // drop-down button's toggle, whatever DropDownAuto holds.
+    if (k != key_code::kEnter && k != key_code::kControl) return;
 
     auto fieldText = [this](const std::string& name) {
         Variant value = listRecordset()->fields().item(name).value();
@@ -56,7 +50,7 @@ void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
 
     raise(events::BeenChosen);
 
-    if (k == kKeyCtrl || dropDownAuto != kFalse) {
+    if (k == key_code::kControl || dropDownAuto != kFalse) {
         buttonClick();
     } else {
         Text2->setFocus();

@@ -5,39 +5,32 @@
 // what the host's handler leaves in them is what the edit box goes on with.
 #include "control/events.h"
 #include "control/quorvel2000.h"
+#include "platform/key_codes.h"
 
 namespace quorvel {
-
-namespace {
-inline constexpr std::int16_t kKeyEnter = 13;
-inline constexpr std::int16_t kKeyControl = 17;
-inline constexpr std::int16_t kKeyUp = 38;
-inline constexpr std::int16_t kKeyDown = 40;
-inline constexpr std::int16_t kShiftMask = 1;
-}  // namespace
 
 void Quorvel2000::editKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     // The key code alone decides: Shift+Enter is Enter, Ctrl+Up is Up, and
     // every press of Ctrl (auto-repeat included) toggles the list.
     switch (keyCode) {
-        case kKeyEnter: {
+        case key_code::kEnter: {
             keyCode = 0;
             shift = 0;
             // Enter here does what Ctrl does in the grid: choose the row and
             // then toggle the list. The grid's handler writes 0 into its
             // arguments, so it gets variables of its own, not the edit box's.
-            std::int16_t chooseCode = kKeyControl;
-            std::int16_t chooseShift = kShiftMask;
+            std::int16_t chooseCode = key_code::kControl;
+            std::int16_t chooseShift = key_code::kShiftBit;
             gridKeyDown(chooseCode, chooseShift);
             return;
         }
-        case kKeyControl:
+        case key_code::kControl:
             keyCode = 0;
             shift = 0;
             buttonClick();
             return;
-        case kKeyUp:
-        case kKeyDown:
+        case key_code::kUp:
+        case key_code::kDown:
             keyCode = 0;
             shift = 0;
             // The arrow only moves the focus; the grid's current row stays.
