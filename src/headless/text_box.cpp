@@ -11,7 +11,6 @@ namespace quorvel::headless {
 
 namespace {
 
-
 bool isHighSurrogate(std::uint16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool isLowSurrogate(std::uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
