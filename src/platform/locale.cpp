@@ -239,7 +239,11 @@ double Locale::numericParse(std::string_view text) {
         if (!isBlank(c)) kept += c;
     std::string_view s = kept;
 
-    if (auto radix = parseRadixInteger(s, /*wholeText=*/false)) return *radix;
+    if (auto radix = parseRadixInteger(s, /*wholeText=*/false)) {
+        // Enough digits go beyond any double, as a decimal exponent can.
+        if (!std::isfinite(*radix)) fail(failure::kOverflow);
+        return *radix;
+    }
 
     std::string number;
     std::size_t i = 0;
@@ -278,7 +282,8 @@ double Locale::numericParse(std::string_view text) {
 std::optional<double> Locale::parseLocaleNumber(std::string_view text) const {
     std::string_view s = trimBlanks(text);
     if (s.empty()) return std::nullopt;
-    if (auto radix = parseRadixInteger(s, /*wholeText=*/true)) return radix;
+    if (auto radix = parseRadixInteger(s, /*wholeText=*/true))
+        return std::isfinite(*radix) ? radix : std::nullopt;
 
     const std::string& dec = decimalSeparator_;
     const std::string group = dec == "," ? "." : ",";

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <limits>
+#include <string>
 
 #include "platform/failure.h"
 #include "platform/locale.h"
@@ -44,13 +45,19 @@ TEST(NumericParse, ReadsTheLongestLeadingNumberWhateverTheLocale) {
     }
 }
 
-TEST(NumericParse, AnExponentBeyondADoubleIsAnOverflowNotAnInfinity) {
-    try {
-        Locale::numericParse("1e999");
-        FAIL() << "no failure";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), failure::kOverflow);
+TEST(NumericParse, AnExponentOrHexDigitsBeyondADoubleAreAnOverflowNotAnInfinity) {
+    // 300 hexadecimal digits are some 1200 bits, beyond any double.
+    const std::string longHex = "&H" + std::string(300, 'F');
+    for (const std::string& text : {std::string("1e999"), longHex}) {
+        SCOPED_TRACE(text);
+        try {
+            Locale::numericParse(text);
+            FAIL() << "no failure";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.number(), failure::kOverflow);
+        }
     }
+    EXPECT_FALSE(Locale::english().isNumeric(Variant(longHex)));
 }
 
 TEST(LocaleText, NumbersUseTheLocalesSeparatorAndFifteenDigits) {
