@@ -1,12 +1,19 @@
 #include "headless/json_property_bag.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -378,29 +385,266 @@ std::string placeOf(std::string_view text, std::size_t at) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-// The document's text as JSON; Failure 321 with the line and column.
-Json parseText(std::string_view text, std::string_view source) {
-    try {
-        return Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error& e) {
-        std::size_t at = e.byte == 0 ? 0 : e.byte - 1;
+// --- Reading the text ------------------------------------------------------------
+//
+// A document is checked whole before anything of it is read: it is JSON, no
+// deeper than kMaxDocumentDepth levels (a value is copied and written out by
+// recursion, so a deeper one would exhaust the stack), and no object in it
+// has two members of one name (which would leave it open which one counts).
+// Only then is it read, in pieces: members that this host does not know are
+// kept as the text they were written as.
+
+// The reader's place in the text, seen through the iterator the JSON
+// library reads with: after each character read, how many were read.
+class CountingIterator {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    CountingIterator(const char* at, const char** reached) : at_(at), reached_(reached) {}
+    reference operator*() const { return *at_; }
+    CountingIterator& operator++() {
+        ++at_;
+        *reached_ = at_;
+        return *this;
+    }
+    CountingIterator operator++(int) {
+        CountingIterator before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const CountingIterator& other) const { return at_ == other.at_; }
+
+private:
+    const char* at_;
+    const char** reached_;
+};
+
+// Events of the library's reader, checked for depth and duplicate names;
+// nothing is kept.
+class Checker final : public nlohmann::json_sax<Json> {
+public:
+    Checker(std::string_view text, const char** reached) : text_(text), reached_(reached) {}
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override {
+        names_.emplace_back();
+        objects_.push_back(true);
+        return deeper();
+    }
+    bool key(string_t& name) override {
+        if (names_.back().insert(name).second) return true;
+        // The reader stands after the name's closing quote; the place is
+        // where the name opens.
+        std::size_t close = read() - 1;
+        std::size_t open = close;
+        while (open > 0) {
+            --open;
+            if (text_[open] != '"') continue;
+            std::size_t backslashes = 0;
+            while (open > backslashes && text_[open - 1 - backslashes] == '\\') ++backslashes;
+            if (backslashes % 2 == 0) break;
+        }
+        return stop(open, "a second member named " + shown(Json(name)));
+    }
+    bool end_object() override {
+        names_.pop_back();
+        objects_.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        objects_.push_back(false);
+        return deeper();
+    }
+    bool end_array() override {
+        objects_.pop_back();
+        return true;
+    }
+    bool parse_error(std::size_t position, const std::string& token,
+                     const nlohmann::detail::exception& e) override {
         std::string reason = e.what();
+        if (e.id == 406) {
+            // A number too large for any type ("1e999"): the place is where
+            // its text stands, which the library reads a character past.
+            if (auto bracket = reason.find("] "); bracket != std::string::npos) reason = reason.substr(bracket + 2);
+            std::size_t at = text_.substr(0, std::min(position, text_.size())).rfind(token);
+            return stop(at == std::string_view::npos ? 0 : at, reason);
+        }
         // The library's message repeats the place; keep what went wrong.
         if (auto colon = reason.find(": "); colon != std::string::npos) reason = reason.substr(colon + 2);
-        invalid(source, placeOf(text, at), reason);
-    } catch (const Json::out_of_range& e) {
-        // A number too large for any type ("1e999") fails as out of range,
-        // with no place of its own: the place is where its text first stands.
-        std::string reason = e.what();
-        if (auto bracket = reason.find("] "); bracket != std::string::npos) reason = reason.substr(bracket + 2);
-        std::size_t at = 0;
-        if (auto open = reason.find('\''), close = reason.rfind('\'');
-            open != std::string::npos && close > open) {
-            at = text.find(reason.substr(open + 1, close - open - 1));
-            if (at == std::string_view::npos) at = 0;
-        }
-        invalid(source, placeOf(text, at), reason);
+        return stop(position == 0 ? 0 : position - 1, reason);
     }
+
+    std::size_t failedAt = 0;
+    std::string failure;
+
+private:
+    std::size_t read() const { return static_cast<std::size_t>(*reached_ - text_.data()); }
+    bool deeper() {
+        if (objects_.size() <= kMaxDocumentDepth) return true;
+        // The reader stands after the bracket that opens the level too many.
+        return stop(read() - 1, "nested deeper than " + std::to_string(kMaxDocumentDepth) + " levels");
+    }
+    bool stop(std::size_t at, std::string reason) {
+        failedAt = at;
+        failure = std::move(reason);
+        return false;
+    }
+
+    std::string_view text_;
+    const char** reached_;
+    // For each open object, the names of its members so far.
+    std::vector<std::set<std::string>> names_;
+    // For each open value, whether it is an object (or an array).
+    std::vector<bool> objects_;
+};
+
+// Failure 321 with the line and column when the text is not a document
+// that may be read.
+void check(std::string_view text, std::string_view source) {
+    const char* reached = text.data();
+    Checker checker(text, &reached);
+    const char* const begin = text.data();
+    if (!Json::sax_parse(CountingIterator(begin, &reached), CountingIterator(begin + text.size(), &reached),
+                         &checker))
+        invalid(source, placeOf(text, checker.failedAt), checker.failure);
+}
+
+// The value of a checked document's text.
+Json parsed(std::string_view text) { return Json::parse(text.begin(), text.end()); }
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::size_t skipBlanks(std::string_view text, std::size_t at) {
+    while (at < text.size() && isBlank(text[at])) ++at;
+    return at;
+}
+
+// Past the string that opens at `at`.
+std::size_t skipString(std::string_view text, std::size_t at) {
+    for (++at; at < text.size(); ++at) {
+        if (text[at] == '\\') ++at;
+        else if (text[at] == '"') return at + 1;
+    }
+    return text.size();
+}
+
+// Past the value that starts at `at`, in a checked document.
+std::size_t skipValue(std::string_view text, std::size_t at) {
+    const char first = text[at];
+    if (first == '"') return skipString(text, at);
+    if (first != '{' && first != '[') {
+        while (at < text.size() && !isBlank(text[at]) && text[at] != ',' && text[at] != '}' && text[at] != ']')
+            ++at;
+        return at;
+    }
+    std::size_t depth = 0;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (c == '"') {
+            at = skipString(text, at);
+            continue;
+        }
+        if (c == '{' || c == '[') ++depth;
+        else if ((c == '}' || c == ']') && --depth == 0) return at + 1;
+        ++at;
+    }
+    return at;
+}
+
+// A value of a checked document, by the place of its text.
+struct Span {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string_view of(std::string_view text) const { return text.substr(begin, end - begin); }
+};
+
+struct Member {
+    std::string name;
+    Span key;  // the name as written, quotes and escapes included
+    Span value;
+};
+
+// The members of the object that opens at `at`, in order.
+std::vector<Member> membersOf(std::string_view text, std::size_t at) {
+    std::vector<Member> members;
+    at = skipBlanks(text, at + 1);
+    while (at < text.size() && text[at] == '"') {
+        Member m;
+        m.key = {at, skipString(text, at)};
+        m.name = parsed(m.key.of(text)).get<std::string>();
+        at = skipBlanks(text, skipBlanks(text, m.key.end) + 1);  // past the colon
+        m.value = {at, skipValue(text, at)};
+        at = skipBlanks(text, m.value.end);
+        if (at < text.size() && text[at] == ',') at = skipBlanks(text, at + 1);
+        members.push_back(std::move(m));
+    }
+    return members;
+}
+
+// The elements of the array that opens at `at`, in order.
+std::vector<Span> elementsOf(std::string_view text, std::size_t at) {
+    std::vector<Span> elements;
+    at = skipBlanks(text, at + 1);
+    while (at < text.size() && text[at] != ']') {
+        Span e{at, skipValue(text, at)};
+        elements.push_back(e);
+        at = skipBlanks(text, e.end);
+        if (at < text.size() && text[at] == ',') at = skipBlanks(text, at + 1);
+    }
+    return elements;
+}
+
+// --- Writing the text ------------------------------------------------------------
+//
+// The layout of the library's own output: everything on one line without an
+// indent, else one member or element a line, each level indented further.
+
+std::string padding(int indent, int level) {
+    return indent < 0 ? std::string() : std::string(static_cast<std::size_t>(indent * level), ' ');
+}
+
+// A value written by the library, to stand at `level`.
+std::string nested(const std::string& dumped, int indent, int level) {
+    if (indent < 0 || level == 0) return dumped;
+    const std::string pad = "\n" + padding(indent, level);
+    std::string out;
+    out.reserve(dumped.size());
+    // A written string holds no line break of its own: each is the layout's.
+    for (char c : dumped) {
+        if (c == '\n') out += pad;
+        else out += c;
+    }
+    return out;
+}
+
+// An object or array of written members or elements, at `level`.
+std::string composite(const std::vector<std::string>& items, char open, char close, int indent, int level) {
+    std::string out(1, open);
+    if (items.empty()) return out + close;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) out += ',';
+        if (indent >= 0) out += "\n" + padding(indent, level + 1);
+        out += items[i];
+    }
+    if (indent >= 0) out += "\n" + padding(indent, level);
+    return out + close;
+}
+
+std::string memberText(std::string_view key, std::string_view value, int indent) {
+    std::string out(key);
+    out += indent < 0 ? ":" : ": ";
+    out += value;
+    return out;
 }
 
 std::vector<JsonPropertyBag::Entry> entriesOf(const Json& j, std::string_view source,
@@ -432,37 +676,46 @@ std::string dumpJson(const Json& j, int indent) {
     }
 }
 
-FormDocument::Part partOf(const Json& j, std::string_view source, const std::string& where, bool isControl) {
-    if (!j.is_object()) invalid(source, where, "not an object");
+// The container or a control: the object at `value` in a checked document.
+FormDocument::Part partOf(std::string_view text, Span value, std::string_view source, const std::string& where,
+                          bool isControl) {
+    if (text[value.begin] != '{') invalid(source, where, "not an object");
     FormDocument::Part part;
-    Json unknown = Json::object();
-    for (auto it = j.begin(); it != j.end(); ++it) {
-        const std::string& k = it.key();
-        const Json& v = it.value();
-        auto text = [&](std::string& out) {
+    for (const Member& m : membersOf(text, value.begin)) {
+        const std::string& k = m.name;
+        auto textOf = [&](std::string& out) {
+            const Json v = parsed(m.value.of(text));
             if (!v.is_string()) invalid(source, where, "\"" + k + "\" is not text");
             out = v.get<std::string>();
         };
-        if (k == "name") text(part.name);
-        else if (k == "class") text(part.className);
-        else if (k == "classId") text(part.classId);
-        else if (k == "properties") part.properties = JsonPropertyBag(entriesOf(v, source, where));
-        else unknown[k] = v;
+        if (k == "name") textOf(part.name);
+        else if (k == "class") textOf(part.className);
+        else if (k == "classId") textOf(part.classId);
+        else if (k == "properties")
+            part.properties = JsonPropertyBag(entriesOf(parsed(m.value.of(text)), source, where));
+        else part.unknownMembers.push_back({k, std::string(m.key.of(text)), std::string(m.value.of(text))});
     }
     if (isControl && part.name.empty()) invalid(source, where, "a control needs a \"name\"");
-    part.unknownMembers = unknown.dump();
     return part;
 }
 
-Json partJson(const FormDocument::Part& part) {
-    Json j = Json::object();
-    if (!part.name.empty()) j["name"] = part.name;
-    if (!part.className.empty()) j["class"] = part.className;
-    if (!part.classId.empty()) j["classId"] = part.classId;
-    j["properties"] = entriesJson(part.properties.entries());
-    const Json unknown = Json::parse(part.unknownMembers);
-    for (auto it = unknown.begin(); it != unknown.end(); ++it) j[it.key()] = it.value();
-    return j;
+// The unknown members as they were written, after the known ones.
+void appendUnknown(std::vector<std::string>& members, const std::vector<FormDocument::RawMember>& unknown,
+                   int indent) {
+    for (const auto& m : unknown) members.push_back(memberText(m.key, m.value, indent));
+}
+
+std::string partText(const FormDocument::Part& part, int indent, int level) {
+    std::vector<std::string> members;
+    auto add = [&](const char* key, const Json& value) {
+        members.push_back(memberText(key, nested(dumpJson(value, indent), indent, level + 1), indent));
+    };
+    if (!part.name.empty()) add("\"name\"", Json(part.name));
+    if (!part.className.empty()) add("\"class\"", Json(part.className));
+    if (!part.classId.empty()) add("\"classId\"", Json(part.classId));
+    add("\"properties\"", entriesJson(part.properties.entries()));
+    appendUnknown(members, part.unknownMembers, indent);
+    return composite(members, '{', '}', indent, level);
 }
 
 }  // namespace
@@ -470,7 +723,8 @@ Json partJson(const FormDocument::Part& part) {
 // --- JsonPropertyBag -------------------------------------------------------------
 
 JsonPropertyBag JsonPropertyBag::parse(std::string_view text, std::string_view source) {
-    return JsonPropertyBag(entriesOf(parseText(text, source), source, ""));
+    check(text, source);
+    return JsonPropertyBag(entriesOf(parsed(text), source, ""));
 }
 
 std::string JsonPropertyBag::dump(int indent) const { return dumpJson(entriesJson(entries_), indent); }
@@ -518,35 +772,42 @@ std::vector<std::string> JsonPropertyBag::names() const {
 FormDocument::FormDocument() = default;
 
 FormDocument FormDocument::parse(std::string_view text, std::string_view source) {
-    const Json doc = parseText(text, source);
-    if (!doc.is_object()) invalid(source, "line 1, column 1", "a form file is a JSON object");
+    check(text, source);
+    const std::size_t start = skipBlanks(text, text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
+    if (start >= text.size() || text[start] != '{')
+        invalid(source, "line 1, column 1", "a form file is a JSON object");
     FormDocument form;
-    Json unknown = Json::object();
-    for (auto it = doc.begin(); it != doc.end(); ++it) {
-        const std::string& k = it.key();
-        const Json& v = it.value();
+    for (const Member& m : membersOf(text, start)) {
+        const std::string& k = m.name;
         if (k == "format") {
+            const Json v = parsed(m.value.of(text));
             if (v != "quorvel-form") invalid(source, "\"format\"", "not a Quorvel form: " + shown(v));
         } else if (k == "version") {
+            const Json v = parsed(m.value.of(text));
             if (!v.is_number_integer() || v.get<std::int64_t>() < 1 || v.get<std::int64_t>() > kFormatVersion)
                 invalid(source, "\"version\"", "a version this host does not read: " + shown(v));
         } else if (k == "container") {
-            form.container_ = partOf(v, source, "container", false);
+            form.container_ = partOf(text, m.value, source, "container", false);
         } else if (k == "controls") {
-            if (!v.is_array()) invalid(source, "\"controls\"", "not an array");
-            for (std::size_t i = 0; i < v.size(); ++i) {
+            if (text[m.value.begin] != '[') invalid(source, "\"controls\"", "not an array");
+            const std::vector<Span> elements = elementsOf(text, m.value.begin);
+            for (std::size_t i = 0; i < elements.size(); ++i) {
                 std::string where = "controls[" + std::to_string(i) + "]";
-                if (v[i].is_object() && v[i].contains("name") && v[i]["name"].is_string())
-                    where += " \"" + v[i]["name"].get<std::string>() + "\"";
-                Part part = partOf(v[i], source, where, true);
+                if (text[elements[i].begin] == '{') {
+                    for (const Member& e : membersOf(text, elements[i].begin)) {
+                        if (e.name != "name") continue;
+                        const Json name = parsed(e.value.of(text));
+                        if (name.is_string()) where += " \"" + name.get<std::string>() + "\"";
+                    }
+                }
+                Part part = partOf(text, elements[i], source, where, true);
                 if (form.findControl(part.name)) invalid(source, where, "a second control of that name");
                 form.controls_.push_back(std::move(part));
             }
         } else {
-            unknown[k] = v;
+            form.unknownMembers_.push_back({k, std::string(m.key.of(text)), std::string(m.value.of(text))});
         }
     }
-    form.unknownMembers_ = unknown.dump();
     return form;
 }
 
@@ -561,37 +822,17 @@ FormDocument FormDocument::readFile(const std::filesystem::path& file) {
 }
 
 std::string FormDocument::dump(int indent) const {
-    Json doc = Json::object();
-    doc["format"] = "quorvel-form";
-    doc["version"] = kFormatVersion;
-    doc["container"] = partJson(container_);
-    Json controls = Json::array();
-    for (const Part& p : controls_) controls.push_back(partJson(p));
-    doc["controls"] = std::move(controls);
-    const Json unknown = Json::parse(unknownMembers_);
-    for (auto it = unknown.begin(); it != unknown.end(); ++it) doc[it.key()] = it.value();
-    return dumpJson(doc, indent);
+    std::vector<std::string> members = {memberText("\"format\"", "\"quorvel-form\"", indent),
+                                        memberText("\"version\"", std::to_string(kFormatVersion), indent),
+                                        memberText("\"container\"", partText(container_, indent, 1), indent)};
+    std::vector<std::string> controls;
+    for (const Part& p : controls_) controls.push_back(partText(p, indent, 2));
+    members.push_back(memberText("\"controls\"", composite(controls, '[', ']', indent, 1), indent));
+    appendUnknown(members, unknownMembers_, indent);
+    return composite(members, '{', '}', indent, 0);
 }
 
-void FormDocument::writeFile(const std::filesystem::path& file) const {
-    const std::string text = dump() + "\n";
-    const std::filesystem::path temporary = file.string() + ".new";
-    std::error_code ec;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(temporary, ec);
-            fail(kFileAccessError, "Cannot write " + file.string());
-        }
-    }
-    std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        fail(kFileAccessError, "Cannot write " + file.string());
-    }
-}
+void FormDocument::writeFile(const std::filesystem::path& file) const { replaceFile(file, dump() + "\n"); }
 
 FormDocument::Part* FormDocument::findControl(std::string_view name) {
     for (Part& p : controls_)
@@ -608,6 +849,51 @@ FormDocument::Part& FormDocument::addControl(std::string name, std::string class
     p.classId = std::move(classId);
     controls_.push_back(std::move(p));
     return controls_.back();
+}
+
+// --- Files -------------------------------------------------------------------------
+
+void replaceFile(const std::filesystem::path& file, std::string_view text) {
+    const std::string target = file.string();
+    auto cannotWrite = [&]() { fail(kFileAccessError, "Cannot write " + target); };
+    if (file.filename().empty()) cannotWrite();
+    // A fresh name that nobody can have planted: mkstemp creates the file
+    // itself, exclusively, and never through a link.
+    std::string temporary = (file.parent_path() / (file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) cannotWrite();
+    auto abandon = [&]() {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        cannotWrite();
+    };
+    // The permissions a plain create would give, or those of the file replaced.
+    struct stat existing {};
+    mode_t mode = 0;
+    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd, mode) != 0) abandon();
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) abandon();
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) abandon();
+    if (::close(fd) != 0) {
+        ::unlink(temporary.c_str());
+        cannotWrite();
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        cannotWrite();
+    }
 }
 
 }  // namespace quorvel::headless

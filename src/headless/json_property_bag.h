@@ -7,7 +7,9 @@
 // picture objects. A name that nobody reads stays in the bag and is written
 // out again. A document that does not read is a Failure 321 whose
 // description names the place (line and column, or the entry and key), and
-// nothing of it is taken over.
+// nothing of it is taken over; that includes a document nested deeper than
+// kMaxDocumentDepth levels and one with an object that has two members of
+// one name.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,14 @@
 namespace quorvel::headless {
 
 inline constexpr std::int32_t kFailureInvalidFileFormat = 321;
+// How deep objects and arrays may nest in a document.
+inline constexpr std::size_t kMaxDocumentDepth = 256;
+
+// Writes the text to a fresh temporary file beside `file` (created
+// exclusively, never through a link planted there) and renames it over
+// `file`, so a failed write leaves the old file whole. The new file keeps
+// the permissions of the one it replaces. Failure 75.
+void replaceFile(const std::filesystem::path& file, std::string_view text);
 
 class JsonPropertyBag final : public PropertyBag {
 public:
@@ -65,17 +75,26 @@ private:
 
 // A form file: the container with its bag, and its controls in order, each
 // with its name, its class and its bag. Members of the document that this
-// host does not know are kept and written out again.
+// host does not know are kept exactly as they were written (numbers of any
+// length, -0, the layout inside them) and written out again after the known
+// ones.
 class FormDocument {
 public:
+    // A member kept as written: its name, and the text of its key and value.
+    struct RawMember {
+        std::string name;
+        std::string key;
+        std::string value;
+    };
+
     struct Part {
         std::string name;
         std::string className;
         // The class identifier as the component registry knows it; may be "".
         std::string classId;
         JsonPropertyBag properties;
-        // Members of the entry that this host does not read, as JSON text.
-        std::string unknownMembers = "{}";
+        // Members of the entry that this host does not read.
+        std::vector<RawMember> unknownMembers;
     };
 
     FormDocument();
@@ -84,8 +103,7 @@ public:
     // Failure 53 when the file is not there, 75 when it cannot be read.
     static FormDocument readFile(const std::filesystem::path& file);
     std::string dump(int indent = 2) const;
-    // Writes a temporary file beside the target and renames it over the
-    // target, so a failed save leaves the old file whole. Failure 75.
+    // The document, then a line break, through replaceFile. Failure 75.
     void writeFile(const std::filesystem::path& file) const;
 
     Part& container() { return container_; }
@@ -100,7 +118,7 @@ public:
 private:
     Part container_;
     std::vector<Part> controls_;
-    std::string unknownMembers_ = "{}";
+    std::vector<RawMember> unknownMembers_;
 };
 
 }  // namespace quorvel::headless

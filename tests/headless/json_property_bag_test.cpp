@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <limits>
 
@@ -312,6 +314,29 @@ TEST(FormDocument, FilesAreReadWholeAndReplacedWhole) {
     EXPECT_EQ(FormDocument::readFile(path).dump(), form.dump());
     EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 
+    // A link planted under a name the save might use is never written through.
+    const std::string victim = dir.file("victim");
+    {
+        std::ofstream out(victim);
+        out << "victim";
+    }
+    for (const char* name : {"form.json.new", "form.json.saving", "form.json.tmp"})
+        std::filesystem::create_symlink(victim, dir.file(name));
+    ::chmod(path.c_str(), 0640);
+    form.addControl("Quorvel20009", "Quorvel2000");
+    form.writeFile(path);
+    EXPECT_EQ(FormDocument::readFile(path).dump(), form.dump());
+    std::ifstream victimIn(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victimIn), {}), "victim");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("form.json.new")));
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5);
+    failureText([&] { form.writeFile(dir.file("no-folder/form.json")); }, &number);
+    EXPECT_EQ(number, 75);
+
     {
         std::ofstream out(path);
         out << "{\"controls\": [";
@@ -319,6 +344,83 @@ TEST(FormDocument, FilesAreReadWholeAndReplacedWhole) {
     const std::string why = failureText([&] { FormDocument::readFile(path); }, &number);
     EXPECT_EQ(number, kFailureInvalidFileFormat);
     EXPECT_EQ(why.rfind("form.json: line 1", 0), 0u) << why;
+}
+
+std::string nestedArrays(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+// Documents that once crashed the host (a stack overflow copying or writing
+// a deep value) or that leave open which of two values counts.
+TEST(FormDocument, DeepOrAmbiguousDocumentsAreRefusedWithThePlace) {
+    const std::string deep = nestedArrays(100000);
+    const std::string form = R"({"format": "quorvel-form", "controls": [{"name": "Q", "properties": {}}], )";
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* place;
+    };
+    const std::vector<Case> cases = {
+        {"a bag nested 100 000 levels", "{\"a\": " + deep + "}", "line 1, column 262: nested deeper than 256 levels"},
+        {"a form's unknown member so nested", form + "\"x\": " + deep + "}", "line 1, column 335: nested deeper"},
+        {"a form's unknown control member so nested",
+         R"({"controls": [{"name": "Q", "x": )" + deep + "}]}", "line 1, column 287: nested deeper"},
+        {"two values of one name in a bag", "{\"a\": 1,\n \"a\": 2}", "line 2, column 2: a second member named \"a\""},
+        {"a second \"controls\"", form + "\n\"controls\": []}", "line 2, column 1: a second member named \"controls\""},
+        {"a name written with an escape", R"({"x": {"\"k": 1, "\u0022k": 2}})", "column 18: a second member named \"\\\"k\""},
+        {"two sizes of a font", R"({"f": {"Font": {"size": 8, "size": 9}}})", "column 28: a second member named \"size\""},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        for (bool asForm : {false, true}) {
+            int number = 0;
+            const std::string why = failureText(
+                [&] {
+                    if (asForm) FormDocument::parse(k.text, "f.json");
+                    else JsonPropertyBag::parse(k.text, "f.json");
+                },
+                &number);
+            EXPECT_EQ(number, kFailureInvalidFileFormat);
+            EXPECT_EQ(why.rfind("f.json: line ", 0), 0u) << why;
+            EXPECT_NE(why.find(k.place), std::string::npos) << why;
+        }
+    }
+    // The deepest document allowed reads and saves.
+    const std::string deepest = form + "\"x\": " + nestedArrays(kMaxDocumentDepth - 1) + "}";
+    EXPECT_NE(FormDocument::parse(deepest).dump().find(nestedArrays(kMaxDocumentDepth - 1)), std::string::npos);
+}
+
+TEST(FormDocument, UnknownMembersAreKeptExactlyAsWritten) {
+    const std::string exact[] = {
+        R"("big": 123456789012345678901234567890)",
+        R"("zero": -0)",
+        R"("float": 1.50E+02)",
+        R"("text": "caf\u00e9 \/ \"q\"")",
+        R"("\u0041lias": {"b": [1, 2.0, -0.0],   "a": null})",
+        R"("deep": )" + nestedArrays(250),
+    };
+    std::string members;
+    for (const std::string& m : exact) members += m + ",\n    ";
+    const std::string text = R"({"format": "quorvel-form", )" + members +
+                             R"("container": {)" + members + R"("properties": {}},
+        "controls": [{"name": "Q", )" + members + R"("properties": {"ListHeight": 900}}]})";
+    FormDocument form = FormDocument::parse(text);
+    const std::string saved = form.dump();
+    for (const std::string& m : exact) {
+        SCOPED_TRACE(m);
+        std::size_t count = 0;
+        for (std::size_t at = saved.find(m); at != std::string::npos; at = saved.find(m, at + 1)) ++count;
+        EXPECT_EQ(count, 3u);
+    }
+    EXPECT_EQ(FormDocument::parse(saved).dump(), saved);
+    EXPECT_EQ(form.findControl("Q")->properties.readProperty("ListHeight", Variant()), Variant::longValue(900));
+
+    // Written out, a document grows by no more than its known members' own
+    // layout: 300 deep values (the 83 KB form that was once saved as 3.2 GB).
+    std::string bulky = R"({"format": "quorvel-form", "controls": [)";
+    for (int i = 0; i < 300; ++i)
+        bulky += std::string(i ? "," : "") + R"({"name": "Q)" + std::to_string(i) + R"(", "x": )" + nestedArrays(120) + "}";
+    bulky += "]}";
+    const std::string bulkySaved = FormDocument::parse(bulky).dump();
+    EXPECT_LT(bulkySaved.size(), bulky.size() * 3 / 2) << bulky.size() << " became " << bulkySaved.size();
 }
 
 }  // namespace
