@@ -5,8 +5,9 @@
 //
 // Loading converts each stored value to the type of its target; a Variant
 // member keeps whatever was stored, so a field named by text comes back as
-// text and a field number as a number. The grid's settings get the stored
-// number as the grid itself converts it.
+// text and a field number as a number. The grid's settings convert as any
+// assignment to them does (a numeric text is its number); only a value the
+// grid refuses fails.
 #include "control/quorvel2000.h"
 #include "control/value_conversion.h"
 #include "platform/failure.h"
@@ -20,18 +21,6 @@ inline constexpr std::string_view kCodeReadProperties = "    /M_005 ";
 Variant colour(Color c) { return Variant::longValue(c); }
 Variant boolean(VBool b) { return Variant::booleanValue(b); }
 Variant nothing() { return Variant(ObjectRef()); }
-
-// The grid takes whole numbers and colours as its own Long properties do:
-// numbers only, rounded.
-std::int32_t gridLong(const Variant& v) {
-    if (v.isString() || v.isObject()) fail(failure::kTypeMismatch);
-    return v.toLong();
-}
-
-float gridSingle(const Variant& v) {
-    if (v.isString() || v.isObject()) fail(failure::kTypeMismatch);
-    return v.toSingle();
-}
 
 }  // namespace
 
@@ -106,6 +95,10 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
     // out a new object every time.
     auto readFont = [&](std::string_view key) { return fontFrom(read(key, Variant(site_.ambientFont()))); };
 
+    // The data source's reopenings below must not replace the stored value
+    // with the first record's; it is looked up once the list is configured.
+    bool configured = false;
+    keepStoredValue_ = true;
     runReported(
         kCodeReadProperties, {failure::kObjectNotSet, failure::kFileNotFound},
         [&] {
@@ -130,7 +123,7 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
             Text1->setText(readText("BoundText", "Text1"));
 
             Text2->setLocked(readBoolean("Locked", kFalse));
-            DBGrid1->setMarqueeStyle(gridLong(read("MarqueeStyle", Variant::longValue(4))));
+            DBGrid1->setMarqueeStyle(readLong("MarqueeStyle", 4));
             Text2->setSelStart(readLong("SelStart", 0));
             Text2->setSelLength(readLong("SelLength", 0));
             Text2->setSelText(readText("SelText", ""));
@@ -138,7 +131,10 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
 
             // Members only: the data source is configured at the end.
             listSearchField = read("ListSearchField", Variant::integer(0));
-            listOpen = readBoolean("DropDown", kFalse);
+            // Read and not acted on: the list is closed when a control is
+            // created, and a stored True would only stop the layout routine
+            // until the first toggle.
+            (void)readBoolean("DropDown", kFalse);
             boundField = read("BoundField", Variant::integer(0));
 
             Text1->setText(readText("DataBindings", ""));
@@ -147,11 +143,11 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
             site_.surface().setCurrentX(readSingle("CurrentX"));
             site_.surface().setCurrentY(readSingle("CurrentY"));
             site_.surface().setAutoRedraw(readBoolean("AutoRedraw", kFalse));
-            DBGrid1->setDefColWidth(gridSingle(read("DefColWidth", Variant(0.0f))));
+            DBGrid1->setDefColWidth(readSingle("DefColWidth"));
             Text2->setMaxLength(readLong("MaxLength", 0));
             setMouseIcon(pictureFrom(read("MouseIcon", nothing())));
             site_.surface().setMousePointer(readInteger("MousePointer", 0));
-            DBGrid1->setScrollBars(gridLong(read("ScrollBars", Variant::longValue(3))));
+            DBGrid1->setScrollBars(readLong("ScrollBars", 3));
 
             dropDownAuto = readBoolean("DropDownAuto", kTrue);
             onListOnly = readBoolean("OnListOnly", kTrue);
@@ -166,9 +162,9 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
             Data1->setRecordsetType(readInteger("ListRecordsetType", 1));
 
             colsAlignment = readText("ColsAlignment", "");
-            DBGrid1->setForeColor(gridLong(read("ListForeColor", colour(kSystemWindowText))));
+            DBGrid1->setForeColor(longFrom(read("ListForeColor", colour(kSystemWindowText)), loc));
             fastMode = readBoolean("FastMode", kFalse);
-            DBGrid1->setBackColor(gridLong(read("ListBackColor", colour(kSystemWindowBackground))));
+            DBGrid1->setBackColor(longFrom(read("ListBackColor", colour(kSystemWindowBackground)), loc));
             bringToFront = readBoolean("BringToFront", kTrue);
 
             // Never written: a stored form normally has no recordset, and the
@@ -178,10 +174,19 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
             searchDisable = readBoolean("SearchDisable", kFalse);
 
             ImpostaDataControl();
+            configured = true;
         },
         [&](std::int32_t) { dataUnavailable = kTrue; });
+    keepStoredValue_ = false;
     skipBoundChange = kFalse;
     skipNextKeyUp = kFalse;
+
+    // The stored value shows its record's search text, as an assignment of
+    // it would; the host was told of the value itself by the writes above,
+    // so the lookup raises no second Change.
+    if (!configured || dataUnavailable != kFalse) return;
+    FlagScope quiet(quietBoundRefresh);
+    boundValueChanged();
 }
 
 }  // namespace quorvel

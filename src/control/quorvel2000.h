@@ -294,6 +294,9 @@ private:
 
     // --- list/ ----------------------------------------------------------
     void buttonClick();
+    // Escape closes an open list and F4 toggles it, as the drop-down button
+    // does, from the edit box or the grid; true when the key was taken.
+    bool listKeyDown(std::int16_t& keyCode, std::int16_t& shift);
     void buttonMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y);
     void buttonMouseMove(std::int16_t& button, std::int16_t& shift, float& x, float& y);
     void buttonMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y);
@@ -324,6 +327,10 @@ private:
     // the refusal is reported once.
     bool nestingTripped_ = false;
     bool nestingReported_ = false;
+    // Set while property loading runs: the data source's reopenings then
+    // leave the boxes alone, so the stored value is not replaced by the
+    // first record's; loading looks the stored value up once at its end.
+    bool keepStoredValue_ = false;
     Text1Sink text1Sink_{*this};
     Text2Sink text2Sink_{*this};
     Command1Sink command1Sink_{*this};

@@ -10,6 +10,7 @@
 namespace quorvel {
 
 void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
+    if (listKeyDown(keyCode, shift)) return;
     const std::int16_t k = keyCode;
     // The edit box passes Ctrl to ask for a choice followed by the
     // drop-down button's toggle, whatever DropDownAuto holds.

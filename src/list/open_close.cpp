@@ -6,6 +6,7 @@
 #include "control/events.h"
 #include "control/quorvel2000.h"
 #include "platform/failure.h"
+#include "platform/key_codes.h"
 #include "platform/text.h"
 
 namespace quorvel {
@@ -128,6 +129,15 @@ void Quorvel2000::buttonClick() {
     const std::int32_t length = utf16Length(locale().textOf(UnNull(text)));
     // An empty box keeps its caret where it is.
     if (length > 0) Text2->setSelStart(length);
+}
+
+bool Quorvel2000::listKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
+    const bool closes = keyCode == key_code::kEscape && listOpen != kFalse;
+    if (!closes && keyCode != key_code::kF4) return false;
+    keyCode = 0;
+    shift = 0;
+    buttonClick();
+    return true;
 }
 
 void Quorvel2000::buttonMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) {

@@ -31,6 +31,7 @@ inline constexpr std::int16_t kDigit0 = 48;   // to 57
 inline constexpr std::int16_t kLetterA = 65;  // to 90
 inline constexpr std::int16_t kNumpad0 = 96;  // to 105
 inline constexpr std::int16_t kF1 = 112;      // to 127 (F16)
+inline constexpr std::int16_t kF4 = 115;
 inline constexpr std::int16_t kNumLock = 144;
 // The code that a character without a key of its own arrives with.
 inline constexpr std::int16_t kPacket = 231;

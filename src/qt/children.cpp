@@ -145,8 +145,11 @@ protected:
         }
         QtSite* site = box_->site();
         QPointer<EditWidget> self(this);
-        site->guard([&] { box_->keyDown(e); });
-        if (self && e->key() != Qt::Key_Escape) e->accept();
+        bool taken = false;
+        site->guard([&] { taken = box_->keyDown(e); });
+        // An Escape the control did not take (no list to close) goes on to
+        // the window, where it may close a dialog.
+        if (self && (e->key() != Qt::Key_Escape || taken)) e->accept();
     }
     void keyReleaseEvent(QKeyEvent* e) override {
         if (routed() && !e->isAutoRepeat()) box_->site()->guard([&] { box_->keyUp(e); });
@@ -407,13 +410,14 @@ void QtTextBox::ownKeyHandling(QKeyEvent* e, std::int16_t original, std::int16_t
     edit->baseKeyPress(&changed);
 }
 
-void QtTextBox::keyDown(QKeyEvent* e) {
+bool QtTextBox::keyDown(QKeyEvent* e) {
     const std::int16_t original = virtualKeyOf(*e);
     std::int16_t keyCode = original;
     std::int16_t shift = shiftStateOf(e->modifiers());
     QPointer<QWidget> alive(widget_);
     if (events_) events_->onKeyDown(keyCode, shift);
-    if (!alive) return;
+    if (!alive) return true;
+    const bool taken = original != 0 && keyCode == 0;
 
     // What the key types, as the platform's character event brings it:
     // Backspace, Enter and Escape type their control characters; with Ctrl
@@ -442,15 +446,16 @@ void QtTextBox::keyDown(QKeyEvent* e) {
 
     const bool shortcut = ctrl || alt;
     if (units.empty() || shortcut) ownKeyHandling(e, original, keyCode);
-    if (!alive) return;
+    if (!alive) return true;
     for (char16_t unit : units) {
         std::int16_t keyAscii = static_cast<std::int16_t>(unit);
         if (events_) events_->onKeyPress(keyAscii);
-        if (!alive) return;
+        if (!alive) return true;
         if (keyAscii == 0 || shortcut) continue;
         typeUnit(static_cast<char16_t>(keyAscii));
-        if (!alive) return;
+        if (!alive) return true;
     }
+    return taken;
 }
 
 void QtTextBox::keyUp(QKeyEvent* e) {

@@ -94,7 +94,8 @@ public:
     void disconnectEvents() { events_ = nullptr; }
 
     // The widget's input, routed to the events.
-    void keyDown(QKeyEvent* event);
+    // True when the control took the key (its handler cleared the code).
+    bool keyDown(QKeyEvent* event);
     void keyUp(QKeyEvent* event);
     void userTextChanged();
     TextBoxEvents* events() const { return events_; }

@@ -2,7 +2,8 @@
 // Enter chooses the list's current record, Ctrl drops the list down or folds
 // it up, Up and Down hand the focus to the grid. Everything else reaches the
 // host as the control's own event with the edit box's own variables, so
-// what the host's handler leaves in them is what the edit box goes on with.
+// what the host's handler leaves in them is what the edit box goes on with;
+// after the host, Escape closes an open list and F4 toggles it.
 #include "control/events.h"
 #include "control/quorvel2000.h"
 #include "platform/key_codes.h"
@@ -36,7 +37,10 @@ void Quorvel2000::editKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
             // The arrow only moves the focus; the grid's current row stays.
             DBGrid1->setFocus();
             return;
-        default: raise(events::KeyDown, keyCode, shift);
+        default:
+            raise(events::KeyDown, keyCode, shift);
+            // Escape and F4 are the host's first: its handler may take them.
+            listKeyDown(keyCode, shift);
     }
 }
 

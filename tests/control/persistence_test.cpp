@@ -265,7 +265,7 @@ TEST_F(Persistence, AMissingDatabaseFileLeavesTheListUnavailableWithoutAMessage)
     EXPECT_EQ(site.log(), "");
 }
 
-TEST_F(Persistence, ASavedOpenListComesBackAsAFlagOnly) {
+TEST_F(Persistence, ASavedOpenListIsReadButTheListStaysClosedAndLaysOut) {
     const std::string db = database(peopleSql());
     Quorvel2000& c = bareControl();
     MemoryPropertyBag bag;
@@ -273,15 +273,110 @@ TEST_F(Persistence, ASavedOpenListComesBackAsAFlagOnly) {
     bag.writeProperty("ListDataBaseName", Variant(db), Variant(""));
     bag.writeProperty("ListRecordSource", Variant("People"), Variant(""));
     c.ReadProperties(bag);
-    site.place(0, 0, 2655, 285);
-    const float height = site.surface().height();
+    site.place(600, 600, 2655, 285);
 
-    EXPECT_EQ(c.DropDown(), kTrue);
-    EXPECT_EQ(c.members().dataUnavailable, kFalse);
+    EXPECT_EQ(c.DropDown(), kFalse);
+    EXPECT_EQ(c.members().closedHeight, 285) << "the layout ran";
     site.clearLog();
-    c.ListaApri();
-    EXPECT_EQ(site.log(), "") << "no Drop: the list counts as open already";
-    EXPECT_EQ(site.surface().height(), height);
+    c.setDropDown(kTrue);
+    EXPECT_EQ(c.DropDown(), kTrue);
+    EXPECT_NE(site.log().find("event Drop"), std::string::npos) << site.log();
+    c.setDropDown(kFalse);
+    // Closing puts the control back where the host placed it, not at 0,0.
+    EXPECT_EQ(site.extender().left(), 600);
+    EXPECT_EQ(site.extender().top(), 600);
+    EXPECT_EQ(site.surface().width(), 2655);
+    EXPECT_EQ(site.surface().height(), 285);
+}
+
+// A form reopened: the stored value comes back with its record's search
+// text, not the first record's key, and the host is never told otherwise.
+TEST_F(Persistence, LoadingKeepsTheStoredBoundValueAndShowsItsRecord) {
+    const std::string db = database(peopleSql());
+    struct Case {
+        const char* stored;
+        const char* text;  // the edit box after loading
+    };
+    for (const Case& k : {Case{"V33", "Verdi"}, Case{"Z99", ""}}) {
+        SCOPED_TRACE(k.stored);
+        headless::HeadlessSite host;
+        std::vector<std::string> changes;
+        Quorvel2000 c(host);
+        host.setEventHandler("Change", [&](headless::EventCall&) { changes.push_back(c.BoundText()); });
+        MemoryPropertyBag bag;
+        bag.writeProperty("BoundText", Variant(k.stored), Variant("Text1"));
+        bag.writeProperty("DataBindings", Variant(k.stored), Variant(""));
+        bag.writeProperty("Text", Variant("Verdi"), Variant("Text2"));
+        bag.writeProperty("BoundField", Variant("Code"), Variant::integer(0));
+        bag.writeProperty("ListSearchField", Variant("Name"), Variant::integer(0));
+        bag.writeProperty("ListDataBaseName", Variant(db), Variant(""));
+        bag.writeProperty("ListRecordSource", Variant("People"), Variant(""));
+        c.ReadProperties(bag);
+
+        EXPECT_EQ(c.BoundText(), k.stored);
+        EXPECT_EQ(c.Text(), k.text);
+        for (const std::string& v : changes) EXPECT_NE(v, "R12") << "the first record's key reached the host";
+        EXPECT_EQ(host.log().find("msgbox"), std::string::npos) << host.log();
+    }
+}
+
+TEST_F(Persistence, GridSettingsStoredAsTextConvertAsAnAssignmentDoes) {
+    const std::string db = database(peopleSql());
+    Quorvel2000& c = bareControl();
+    MemoryPropertyBag bag;
+    bag.writeProperty("ScrollBars", Variant("2"), Variant());
+    bag.writeProperty("MarqueeStyle", Variant("3"), Variant());
+    bag.writeProperty("DefColWidth", Variant("1200"), Variant());
+    bag.writeProperty("ListForeColor", Variant("255"), Variant());
+    bag.writeProperty("ListDataBaseName", Variant(db), Variant());
+    bag.writeProperty("ListRecordSource", Variant("People"), Variant());
+    c.ReadProperties(bag);
+    EXPECT_EQ(site.log().find("msgbox"), std::string::npos) << site.log();
+    EXPECT_EQ(c.ScrollBars(), 2);
+    EXPECT_EQ(c.MarqueeStyle(), 3);
+    EXPECT_EQ(c.DefColWidth(), 1200.0f);
+    EXPECT_EQ(c.ListForeColor(), 255);
+    EXPECT_EQ(c.members().dataUnavailable, kFalse);
+    EXPECT_NE(c.data1().recordset(), nullptr) << "the data source was configured";
+
+    // A value the grid refuses still stops loading.
+    Quorvel2000 other(otherSite);
+    MemoryPropertyBag refused;
+    refused.writeProperty("ScrollBars", Variant("vertical"), Variant());
+    other.ReadProperties(refused);
+    EXPECT_EQ(otherSite.logLines().back(), "msgbox \"13    /M_005 \\n\\nType mismatch\"");
+}
+
+// The order of loading matters to what the loaded control does.
+TEST_F(Persistence, LoadingOrderDecidesSilenceAndMirrorMode) {
+    const std::string db = database(peopleSql());
+    // A Change handler failing with 91 while the stored Text is written:
+    // loading stops silently and the data source counts as unavailable.
+    {
+        Quorvel2000& c = bareControl();
+        site.setEventHandler("Change", [](headless::EventCall&) { fail(failure::kObjectNotSet); });
+        MemoryPropertyBag bag;
+        bag.writeProperty("ListDataBaseName", Variant(db), Variant());
+        c.ReadProperties(bag);
+        EXPECT_EQ(site.log().find("msgbox"), std::string::npos) << site.log();
+        EXPECT_EQ(c.members().dataUnavailable, kTrue);
+        site.clearEventHandler("Change");
+    }
+    // The default OnListOnly (True, not stored) is in place before the
+    // configuration: with one field for the value and the search, typing
+    // searches and leaves the value alone.
+    Quorvel2000 c(otherSite);
+    MemoryPropertyBag bag;
+    bag.writeProperty("BoundField", Variant("Name"), Variant::integer(0));
+    bag.writeProperty("ListSearchField", Variant("Name"), Variant::integer(0));
+    bag.writeProperty("ListDataBaseName", Variant(db), Variant());
+    bag.writeProperty("ListRecordSource", Variant("People"), Variant());
+    c.ReadProperties(bag);
+    const std::string before = c.BoundText();
+    otherSite.focusIn("Text2");
+    otherSite.type("Ro");
+    EXPECT_EQ(c.BoundText(), before);
+    EXPECT_EQ(c.members().textIsBoundValue, kFalse);
 }
 
 TEST_F(Persistence, AFailureWhileLoadingIsReportedAndTheRestIsLeftAsCreated) {
@@ -343,7 +438,6 @@ constexpr const char* kCustomised = R"({
   "Text": "Bianchi",
   "BoundField": "Code",
   "ListSearchField": {"Integer": 1},
-  "DropDown": true,
   "DataBindings": "B07",
   "Enabled": false,
   "CurrentX": {"Single": 12.5},

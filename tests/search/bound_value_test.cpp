@@ -30,6 +30,20 @@ TEST_F(BoundValue, AssigningANewValueRunsTheHandlerTwiceWithOneNotificationBetwe
     EXPECT_EQ(c.members().findingByCode, kFalse);
 }
 
+// A host that cancels the find's move keeps the record where it was: the
+// find did not reach a record holding the value, and the edit box must not
+// show the name of the record that stayed.
+TEST_F(BoundValue, AFindTheHostCancelsIsNoMatch) {
+    Quorvel2000& c = searchControl(Variant("Code"), Variant("Name"));
+    const std::int32_t before = currentPosition();
+    site.setEventArguments("ListValidate", {{"Action", Variant::integer(0)}});
+    c.setBoundText("R12");
+    EXPECT_EQ(currentPosition(), before);
+    EXPECT_EQ(c.ListRecordset()->noMatch(), kTrue);
+    EXPECT_EQ(c.BoundText(), "R12");
+    EXPECT_EQ(c.Text(), "");
+}
+
 TEST_F(BoundValue, MirrorModeKeepsBothBoxesEqual) {
     // The search field is the bound field and typing may make values.
     Quorvel2000& c = searchControl(Variant("Code"), Variant("Code"), Locale::english(), kFalse);

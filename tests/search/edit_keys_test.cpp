@@ -57,6 +57,49 @@ TEST_F(EditKeys, CtrlTogglesTheListAndItsReleaseSearches) {
     EXPECT_EQ(c.DropDown(), kTrue);
 }
 
+// Escape closes an open list and F4 toggles it, from the edit box (after
+// the host's KeyDown, which may take the key) and from the grid.
+TEST_F(EditKeys, EscapeClosesAnOpenListAndF4TogglesIt) {
+    struct Case {
+        const char* name;
+        std::int16_t key;
+        bool open;        // the list before the key
+        bool fromGrid;
+        bool hostTakesIt;
+        bool openAfter;
+    };
+    const Case cases[] = {
+        {"Escape, open", key::kEscape, true, false, false, false},
+        {"Escape, closed", key::kEscape, false, false, false, false},
+        {"Escape, host takes it", key::kEscape, true, false, true, true},
+        {"Escape in the grid", key::kEscape, true, true, false, false},
+        {"F4, open", key::kF4, true, false, false, false},
+        {"F4, closed", key::kF4, false, false, false, true},
+        {"F4 in the grid", key::kF4, true, true, false, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        site.focusOut();  // the focus entering the new control drops its list
+        Quorvel2000& c = searchControl(Variant("Code"), Variant("Name"));
+        if (!k.open) fold();
+        ASSERT_EQ(c.DropDown() != kFalse, k.open);
+        if (k.fromGrid) site.focusIn("DBGrid1");
+        if (k.hostTakesIt)
+            site.setEventArguments("KeyDown", {{"KeyCode", Variant::integer(0)}});
+        const std::string boundBefore = c.BoundText();
+        site.clearLog();
+        if (k.fromGrid)
+            site.gridKey(k.key);
+        else
+            site.keyDown("Text2", k.key);
+        EXPECT_EQ(c.DropDown() != kFalse, k.openAfter) << log();
+        EXPECT_EQ(c.BoundText(), boundBefore);
+        if (k.open != k.openAfter) EXPECT_EQ(site.focusName(), "Text2");
+        if (k.open == k.openAfter && !k.hostTakesIt) EXPECT_EQ(log().find("DropDown"), std::string::npos);
+        site.clearEventHandler("KeyDown");
+    }
+}
+
 TEST_F(EditKeys, UpAndDownHandTheFocusToTheGridWithoutMovingIt) {
     for (std::int16_t arrow : {key::kUp, key::kDown}) {
         for (bool folded : {false, true}) {
