@@ -53,7 +53,7 @@ void configureCustomer(Quorvel2000& control, const std::string& database) {
     control.setListSearchField(Variant("Name"));
     control.setListHeight(3000);
     control.setListDataBaseName(database);
-    control.setListRecordSource("SELECT * FROM Customers ORDER BY Name");
+    control.setListRecordSource("SELECT * FROM Customers ORDER BY Name COLLATE FOLD");
 }
 
 void configureCity(Quorvel2000& control, const std::string& database) {
@@ -65,7 +65,7 @@ void configureCity(Quorvel2000& control, const std::string& database) {
     control.setOnListOnly(kFalse);
     control.setListHeight(2055);
     control.setListDataBaseName(database);
-    control.setListRecordSource("Cities");
+    control.setListRecordSource("SELECT * FROM Cities ORDER BY City COLLATE FOLD");
 }
 
 std::string storedDatabaseName(const std::string& path, const std::filesystem::path& folder) {

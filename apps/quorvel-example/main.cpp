@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     control.setBoundField(Variant("Code"));
     control.setListSearchField(Variant("Name"));
     control.setListDataBaseName(database);
-    control.setListRecordSource("SELECT * FROM Customers ORDER BY Name");
+    control.setListRecordSource("SELECT * FROM Customers ORDER BY Name COLLATE FOLD");
     site.place(600, 600, 2595, 285);
 
     step(site, "focus in: the list drops");

@@ -59,7 +59,7 @@ TEST(DemoForm, PropertySetsRoundTripWithTheDatabaseRelativeToTheFolder) {
     EXPECT_EQ(customer.BoundField().asString(), "Code");
     EXPECT_EQ(customer.ListSearchField().asString(), "Name");
     EXPECT_EQ(city.OnListOnly(), kFalse);
-    EXPECT_EQ(city.ListRecordSource(), "Cities");
+    EXPECT_EQ(city.ListRecordSource(), "SELECT * FROM Cities ORDER BY City COLLATE FOLD");
     EXPECT_TRUE(customer.members().textIsBoundValue == kFalse);
     EXPECT_TRUE(city.members().textIsBoundValue == kTrue) << "the city control mirrors";
 

@@ -105,7 +105,14 @@ TEST(DemoSession, FirstRunMakesEverythingAndTheNextReusesIt) {
     EXPECT_TRUE(has(second.out, "form file: " + folder.form.string() + " (loaded)")) << second.out;
     EXPECT_EQ(fs::last_write_time(folder.database), madeAt);
     EXPECT_GT(fs::file_size(data / "demo-screenshot.png"), 1000u);
-    EXPECT_TRUE(has(contents(data / "demo-events.log"), "event BeenChosen\n"));
+    const std::string secondEvents = contents(data / "demo-events.log");
+    EXPECT_TRUE(has(secondEvents, "event BeenChosen\n"));
+    // Reopened, the form shows the saved choices: the customer's code with
+    // its name, the city.
+    const std::string name = customer.readProperty("Text", Variant("")).asString();
+    EXPECT_FALSE(name.empty());
+    EXPECT_TRUE(has(secondEvents, "# Customer: loaded value " + code + ", shown as " + name + "\n")) << secondEvents;
+    EXPECT_TRUE(has(secondEvents, "# City: loaded value Venezia, shown as Venezia\n")) << secondEvents;
     // What is typed replaces the loaded values' text: the same choices again.
     auto again = headless::FormDocument::readFile(folder.form);
     EXPECT_EQ(again.findControl(kCustomerControl)->properties.readProperty("BoundText", Variant("")).asString(),

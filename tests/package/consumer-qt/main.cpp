@@ -59,14 +59,14 @@ int main(int argc, char** argv) {
     customer->setBoundField("Code");
     customer->setListSearchField("Name");
     customer->setListDataBaseName(QString::fromStdString(database));
-    customer->setListRecordSource("SELECT * FROM Customers ORDER BY Name");
+    customer->setListRecordSource("SELECT * FROM Customers ORDER BY Name COLLATE FOLD");
     layout->addRow("Customer", customer);
     layout->addRow("Notes", new QLineEdit);
     form.show();
     QApplication::processEvents();
 
     expect(customer->isVisible(), "the control shows on the form");
-    expect(customer->ListRecordSource() == "SELECT * FROM Customers ORDER BY Name",
+    expect(customer->ListRecordSource() == "SELECT * FROM Customers ORDER BY Name COLLATE FOLD",
            "the record source is kept");
     customer->setDropDown(true);
     QApplication::processEvents();

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         control.setBoundField(quorvel::Variant("Code"));
         control.setListSearchField(quorvel::Variant("Name"));
         control.setListDataBaseName(database);
-        control.setListRecordSource("SELECT * FROM Customers ORDER BY Name");
+        control.setListRecordSource("SELECT * FROM Customers ORDER BY Name COLLATE FOLD");
         site.place(600, 600, 2595, 285);
 
         site.focusIn();
