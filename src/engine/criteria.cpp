@@ -1,5 +1,6 @@
 #include "engine/criteria.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -200,9 +201,56 @@ CriteriaValue parseValue(std::string_view criteria, std::string_view value) {
     return number(criteria, value);
 }
 
+// The criteria as the control writes them: a field's name as the recordset
+// has it, then the operator and the value. Longest names first, so a field
+// "Min >= Max" wins over a field "Min" on "Min >= Max >= 3". A name followed
+// by an operator but not by a value that reads is passed over for a shorter
+// one; when none reads, that value's failure is the answer.
+std::optional<Criteria> parseAfterFieldName(std::string_view criteria, std::span<const std::string> fieldNames,
+                                            std::optional<Failure>& valueFailure) {
+    std::vector<std::size_t> order(fieldNames.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return fieldNames[a].size() > fieldNames[b].size(); });
+    for (std::size_t i : order) {
+        const std::string& name = fieldNames[i];
+        if (name.size() > criteria.size() || !equalsIgnoringCase(criteria.substr(0, name.size()), name)) continue;
+        auto op = opAt(criteria, name.size());
+        if (!op) continue;
+        try {
+            Criteria result;
+            result.value = parseValue(criteria, criteria.substr(name.size() + op->text.size()));
+            result.fieldIndex = fieldNamed(name, fieldNames);
+            result.op = op->op;
+            return result;
+        } catch (const Failure& failure) {
+            if (!valueFailure) valueFailure = failure;
+        }
+    }
+    return std::nullopt;
+}
+
+Criteria parseOtherForms(std::string_view criteria, std::span<const std::string> fieldNames);
+
 }  // namespace
 
 Criteria parseCriteria(std::string_view criteria, std::span<const std::string> fieldNames) {
+    std::optional<Failure> valueFailure;
+    if (auto parsed = parseAfterFieldName(criteria, fieldNames, valueFailure)) return *parsed;
+    if (!valueFailure) return parseOtherForms(criteria, fieldNames);
+    // A field of the recordset stands at the start: its value is what is wrong,
+    // unless the text reads in another form after all.
+    try {
+        return parseOtherForms(criteria, fieldNames);
+    } catch (const Failure&) {
+        throw *valueFailure;
+    }
+}
+
+namespace {
+
+// Bracketed names, and bare names with blanks around them or around the operator.
+Criteria parseOtherForms(std::string_view criteria, std::span<const std::string> fieldNames) {
     std::string_view text = trimmed(criteria);
     Criteria result;
 
@@ -245,5 +293,7 @@ Criteria parseCriteria(std::string_view criteria, std::span<const std::string> f
     fail(failure_code::kUnknownCriteriaField,
          "The criteria names '" + name + "', which is not a field of the recordset.");
 }
+
+}  // namespace
 
 }  // namespace quorvel::engine

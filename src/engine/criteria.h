@@ -2,7 +2,11 @@
 // and a typed value. The text is read here and nowhere else; nothing of it
 // ever reaches SQL.
 //
-//   field  a field's name, bare (it may hold spaces) or in [brackets]
+//   field  a field's name exactly as the recordset has it, whatever it holds
+//          ("[Code]", " Lead", "Min >= Max"): the names are tried at the
+//          start of the text, longest first, and the first followed by an
+//          operator and a value wins. Otherwise a name in [brackets], or a
+//          bare name (it may hold spaces) with blanks around it
 //   op     " = ", " >= " or " Like " (Like in any letter case)
 //   value  "text" (a doubled "" stands for one "; 'text' also reads),
 //          a number with "." as decimal point and an optional exponent,

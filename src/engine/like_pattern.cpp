@@ -1,5 +1,7 @@
 #include "engine/like_pattern.h"
 
+#include <algorithm>
+
 #include <unicode/uchar.h>
 
 #include "engine/data_engine.h"
@@ -38,14 +40,16 @@ void appendUtf8(char32_t c, std::string& out) {
 }  // namespace
 
 void decodeUtf8(std::string_view text, std::u32string& out) {
-    out.clear();
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
+    // Never more characters than bytes: written in place, then cut to size.
+    out.resize(n);
+    char32_t* to = out.data();
     std::size_t i = 0;
     while (i < n) {
         unsigned char b = s[i];
         if (b < 0x80) {
-            out += static_cast<char32_t>(b);
+            *to++ = b;
             ++i;
             continue;
         }
@@ -63,13 +67,14 @@ void decodeUtf8(std::string_view text, std::u32string& out) {
             ok = !overlong && !invalid;
         }
         if (!ok) {
-            out += kReplacement;
+            *to++ = kReplacement;
             ++i;
             continue;
         }
-        out += c;
+        *to++ = c;
         i += extra + 1;
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 bool LikePattern::CharSet::contains(char32_t c) const {
@@ -137,6 +142,34 @@ LikePattern LikePattern::compile(std::string_view pattern) {
         }
     }
 
+    // The segments between stars, and what each needs to be searched.
+    Segment current;
+    auto closeSegment = [&](std::size_t end) {
+        current.length = end - current.first;
+        result.minLength_ += current.length;
+        for (std::size_t t = current.first; t < end; ++t) {
+            if (result.tokens_[t].kind != Kind::Char) current.literal = false;
+        }
+        if (current.literal) {
+            for (std::size_t t = current.first; t < end; ++t) current.chars += result.tokens_[t].ch;
+            current.border.assign(current.length, 0);
+            for (std::size_t q = 1, k = 0; q < current.length; ++q) {
+                while (k > 0 && current.chars[q] != current.chars[k]) k = current.border[k - 1];
+                if (current.chars[q] == current.chars[k]) ++k;
+                current.border[q] = static_cast<std::uint32_t>(k);
+            }
+        } else {
+            current.words = (current.length + 63) / 64;
+        }
+        result.segments_.push_back(std::move(current));
+        current = Segment{};
+        current.first = end + 1;
+    };
+    for (std::size_t t = 0; t < result.tokens_.size(); ++t) {
+        if (result.tokens_[t].kind == Kind::AnyRun) closeSegment(t);
+    }
+    closeSegment(result.tokens_.size());
+
     std::size_t literalCount = 0;
     while (literalCount < result.tokens_.size() && result.tokens_[literalCount].kind == Kind::Char) {
         appendUtf8(result.tokens_[literalCount].ch, result.prefix_);
@@ -159,35 +192,107 @@ bool LikePattern::tokenMatches(const Token& token, char32_t c) const {
     return false;
 }
 
+bool LikePattern::matchesAt(const Segment& segment, const std::u32string& key, std::size_t at) const {
+    for (std::size_t i = 0; i < segment.length; ++i) {
+        if (!tokenMatches(tokens_[segment.first + i], key[at + i])) return false;
+    }
+    return true;
+}
+
+const std::uint64_t* LikePattern::maskOf(const Segment& segment, char32_t c) const {
+    // Beyond this many words of masks a segment stops remembering them and
+    // works each out again: slower, but its memory stays bounded.
+    constexpr std::size_t kMaskCacheWords = std::size_t{1} << 18;
+    const bool ascii = c < segment.asciiAt.size();
+    if (ascii && segment.asciiAt[c] != kUnknown) return segment.masks.data() + segment.asciiAt[c];
+    if (!ascii) {
+        if (auto it = segment.maskAt.find(c); it != segment.maskAt.end()) return segment.masks.data() + it->second;
+    }
+
+    const bool cached = segment.masks.size() + segment.words <= kMaskCacheWords;
+    std::vector<std::uint64_t>& into = cached ? segment.masks : spare_;
+    const std::size_t offset = cached ? into.size() : 0;
+    into.resize(offset + segment.words);
+    std::fill(into.begin() + static_cast<std::ptrdiff_t>(offset), into.end(), 0);
+    for (std::size_t i = 0; i < segment.length; ++i) {
+        if (tokenMatches(tokens_[segment.first + i], c)) into[offset + i / 64] |= std::uint64_t{1} << (i % 64);
+    }
+    if (cached && ascii) segment.asciiAt[c] = offset;
+    if (cached && !ascii) segment.maskAt.emplace(c, offset);
+    return into.data() + offset;
+}
+
+std::size_t LikePattern::find(const Segment& segment, const std::u32string& key, std::size_t from,
+                              std::size_t to) const {
+    const std::size_t m = segment.length;
+    if (to < from || to - from < m) return std::u32string::npos;
+
+    if (segment.literal) {
+        const std::u32string& p = segment.chars;
+        std::size_t q = 0;  // characters of the segment matched so far
+        for (std::size_t i = from; i < to; ++i) {
+            while (q > 0 && p[q] != key[i]) q = segment.border[q - 1];
+            if (p[q] == key[i]) ++q;
+            if (q == m) return i + 1 - m;
+        }
+        return std::u32string::npos;
+    }
+
+    // Bit i of the state: the last i + 1 characters read match the
+    // segment's first i + 1 tokens.
+    const std::size_t words = segment.words;
+    const std::uint64_t done = std::uint64_t{1} << ((m - 1) % 64);
+    auto maskAt = [&](std::size_t i) -> const std::uint64_t* {
+        const char32_t c = key[i];
+        if (c < segment.asciiAt.size() && segment.asciiAt[c] != kUnknown)
+            return segment.masks.data() + segment.asciiAt[c];
+        return maskOf(segment, c);
+    };
+    if (words == 1) {
+        std::uint64_t state = 0;
+        for (std::size_t i = from; i < to; ++i) {
+            state = ((state << 1) | 1) & *maskAt(i);
+            if ((state & done) != 0) return i + 1 - m;
+        }
+        return std::u32string::npos;
+    }
+    state_.assign(words, 0);
+    for (std::size_t i = from; i < to; ++i) {
+        const std::uint64_t* mask = maskAt(i);
+        // Only the words that a match begun at `from` can have reached.
+        const std::size_t live = std::min(words, (i - from) / 64 + 1);
+        std::uint64_t carry = 1;
+        for (std::size_t w = 0; w < live; ++w) {
+            const std::uint64_t word = state_[w];
+            state_[w] = ((word << 1) | carry) & mask[w];
+            carry = word >> 63;
+        }
+        if ((state_[words - 1] & done) != 0) return i + 1 - m;
+    }
+    return std::u32string::npos;
+}
+
 bool LikePattern::matches(std::string_view foldedKey) const {
     if (foldedKey.compare(0, prefix_.size(), prefix_) != 0) return false;
     if (literal_) return foldedKey.size() == prefix_.size();
     if (prefixThenAnything_) return true;
 
-    thread_local std::u32string key;
-    decodeUtf8(foldedKey, key);
-    // Every token but "*" takes exactly one character, so remembering the
-    // last "*" is enough to backtrack: the classic linear-space wildcard match.
-    const std::size_t n = tokens_.size();
-    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::size_t p = 0, k = 0, starToken = kNone, starKey = 0;
-    while (k < key.size()) {
-        if (p < n && tokens_[p].kind == Kind::AnyRun) {
-            starToken = p++;
-            starKey = k;
-            continue;
-        }
-        if (p < n && tokenMatches(tokens_[p], key[k])) {
-            ++p;
-            ++k;
-            continue;
-        }
-        if (starToken == kNone) return false;
-        p = starToken + 1;
-        k = ++starKey;
+    decodeUtf8(foldedKey, key_);
+    const std::size_t n = key_.size();
+    if (n < minLength_) return false;
+    const Segment& head = segments_.front();
+    if (segments_.size() == 1) return n == head.length && matchesAt(head, key_, 0);
+
+    const Segment& tail = segments_.back();
+    const std::size_t end = n - tail.length;  // minLength_ keeps head and tail apart
+    if (!matchesAt(head, key_, 0) || !matchesAt(tail, key_, end)) return false;
+    std::size_t from = head.length;
+    for (std::size_t s = 1; s + 1 < segments_.size(); ++s) {
+        std::size_t at = find(segments_[s], key_, from, end);
+        if (at == std::u32string::npos) return false;
+        from = at + segments_[s].length;
     }
-    while (p < n && tokens_[p].kind == Kind::AnyRun) ++p;
-    return p == n;
+    return true;
 }
 
 }  // namespace quorvel::engine

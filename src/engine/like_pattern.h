@@ -9,11 +9,23 @@
 // Characters are code points of the folded text, never bytes; a character
 // that folds to several ("ß" to "ss") counts as those several, so
 // "Stra??e" matches "Straße" and "Stra?e" does not.
+//
+// Matching never backtracks. Every token but "*" takes exactly one
+// character, so the pattern is a run of fixed-length segments between
+// stars: the first is tried at the key's start, the last at its end, and
+// each one between is taken at its leftmost place after the one before (a
+// later place could only leave less room for the rest). A segment of plain
+// characters is found with Knuth-Morris-Pratt, one with "?", "#" or sets
+// with a bit-parallel Shift-And, so a key of n characters costs O(n) for
+// literal segments and O(n * ceil(m / 64)) for a segment of m tokens with
+// wildcards, however the pattern and key are made.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quorvel::engine {
@@ -24,7 +36,9 @@ public:
     // for an unclosed "[", an empty set "[]" or "[!]", or a reversed range.
     static LikePattern compile(std::string_view pattern);
 
-    // Whether the folded key matches the whole pattern.
+    // Whether the folded key matches the whole pattern. The matcher keeps
+    // scratch space and the masks of characters it has met between calls,
+    // so one pattern is not to be used from two threads at once.
     bool matches(std::string_view foldedKey) const;
 
     // The folded literal text that every match starts with ("ros" for
@@ -48,14 +62,43 @@ private:
         std::vector<std::pair<char32_t, char32_t>> ranges;
         bool contains(char32_t c) const;
     };
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    static constexpr std::array<std::size_t, 128> unknownAscii() {
+        std::array<std::size_t, 128> all{};
+        all.fill(kUnknown);
+        return all;
+    }
+    // The tokens between two stars (or an end of the pattern).
+    struct Segment {
+        std::size_t first = 0, length = 0;  // into tokens_
+        bool literal = true;                // Char tokens only
+        std::u32string chars;               // literal: the characters
+        std::vector<std::uint32_t> border;  // literal: KMP failure links
+        std::size_t words = 0;              // otherwise: 64-bit words of a state
+        // Otherwise: for each character met so far, the offset in masks of
+        // its words (bit i set when token i takes it). Filled as keys bring
+        // new characters; a pattern sees few distinct characters.
+        mutable std::array<std::size_t, 128> asciiAt = unknownAscii();
+        mutable std::unordered_map<char32_t, std::size_t> maskAt;
+        mutable std::vector<std::uint64_t> masks;
+    };
 
     bool tokenMatches(const Token& token, char32_t c) const;
+    bool matchesAt(const Segment& segment, const std::u32string& key, std::size_t at) const;
+    // The leftmost place in key[from, to) where the whole segment fits, or npos.
+    std::size_t find(const Segment& segment, const std::u32string& key, std::size_t from, std::size_t to) const;
+    const std::uint64_t* maskOf(const Segment& segment, char32_t c) const;
 
     std::vector<Token> tokens_;
     std::vector<CharSet> sets_;
+    std::vector<Segment> segments_;  // one more than the stars
+    std::size_t minLength_ = 0;      // characters every match needs
     std::string prefix_;
     bool prefixThenAnything_ = false;
     bool literal_ = false;
+    mutable std::u32string key_;                // the decoded key
+    mutable std::vector<std::uint64_t> state_;  // Shift-And state
+    mutable std::vector<std::uint64_t> spare_;  // a mask once the cache is full
 };
 
 // Decodes UTF-8 into code points; a byte that is not UTF-8 decodes as
