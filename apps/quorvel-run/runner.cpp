@@ -91,31 +91,6 @@ std::string readWholeFile(const std::string& file) {
     return text;
 }
 
-// Writes beside the target, then renames over it: a failed save leaves the
-// old file whole.
-void writeWholeFile(const std::string& file, const std::string& text) {
-    const std::string temporary = file + ".saving";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) fail(kFailureFileAccess, "Cannot write " + file);
-        out << text;
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            fail(kFailureFileAccess, "Cannot write " + file);
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        fail(kFailureFileAccess, "Cannot write " + file);
-    }
-}
-
 // A form document says what it is in its "format" member; a bag document
 // is a plain object of properties.
 bool looksLikeForm(const std::string& text) {
@@ -210,8 +185,38 @@ void Runner::configure(HeadlessSite& site) {
         site.setContainer(containerSize_->first, containerSize_->second, containerScaleHeight_);
     site.setEditAnswer(editAllowed_);
     for (const auto& [name, allow] : editAnswers_) site.setEditAnswer(name, allow);
-    for (const auto& [event, values] : handlers_) site.setEventArguments(event, values);
+    for (const auto& [event, handler] : handlers_) site.setEventHandler(event, eventHandler(handler));
     site.setLogListener([this](const std::string& line) { print(line); });
+}
+
+std::function<void(headless::EventCall&)> Runner::eventHandler(const Handler& handler) {
+    return [this, handler](headless::EventCall& call) {
+        for (const auto& [name, value] : handler.values)
+            if (call.has(name)) call[name] = value;
+        // A control that is ending has no program left to call it.
+        if (!handler.action || !host_ || !host_->dispatch) return;
+        programCall(*handler.action);
+    };
+}
+
+void Runner::programCall(const Command& c) {
+    Host& h = host();
+    switch (c.op) {
+        case Op::Let: h.dispatch->let(c.name, c.values.front().value); return;
+        case Op::Set: h.dispatch->set(c.name, c.values.front().value); return;
+        case Op::Get:
+        case Op::Call: {
+            std::vector<Variant> arguments;
+            for (const Literal& l : c.values) arguments.push_back(l.value);
+            Variant result = c.op == Op::Get ? h.dispatch->get(c.name, arguments)
+                                             : h.dispatch->call(c.name, arguments);
+            const idl::MemberDescription* m = idl::findMember(c.name);
+            if (c.op == Op::Get || (m && m->type != idl::ValueType::None))
+                print(c.name + " = " + traceValue(result));
+            return;
+        }
+        default: return;
+    }
 }
 
 void Runner::newControl(const JsonPropertyBag* bag) {
@@ -258,7 +263,7 @@ void Runner::save(const std::string& file) {
         form.writeFile(file);
         h.form = std::move(form);
     } else {
-        writeWholeFile(file, bag.dump() + "\n");
+        headless::replaceFile(file, bag.dump() + "\n");
     }
     h.bag = std::move(bag);
 }
@@ -384,8 +389,10 @@ void Runner::execute(const Command& c) {
                 values.emplace_back(std::move(name), literal.value);
             }
             std::string eventName(event.name);
-            handlers_[eventName] = values;
-            if (host_) host_->site->setEventArguments(eventName, std::move(values));
+            Handler handler{std::move(values), std::nullopt};
+            if (!c.action.empty()) handler.action = c.action.front();
+            handlers_[eventName] = handler;
+            if (host_) host_->site->setEventHandler(eventName, eventHandler(handler));
             return;
         }
         case Op::Off: {
@@ -412,18 +419,10 @@ void Runner::execute(const Command& c) {
         case Op::Place: site.place(single(n[0]), single(n[1]), single(n[2]), single(n[3])); return;
         case Op::Move: site.move(single(n[0]), single(n[1])); return;
         case Op::Paint: site.paint(); return;
-        case Op::Let: h.dispatch->let(c.name, c.values.front().value); return;
+        case Op::Let:
+        case Op::Set:
         case Op::Get:
-        case Op::Call: {
-            std::vector<Variant> arguments;
-            for (const Literal& l : c.values) arguments.push_back(l.value);
-            Variant result = c.op == Op::Get ? h.dispatch->get(c.name, arguments)
-                                             : h.dispatch->call(c.name, arguments);
-            const idl::MemberDescription* m = idl::findMember(c.name);
-            if (c.op == Op::Get || (m && m->type != idl::ValueType::None))
-                print(c.name + " = " + traceValue(result));
-            return;
-        }
+        case Op::Call: programCall(c); return;
         case Op::Expect: expect(c); return;
         case Op::Type: site.type(c.text); return;
         case Op::KeyDown: site.keyDown(int16(n[0]), int16(n[1])); return;

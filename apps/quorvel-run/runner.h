@@ -8,6 +8,11 @@
 // container, the answers to edit requests, the event handlers) carries over
 // to every control it makes.
 //
+// An event handler of the script sets the event's by-reference arguments
+// and may then call back into the control (let, set, get or call), as a
+// form's handler does; a failure of that call goes back to the control that
+// raised the event.
+//
 // A Failure that reaches the runner from the control or the host is printed
 // as `failure NUMBER "DESCRIPTION"` and the script goes on. A command that
 // cannot be carried out at all (an event that does not exist, SQL that does
@@ -15,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -30,6 +36,7 @@
 namespace quorvel {
 class Quorvel2000;
 namespace headless {
+class EventCall;
 class HeadlessSite;
 class JsonPropertyBag;
 }  // namespace headless
@@ -60,10 +67,20 @@ public:
 
 private:
     struct Host;
+    // What the script's handler of an event does: sets by-reference
+    // arguments, then makes the program's call, if any.
+    struct Handler {
+        std::vector<std::pair<std::string, Variant>> values;
+        std::optional<Command> action;
+    };
 
     void execute(const Command& c);
     void newControl(const headless::JsonPropertyBag* bag);
     void configure(headless::HeadlessSite& site);
+    std::function<void(headless::EventCall&)> eventHandler(const Handler& handler);
+    // let, set, get or call through the late-bound interface; a failure
+    // goes to whoever called (the runner, or the control raising an event).
+    void programCall(const Command& c);
     void load(const std::string& file);
     void save(const std::string& file);
     void exec(const Command& c);
@@ -82,7 +99,7 @@ private:
     std::optional<float> containerScaleHeight_;
     bool editAllowed_ = true;
     std::map<std::string, bool> editAnswers_;
-    std::map<std::string, std::vector<std::pair<std::string, Variant>>> handlers_;
+    std::map<std::string, Handler> handlers_;
     std::unique_ptr<Host> host_;
     bool expectFailed_ = false;
 };

@@ -381,6 +381,18 @@ public:
         if (!atEnd()) error("unexpected " + describe(tokens_[pos_]));
     }
 
+    // An argument assignment (`NAME =`) comes next.
+    bool assignmentNext() const {
+        return pos_ + 1 < tokens_.size() && tokens_[pos_].kind == Kind::Word && tokens_[pos_ + 1].kind == Kind::Equals;
+    }
+
+    // What is left of the line, for a command inside this one.
+    LineReader rest() const {
+        return LineReader(std::vector<Token>(tokens_.begin() + static_cast<std::ptrdiff_t>(pos_), tokens_.end()),
+                          line_);
+    }
+    void skipToEnd() { pos_ = tokens_.size(); }
+
     static std::string describe(const Token& t) {
         switch (t.kind) {
             case Kind::String: return "a string";
@@ -447,8 +459,8 @@ Command readCommand(LineReader& r) {
         c.numbers.push_back(r.single("a top"));
     } else if (verb == "paint") {
         c.op = Op::Paint;
-    } else if (verb == "let") {
-        c.op = Op::Let;
+    } else if (verb == "let" || verb == "set") {
+        c.op = verb == "let" ? Op::Let : Op::Set;
         c.name = r.name("a property name");
         if (r.peek() && r.peek()->kind == Kind::Equals) r.equals();
         c.values.push_back(r.literal());
@@ -514,6 +526,17 @@ Command readCommand(LineReader& r) {
         c.op = Op::On;
         c.name = r.name("an event name");
         while (!r.atEnd()) {
+            // The rest of the line may be the program's call the handler makes.
+            const Token& t = *r.peek();
+            if (t.kind == Kind::Word && !r.assignmentNext() &&
+                (t.text == "let" || t.text == "set" || t.text == "get" || t.text == "call")) {
+                LineReader action = r.rest();
+                c.action.push_back(readCommand(action));
+                r.skipToEnd();
+                break;
+            }
+            if (t.kind == Kind::Word && !r.assignmentNext())
+                r.error("expected ARGUMENT=VALUE, or let, set, get or call, found " + LineReader::describe(t));
             std::string argument = r.name("an argument name");
             r.equals();
             c.assignments.emplace_back(std::move(argument), r.literal());

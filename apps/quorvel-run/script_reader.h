@@ -53,6 +53,7 @@ enum class Op {
     Move,        // numbers: left, top
     Paint,
     Let,         // name; values: the value
+    Set,         // name; values: the object
     Get,         // name; values: arguments
     Call,        // name; values: arguments
     Expect,      // name; values: the expected value
@@ -72,7 +73,7 @@ enum class Op {
     FocusIn,
     FocusOut,
     Edit,        // allow; name: one property's answer, "" for every one
-    On,          // name: event; assignments
+    On,          // name: event; assignments; action: what the handler calls
     Off,         // name: event
     Dump,
     DumpState,
@@ -94,6 +95,9 @@ struct Command {
     std::vector<double> numbers;
     Target target = Target::Text;
     bool allow = true;
+    // The program's call an event handler makes (let, set, get or call),
+    // after it set its arguments; none when empty.
+    std::vector<Command> action;
 };
 
 // The commands of a script in order. ScriptError for the first line that

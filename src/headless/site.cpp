@@ -84,10 +84,11 @@ public:
     void setWidth(float v) override { setSize(v, height_); }
     float height() const override { return height_; }
     void setHeight(float v) override { setSize(width_, v); }
-    void setSize(float w, float h) {
+    // `always`: the resize runs even when the size is the same.
+    void setSize(float w, float h, bool always = false) {
         if (!(w >= 0) || !(h >= 0) || std::isinf(w) || std::isinf(h))
             fail(failure::kInvalidPropertyValue);
-        if (w == width_ && h == height_) return;
+        if (w == width_ && h == height_ && !always) return;
         width_ = w;
         height_ = h;
         site_.surfaceResized();
@@ -392,7 +393,10 @@ HeadlessSite::Child& HeadlessSite::childFor(Target target) {
 // --- Surface calls -------------------------------------------------------
 
 void HeadlessSite::attach(SurfaceEvents& events) {
-    if (std::find(sinks_.begin(), sinks_.end(), &events) == sinks_.end()) sinks_.push_back(&events);
+    if (std::find(sinks_.begin(), sinks_.end(), &events) != sinks_.end()) return;
+    sinks_.push_back(&events);
+    // A control that starts here is sized by the next place, whatever size it has.
+    sized_ = false;
 }
 
 void HeadlessSite::detach(SurfaceEvents& events) {
@@ -417,13 +421,18 @@ void HeadlessSite::surfaceResized() {
 bool HeadlessSite::surfaceEnabled() const { return surface_->enabled() != kFalse; }
 
 void HeadlessSite::place(float left, float top, float width, float height) {
-    move(left, top);
-    surface_->setSize(width, height);
+    extender_->setLeft(left);
+    extender_->setTop(top);
+    const bool first = !sized_;
+    sized_ = true;
+    surface_->setSize(width, height, first);
+    paint();
 }
 
 void HeadlessSite::move(float left, float top) {
     extender_->setLeft(left);
     extender_->setTop(top);
+    paint();
 }
 
 void HeadlessSite::paint() {
@@ -542,21 +551,30 @@ void HeadlessSite::pumpKeys() {
     }
 }
 
+void HeadlessSite::requireFocusInside() const {
+    if (!inside_)
+        fail(failure::kInvalidProcedureCall, "The focus is outside the control: the keys reach none of its windows");
+}
+
 void HeadlessSite::type(std::string_view text) {
+    requireFocusInside();
     for (char32_t c : decodeUtf8(text)) stroke(KeyStroke{virtualKeyOf(c), 0, c});
 }
 
 void HeadlessSite::keyDown(std::int16_t keyCode, std::int16_t shift) {
+    requireFocusInside();
     if (auto w = focusedWindow()) deliverKeyDown(*w, keyCode, shift);
 }
 
 void HeadlessSite::keyPress(std::int16_t keyAscii) {
+    requireFocusInside();
     auto w = focusedWindow();
     if (!w) return;
     if (auto* box = dynamic_cast<HeadlessTextBox*>(w.get())) box->keyPress(keyAscii);
 }
 
 void HeadlessSite::keyUp(std::int16_t keyCode, std::int16_t shift) {
+    requireFocusInside();
     if (auto w = focusedWindow()) deliverKeyUp(*w, keyCode, shift);
 }
 

@@ -140,10 +140,13 @@ public:
     Container& container();
 
     // --- Placement and repainting ------------------------------------------
-    // Moves the control (no resize), then gives it the size: the control's
-    // resize handler runs once when the size changed.
+    // Moves the control, gives it the size, then repaints it, as a window
+    // system does. The control's resize handler runs once when the size
+    // changed, and at the first place after a control attached whatever the
+    // size: that is the host sizing the control it started.
     void place(float left, float top, float width, float height);
-    // Moves the control; no resize.
+    // Moves the control, then repaints it: the paint handler sees the move.
+    // No resize.
     void move(float left, float top);
     // The host repaints the control: its paint handler runs.
     void paint();
@@ -180,6 +183,11 @@ public:
     void focusOut();
 
     // --- Keys --------------------------------------------------------------
+    // The user's keys (type, and the single key events without a child's
+    // name) fail with 5 while the focus is outside the control: they would
+    // reach none of its windows. Keys the control queued are delivered
+    // wherever the focus is, or dropped.
+    //
     // Delivers the queued keys, and any that they queue in turn, in order.
     void pumpKeys();
     std::size_t pendingKeys() const { return queue_.size(); }
@@ -246,6 +254,7 @@ private:
     const Child* findChild(std::string_view name) const;
     Child& childFor(Target target);
     std::shared_ptr<ChildWindow> focusedWindow() const;
+    void requireFocusInside() const;
     void deliverKeyDown(ChildWindow& window, std::int16_t keyCode, std::int16_t shift);
     void deliverKeyPress(ChildWindow& window, char32_t character);
     void deliverKeyUp(ChildWindow& window, std::int16_t keyCode, std::int16_t shift);
@@ -280,6 +289,8 @@ private:
     std::deque<KeyStroke> queue_;
     bool pumping_ = false;
 
+    // The host placed the control since it attached.
+    bool sized_ = false;
     int refreshes_ = 0;
     int zOrderCalls_ = 0;
     std::int16_t lastZOrder_ = -1;

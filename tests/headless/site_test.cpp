@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
+#include <memory>
 
 #include "control/quorvel2000.h"
 #include "fake_control.h"
@@ -80,14 +82,41 @@ TEST(HeadlessSiteSurface, ResizeRunsInsideTheSetAndOnlyOnAChange) {
     site.surface().setWidth(2580);  // unchanged
     site.surface().setWidth(3000);
     site.mark("set returned");
-    site.place(100, 200, 3000, 600);  // moves, then one resize for the size
-    site.move(5, 6);                  // no resize
-    site.place(5, 6, 3000, 600);      // nothing changed at all
+    site.place(100, 200, 3000, 600);  // moves, then one resize for the size, then a repaint
+    site.move(5, 6);                  // no resize, a repaint that sees the move
+    site.place(5, 6, 3000, 600);      // nothing changed: a repaint only
     EXPECT_EQ(site.log(),
-              "resize 3000x285|resize sees 285|set returned|resize 3000x600|resize sees 600");
+              "resize 3000x285|resize sees 285|set returned|resize 3000x600|resize sees 600|paint|paint|paint");
     EXPECT_EQ(site.extender().left(), 5);
     EXPECT_EQ(site.extender().top(), 6);
     EXPECT_EQ(failureOf([&] { site.surface().setHeight(-1); }), 380);
+}
+
+TEST(HeadlessSiteSurface, TheFirstPlaceSizesTheControlItStartedAndKeysNeedTheFocusInside) {
+    HeadlessSite site;
+    auto control = std::make_unique<FakeControl>(site);
+    site.clearLog();
+    // The size the control was created with: the host sizes it all the same.
+    site.place(0, 0, 2580, 285);
+    site.place(0, 0, 2580, 285);
+    EXPECT_EQ(site.log(), "resize 2580x285|paint|paint");
+    // So does the first place of a control that starts on the same host.
+    control.reset();
+    control = std::make_unique<FakeControl>(site);
+    site.clearLog();
+    site.place(0, 0, 2580, 285);
+    EXPECT_EQ(site.log(), "resize 2580x285|paint");
+
+    // Keys typed with the focus outside reach no window of the control.
+    site.clearLog();
+    for (auto user : std::initializer_list<std::function<void()>>{
+             [&] { site.type("a"); }, [&] { site.keyDown(65); }, [&] { site.keyPress(65); },
+             [&] { site.keyUp(65); }})
+        EXPECT_EQ(failureOf(user), 5);
+    EXPECT_EQ(site.log(), "");
+    site.focusIn();
+    site.type("a");
+    EXPECT_EQ(site.textBox("Text2").text(), "a");
 }
 
 TEST(HeadlessSiteSurface, AContainerWithoutScaleHeightFailsItsReadWith438) {

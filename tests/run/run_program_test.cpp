@@ -93,7 +93,8 @@ TEST(RunProgram, EveryExampleGivesItsStoredTraceInAFreshFolder) {
         if (entry.path().extension() == ".qrun") scripts.push_back(entry.path());
     std::sort(scripts.begin(), scripts.end());
     // The examples the documentation leans on are all there.
-    for (const char* name : {"typing-and-choosing", "geometry", "save-and-load", "failures", "locales"}) {
+    for (const char* name : {"typing-and-choosing", "geometry", "save-and-load", "failures", "locales",
+                             "handlers-calling-back"}) {
         EXPECT_TRUE(fs::exists(fs::path(QUORVEL_EXAMPLES_DIR) / (std::string(name) + ".qrun"))) << name;
     }
     for (const fs::path& script : scripts) {
@@ -124,6 +125,9 @@ TEST(RunProgram, SaveAndLoadWriteTheBagIntoTheWorkingFolder) {
                          "load broken.json\n"
                          "get ListHeight\n";
     writeFile(dir.path() / "broken.json", "{\"ListHeight\": 5,");
+    // A link planted where an older save put its temporary file is left alone.
+    writeFile(dir.path() / "victim", "victim");
+    fs::create_symlink(dir.path() / "victim", dir.path() / "bag.json.saving");
     Outcome o = runProgram(dir.path(), {"-"}, script);
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_TRUE(fs::exists(dir.path() / "c.db"));
@@ -140,7 +144,25 @@ TEST(RunProgram, SaveAndLoadWriteTheBagIntoTheWorkingFolder) {
     // A document that does not read names the file and the place.
     EXPECT_NE(o.out.find("failure 321 \"broken.json: line 1"), std::string::npos) << o.out;
     EXPECT_EQ(o.out.substr(o.out.size() - 22), "ListHeight = Long 999\n") << o.out;
-    EXPECT_FALSE(fs::exists(dir.path() / "bag.json.saving"));
+    EXPECT_EQ(readFile(dir.path() / "victim"), "victim");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "bag.json.saving"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 8) << "a temporary file left behind";
+}
+
+TEST(RunProgram, TheHostSizesTheControlItStartedAndRepaintsItWhenItMoves) {
+    // The size the control has when it is made; the layout runs all the same.
+    Outcome o = runScript(std::string(kCustomers) +
+                          "place 0 0 2580 285\n"
+                          "dump state\n"
+                          "echo \"moved\"\n"
+                          "move 3000 600\n"
+                          "dump state\n");
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    const std::size_t moved = o.out.find("moved\n");
+    ASSERT_NE(moved, std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("closedWidth = Long 2580\n"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("hostLeft = Long 3000\n", moved), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("hostTop = Long 600\n", moved), std::string::npos) << o.out;
 }
 
 TEST(RunProgram, LoadReadsTheControlOfAFormFileAndSaveKeepsTheForm) {

@@ -119,6 +119,38 @@ TEST(ScriptReader, CommandsWithTheirArgumentsAndLines) {
     EXPECT_EQ(commands[13].line, 16u);
 }
 
+TEST(ScriptReader, AHandlerSetsArgumentsThenMakesOneCall) {
+    auto commands = readScript(
+        "on KeyUp KeyCode=0 let BoundText \"x\"\n"
+        "on Change call ListaApri\n"
+        "set ListRecordset = Nothing\n");
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0].assignments.size(), 1u);
+    ASSERT_EQ(commands[0].action.size(), 1u);
+    EXPECT_EQ(commands[0].action[0].op, Op::Let);
+    EXPECT_EQ(commands[0].action[0].values.at(0).value, Variant("x"));
+    EXPECT_EQ(commands[1].action.at(0).op, Op::Call);
+    EXPECT_EQ(commands[1].action.at(0).name, "ListaApri");
+    EXPECT_EQ(commands[2].op, Op::Set);
+    EXPECT_EQ(commands[2].values.at(0).value, Variant(quorvel::ObjectRef()));
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"on Change call", "missing a member name"},
+        {"on Change type \"x\"", "expected ARGUMENT=VALUE, or let, set, get or call, found \"type\""},
+        {"on Change let Text \"a\" \"b\"", "unexpected a string"},
+        {"on Change call ListaApri KeyAscii=0", "bad value \"KeyAscii\""},
+    };
+    for (const auto& [script, message] : bad) {
+        SCOPED_TRACE(script);
+        try {
+            readScript(script);
+            ADD_FAILURE() << "no error";
+        } catch (const ScriptError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
 TEST(ScriptReader, TheErrorNamesTheFirstLineThatDoesNotRead) {
     try {
         readScript("new\nget Text\n\n   type Ro\nfrobnicate\n");
