@@ -36,6 +36,7 @@ public:
     void setCaption(const std::string& v) override { caption_ = v; }
 
     std::shared_ptr<Recordset> recordset() const override { return recordset_; }
+    void setLimits(const OpeningLimits& limits) { settings_.limits = limits; }
 
     void setRecordset(std::shared_ptr<Recordset> recordset) override {
         detach();
@@ -61,7 +62,7 @@ public:
                 ours->reopen();
             } else {
                 recordset_.reset();
-                ours = SqliteRecordset::open(settings_);
+                ours = SqliteRecordset::open(settings_, ours.get());
             }
         } catch (...) {
             recordset_.reset();
@@ -115,7 +116,7 @@ private:
         }
     }
 
-    OpenSettings settings_{"", "", "Access 2000;", 1, 2, 0, 0};
+    OpenSettings settings_{"", "", "Access 2000;", 1, 2, 0, 0, {}};
     std::string caption_ = "Data1";
     std::shared_ptr<Recordset> recordset_;
     bool adopted_ = false;
@@ -126,5 +127,12 @@ private:
 }  // namespace
 
 std::shared_ptr<DataControl> createDataControl() { return std::make_shared<SqliteDataControl>(); }
+
+bool setOpeningLimits(DataControl& control, const OpeningLimits& limits) {
+    auto* ours = dynamic_cast<SqliteDataControl*>(&control);
+    if (ours == nullptr) return false;
+    ours->setLimits(limits);
+    return true;
+}
 
 }  // namespace quorvel::engine

@@ -42,7 +42,11 @@
 //   3043  a disk or I/O failure while reading
 //   3049  the database file is damaged
 //   3050  the database file is locked by a writer and stayed locked
-//   3051  the file exists but cannot be opened (permissions, a folder)
+//   3051  the file exists but cannot be opened (permissions, a folder, a
+//         FIFO, a device: anything but a regular file or a link to one)
+//   3057  the file needs recovery: a writer stopped in the middle of a
+//         change and left a hot journal, which only a writer may roll back
+//   3058  the opening went past one of its limits (OpeningLimits)
 //   3061  the record source statement has parameters that nothing supplies
 //   3070  a criteria names a field that the recordset does not have
 //   3075  a criteria or its pattern is malformed
@@ -68,6 +72,8 @@ inline constexpr std::int32_t kDiskError = 3043;
 inline constexpr std::int32_t kDatabaseCorrupt = 3049;
 inline constexpr std::int32_t kLocked = 3050;
 inline constexpr std::int32_t kCannotOpen = 3051;
+inline constexpr std::int32_t kNeedsRecovery = 3057;
+inline constexpr std::int32_t kOpeningLimit = 3058;
 inline constexpr std::int32_t kTooFewParameters = 3061;
 inline constexpr std::int32_t kUnknownCriteriaField = 3070;
 inline constexpr std::int32_t kCriteriaSyntax = 3075;
@@ -102,6 +108,18 @@ inline constexpr std::int16_t kContinue = 0;
 inline constexpr std::int16_t kDisplay = 1;
 }  // namespace error_response
 
+// What one opening may take: a record source that runs longer, gives more
+// records or needs a larger copy of its records fails with 3058 naming the
+// limit, and the opening leaves nothing behind. The defaults leave room for
+// ten million ordinary records (about 15 s and 750 MB of copy for a sorted
+// statement over them).
+struct OpeningLimits {
+    std::int64_t milliseconds = 120'000;
+    std::int64_t records = 50'000'000;
+    // The TEMP copy of a view's or statement's records, in its own file.
+    std::int64_t copyBytes = std::int64_t{4} << 30;
+};
+
 // A data control with the design-time defaults of a new one: no database,
 // no record source, Connect "Access 2000;", RecordsetType 1 (dynaset),
 // DefaultType 2, DefaultCursorType 0, Options 0, Caption "Data1".
@@ -111,5 +129,9 @@ inline constexpr std::int16_t kDisplay = 1;
 // control is left without a recordset. RecordsetType accepts 0, 1 and 2 and
 // refuses any other value with 380; the other settings are stored as given.
 std::shared_ptr<DataControl> createDataControl();
+
+// Sets the limits of the data control's later openings; false (and nothing
+// set) for a data control of another engine.
+bool setOpeningLimits(DataControl& control, const OpeningLimits& limits);
 
 }  // namespace quorvel::engine

@@ -10,6 +10,7 @@
 
 #include "platform/data.h"
 #include "platform/locale.h"
+#include "platform/text.h"
 
 namespace quorvel::engine {
 
@@ -63,7 +64,7 @@ Variant natural(sqlite3_stmt* row, int column) {
         case SQLITE_FLOAT: return Variant(sqlite3_column_double(row, column));
         case SQLITE_BLOB: return Variant(std::string(blobOf(row, column)));
         case SQLITE_NULL: return Variant::null();
-        default: return Variant(std::string(textOf(row, column)));
+        default: return Variant(validUtf8(textOf(row, column)));
     }
 }
 
@@ -210,7 +211,7 @@ Variant variantOf(sqlite3_stmt* row, int column, std::int16_t typeCode) {
         case field_type::kMemo:
         case field_type::kFixedText:
             if (storage == SQLITE_BLOB) return natural(row, column);
-            return Variant(std::string(textOf(row, column)));
+            return Variant(validUtf8(textOf(row, column)));
         default:
             return natural(row, column);
     }

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <sys/stat.h>
+
 #include <cctype>
-#include <filesystem>
+#include <cerrno>
+#include <chrono>
 #include <optional>
 #include <variant>
 
@@ -14,6 +17,7 @@
 #include "engine/field_values.h"
 #include "engine/find_index.h"
 #include "engine/like_pattern.h"
+#include "engine/record_source.h"
 #include "engine/sqlite_handle.h"
 #include "engine/text_fold.h"
 #include "platform/failure.h"
@@ -77,7 +81,6 @@ private:
 
 namespace {
 
-constexpr const char* kRowsTable = "temp.quorvel_rows";
 constexpr std::size_t kRowCacheSize = 64;
 
 struct FieldInfo {
@@ -93,70 +96,6 @@ struct CachedRow {
     std::uint32_t generation = 0;
     std::vector<Variant> values;
 };
-
-std::string_view trimmedSource(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-    while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool startsWithKeyword(std::string_view text, std::string_view keyword) {
-    if (text.size() < keyword.size()) return false;
-    for (std::size_t i = 0; i < keyword.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) != keyword[i]) return false;
-    }
-    if (text.size() == keyword.size()) return true;
-    unsigned char next = static_cast<unsigned char>(text[keyword.size()]);
-    return !(std::isalnum(next) || next == '_');
-}
-
-bool isStatement(std::string_view source) {
-    while (!source.empty() && source.front() == '(') {
-        source.remove_prefix(1);
-        while (!source.empty() && std::isspace(static_cast<unsigned char>(source.front()))) source.remove_prefix(1);
-    }
-    return startsWithKeyword(source, "SELECT") || startsWithKeyword(source, "WITH") ||
-           startsWithKeyword(source, "VALUES");
-}
-
-// A record source name as written: bare, [bracketed], "quoted" or `quoted`.
-std::string unquotedName(std::string_view name) {
-    if (name.size() >= 2) {
-        char open = name.front(), close = name.back();
-        if ((open == '[' && close == ']') || (open == '`' && close == '`')) return std::string(name.substr(1, name.size() - 2));
-        if (open == '"' && close == '"') {
-            std::string out;
-            std::string_view body = name.substr(1, name.size() - 2);
-            for (std::size_t i = 0; i < body.size(); ++i) {
-                out += body[i];
-                if (body[i] == '"' && i + 1 < body.size() && body[i + 1] == '"') ++i;
-            }
-            return out;
-        }
-    }
-    return std::string(name);
-}
-
-// Only reading is allowed while the record source's statement is prepared:
-// no writes, no ATTACH, no PRAGMA, no transaction control.
-int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*, const char*) {
-    switch (action) {
-        case SQLITE_SELECT:
-        case SQLITE_READ:
-        case SQLITE_FUNCTION:
-        case SQLITE_RECURSIVE:
-            return SQLITE_OK;
-        default:
-            return SQLITE_DENY;
-    }
-}
-
-[[noreturn]] void refuseWriting(std::string_view source, std::string_view why) {
-    fail(failure_code::kReadOnly,
-         "The record source '" + std::string(source) + "' is refused: " + std::string(why) +
-             ". The list reads its database only; use a table or view name or a SELECT statement.");
-}
 
 std::string rowidNameFor(const std::vector<std::string>& columnNames) {
     for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
@@ -174,6 +113,7 @@ struct SqliteRecordset::State {
     std::vector<FieldInfo> fields;
     std::vector<std::string> fieldNames;  // what criteria are resolved against
     std::string rowSource;   // SQL naming the rows: a quoted table or the TEMP copy
+    std::string copyTable;   // the TEMP copy's name, when there is one
     std::string rowidName;   // the rowid column of rowSource
     std::int32_t count = 0;
     // Rowids in recordset order; empty when they run base, base + 1, ...
@@ -190,6 +130,8 @@ struct SqliteRecordset::State {
     bool readsFile = false;
     Statement readDataVersion;
     std::int64_t dataVersion = 0;
+    // What the opening may take.
+    OpeningLimits limits;
 
     std::int64_t rowidAt(std::int32_t p) const {
         return rowids.empty() ? rowidBase + p : rowids[static_cast<std::size_t>(p)];
@@ -198,15 +140,34 @@ struct SqliteRecordset::State {
 
 namespace {
 
+// Only a regular file (or a link to one) is a database: a FIFO would block
+// the opening for ever, a device read as one gives nonsense. The files
+// SQLite reads beside it are held to the same rule.
 void checkFile(const std::string& path) {
     if (path.empty())
         fail(failure::kFileNotFound, "No database file is set: DatabaseName is empty.");
-    std::error_code ec;
-    auto status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        fail(failure::kFileNotFound, "Could not find file '" + path + "'.");
-    if (!ec && status.type() == std::filesystem::file_type::directory)
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) fail(failure::kFileNotFound, "Could not find file '" + path + "'.");
+        return;  // SQLite meets the same fault and names it
+    }
+    if (S_ISDIR(info.st_mode))
         fail(failure_code::kCannotOpen, "Cannot open '" + path + "' as a database: it is a folder.");
+    auto kindOf = [](mode_t mode) -> std::string {
+        if (S_ISFIFO(mode)) return "a FIFO";
+        if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+        if (S_ISSOCK(mode)) return "a socket";
+        return "not a regular file";
+    };
+    if (!S_ISREG(info.st_mode))
+        fail(failure_code::kCannotOpen,
+             "Cannot open '" + path + "' as a database: it is " + kindOf(info.st_mode) + ", not a file.");
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        std::string beside = path + suffix;
+        if (::stat(beside.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+            fail(failure_code::kCannotOpen, "Cannot open '" + path + "' as a database: '" + beside +
+                                                "' beside it is " + kindOf(info.st_mode) + ", not a file.");
+    }
 }
 
 void configure(Connection& db) {
@@ -216,6 +177,9 @@ void configure(Connection& db) {
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    // fts3_tokenizer() would hand out a native pointer and register any
+    // pointer as a tokenizer; the authorizer refuses it too.
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     // The TEMP copy of a statement's rows lives in a file, not in memory:
     // only SQLite's bounded page cache of it stays resident.
     db.exec("PRAGMA temp_store = FILE", "preparing the connection");
@@ -245,11 +209,23 @@ void assignTypes(SqliteRecordset::State& state, const Statement& stmt, FirstValu
     }
 }
 
-void openTable(SqliteRecordset::State& state, const std::string& table) {
-    std::string quoted = quoteIdentifier(table);
+// A field's name as the control shows it; the SQL keeps the column's own.
+void addField(SqliteRecordset::State& state, std::string_view name, std::string columnSql) {
+    state.fields.push_back({validUtf8(name), field_type::kText, std::move(columnSql)});
+}
+
+[[noreturn]] void tooManyRecords(const SqliteRecordset::State& state, std::string_view label) {
+    fail(failure_code::kOpeningLimit, "The record source '" + std::string(label) + "' gives more than " +
+                                          std::to_string(state.limits.records) +
+                                          " records, the limit of an opening.");
+}
+
+void openTable(SqliteRecordset::State& state, const std::string& table, std::string_view label) {
+    // Read from main by name: nothing of the engine's own can stand for it.
+    std::string quoted = "main." + quoteIdentifier(table);
     Statement all(state.db, "SELECT * FROM " + quoted, "reading the columns of table '" + table + "'");
     std::vector<std::string> names = columnNamesOf(all);
-    for (const auto& name : names) state.fields.push_back({name, field_type::kText, quoteIdentifier(name)});
+    for (const auto& name : names) addField(state, name, quoteIdentifier(name));
 
     assignTypes(state, all, [&](int column) -> std::int16_t {
         const std::string& col = state.fields[static_cast<std::size_t>(column)].columnSql;
@@ -279,38 +255,36 @@ void openTable(SqliteRecordset::State& state, const std::string& table) {
         if (!rowids.empty()) rowids.push_back(rowid);
         if (++count > std::numeric_limits<std::int32_t>::max())
             fail(failure::kOutOfMemory, "Table '" + table + "' has more records than a recordset can count.");
+        if (count > state.limits.records) tooManyRecords(state, label);
     }
     rowids.shrink_to_fit();
     state.count = static_cast<std::int32_t>(count);
     state.rowidBase = base;
 }
 
-// Only the copy into the TEMP table is allowed while it is prepared: the
-// user's statement inside it reads, and nothing else may write.
-int copyAuthorizer(void*, int action, const char* table, const char*, const char* database, const char*) {
+// Only the copy into the TEMP table (named by `copyTable`) is allowed while
+// it is prepared: the user's statement inside it reads, and nothing else may
+// write.
+int copyAuthorizer(void* copyTable, int action, const char* table, const char*, const char* database,
+                   const char*) {
     if (action == SQLITE_INSERT && database != nullptr && std::string_view(database) == "temp" &&
-        table != nullptr && std::string_view(table) == "quorvel_rows")
+        table != nullptr && *static_cast<const std::string*>(copyTable) == table)
         return SQLITE_OK;
-    return readOnlyAuthorizer(nullptr, action, nullptr, nullptr, nullptr, nullptr);
+    return readOnlyAuthorizer(nullptr, action, nullptr, table, nullptr, nullptr);
 }
 
 // The copy as one INSERT ... SELECT, which SQLite runs about five times
-// faster than a row at a time through the API. The statement text was
-// checked on its own (one read-only query) before it is placed here; when
-// the combined text does not prepare (a trailing unterminated comment, say),
-// there is no fast copy and the caller copies row by row.
+// faster than a row at a time through the API; it stops one record past the
+// limit of an opening. The statement text was checked on its own (one
+// read-only query) before it is placed here; when the combined text does
+// not prepare (a trailing unterminated comment, say), there is no fast copy
+// and the caller copies row by row.
 Statement bulkCopy(SqliteRecordset::State& state, std::string_view source) {
-    std::string sql = "INSERT INTO temp.quorvel_rows ";
-    if (startsWithKeyword(source, "WITH")) {
-        sql += "SELECT * FROM (\n";
-        sql += source;
-        sql += "\n)";
-    } else {
-        sql += source;
-        sql += "\n";
-    }
+    std::string sql = "INSERT INTO temp." + quoteIdentifier(state.copyTable) + " SELECT * FROM (\n";
+    sql += source;
+    sql += "\n) LIMIT " + std::to_string(state.limits.records + 1);
     sqlite3* db = state.db.get();
-    sqlite3_set_authorizer(db, copyAuthorizer, nullptr);
+    sqlite3_set_authorizer(db, copyAuthorizer, &state.copyTable);
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     int code = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), 0, &raw, &tail);
@@ -321,13 +295,40 @@ Statement bulkCopy(SqliteRecordset::State& state, std::string_view source) {
     return stmt;
 }
 
+// A name for the TEMP copy that neither the record source nor anything in
+// the file's schema mentions (ASCII case ignored, as SQLite compares names),
+// so that no name of the user's can reach the copy instead of its own
+// object, nor the copy stand for one.
+std::string copyTableName(SqliteRecordset::State& state, std::string_view source) {
+    auto lower = [](std::string_view text) {
+        std::string out(text);
+        for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return out;
+    };
+    std::string text = lower(source);
+    Statement mentioned(state.db,
+                        "SELECT 1 FROM main.sqlite_schema WHERE instr(lower(name), ?1) > 0 "
+                        "OR instr(lower(sql), ?1) > 0 LIMIT 1",
+                        "preparing the records");
+    for (int attempt = 0;; ++attempt) {
+        std::string name = attempt == 0 ? "quorvel_rows" : "quorvel_rows_" + std::to_string(attempt);
+        if (text.find(name) != std::string::npos) continue;
+        mentioned.reset();
+        sqlite3_bind_text(mentioned.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        if (!mentioned.step("preparing the records")) return name;
+    }
+}
+
 // Copies the rows of a prepared query into a TEMP table, in the query's
-// order, so that each position becomes a rowid.
+// order, so that each position becomes a rowid. `label` is what the user
+// wrote, for the failures.
 void materialize(SqliteRecordset::State& state, Statement& query, std::string_view source,
                  std::string_view label) {
     int n = sqlite3_column_count(query.get());
-    std::string create = "CREATE TEMP TABLE quorvel_rows(";
-    std::string insert = "INSERT INTO " + std::string(kRowsTable) + " VALUES(";
+    state.copyTable = copyTableName(state, source);
+    std::string table = "temp." + quoteIdentifier(state.copyTable);
+    std::string create = "CREATE TABLE " + table + "(";
+    std::string insert = "INSERT INTO " + table + " VALUES(";
     for (int i = 0; i < n; ++i) {
         // Columns without a type keep every value exactly as the query gave it.
         create += i ? ", c" : "c";
@@ -336,7 +337,6 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
     }
     create += ")";
     insert += ")";
-    state.db.exec("DROP TABLE IF EXISTS temp.quorvel_rows", "preparing the records");
     state.db.exec(create.c_str(), "preparing the records");
 
     std::vector<std::string> names = columnNamesOf(query);
@@ -344,9 +344,7 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
     for (int i = 0; i < n; ++i) {
         const char* decl = sqlite3_column_decltype(query.get(), i);
         if (decl != nullptr) types[static_cast<std::size_t>(i)] = typeCodeOfDeclaration(decl);
-        std::string column = "c";
-        column += std::to_string(i);
-        state.fields.push_back({names[static_cast<std::size_t>(i)], field_type::kText, column});
+        addField(state, names[static_cast<std::size_t>(i)], "c" + std::to_string(i));
     }
 
     std::string context = "reading the record source '" + std::string(label) + "'";
@@ -356,20 +354,22 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
             auto& type = types[static_cast<std::size_t>(i)];
             if (type) continue;
             const std::string& col = state.fields[static_cast<std::size_t>(i)].columnSql;
-            Statement first(state.db, "SELECT " + col + " FROM temp.quorvel_rows WHERE " + col +
+            Statement first(state.db, "SELECT " + col + " FROM " + table + " WHERE " + col +
                                           " IS NOT NULL ORDER BY rowid LIMIT 1", context);
             if (first.step(context)) type = inferredTypeCode(first.get(), 0);
         }
     } else {
         Statement add(state.db, insert, "preparing the records");
+        std::int64_t copied = 0;
         while (query.step(context)) {
+            if (++copied > state.limits.records) tooManyRecords(state, label);
             for (int i = 0; i < n; ++i) {
                 auto& type = types[static_cast<std::size_t>(i)];
                 if (!type && sqlite3_column_type(query.get(), i) != SQLITE_NULL)
                     type = inferredTypeCode(query.get(), i);
                 sqlite3_bind_value(add.get(), i + 1, sqlite3_column_value(query.get(), i));
             }
-            add.step("copying the records of the record source");
+            add.step(context);
             sqlite3_reset(add.get());
         }
     }
@@ -377,64 +377,16 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
         auto& type = types[static_cast<std::size_t>(i)];
         state.fields[static_cast<std::size_t>(i)].type = type ? *type : field_type::kText;
     }
-    Statement count(state.db, "SELECT max(rowid) FROM temp.quorvel_rows", context);
+    Statement count(state.db, "SELECT max(rowid) FROM " + table, context);
     count.step(context);
     std::int64_t rows = sqlite3_column_int64(count.get(), 0);
+    if (rows > state.limits.records) tooManyRecords(state, label);
     if (rows > std::numeric_limits<std::int32_t>::max())
         fail(failure::kOutOfMemory, "The record source has more records than a recordset can count.");
     state.count = static_cast<std::int32_t>(rows);
-    state.rowSource = kRowsTable;
+    state.rowSource = table;
     state.rowidName = "rowid";
     state.rowidBase = 1;
-}
-
-// Prepares the record source's statement with every check that keeps the
-// connection read-only.
-Statement prepareQuery(SqliteRecordset::State& state, std::string_view source) {
-    sqlite3* db = state.db.get();
-    sqlite3_set_authorizer(db, readOnlyAuthorizer, nullptr);
-    struct AuthorizerScope {
-        sqlite3* db;
-        ~AuthorizerScope() { sqlite3_set_authorizer(db, nullptr, nullptr); }
-    } scope{db};
-
-    const char* tail = nullptr;
-    sqlite3_stmt* raw = nullptr;
-    int code = sqlite3_prepare_v3(db, source.data(), static_cast<int>(source.size()), 0, &raw, &tail);
-    Statement stmt;
-    if (code != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        std::string message = sqlite3_errmsg(db);
-        if ((code & 0xff) == SQLITE_AUTH) refuseWriting(source, "it does more than read");
-        if (message.rfind("no such table", 0) == 0)
-            fail(failure_code::kTableNotFound,
-                 "The record source '" + std::string(source) + "' names a table that is not there (" + message + ").");
-        if ((code & 0xff) == SQLITE_ERROR)
-            fail(failure_code::kRecordSourceSyntax,
-                 "Error in the record source statement '" + std::string(source) + "': " + message + ".");
-        failFromSqlite(db, code, "preparing the record source '" + std::string(source) + "'");
-    }
-    // Ownership moves into the handle before any check can throw.
-    stmt = Statement(raw);
-    if (stmt.get() == nullptr) refuseWriting(source, "it holds no statement");
-
-    std::string_view rest(tail, static_cast<std::size_t>(source.data() + source.size() - tail));
-    while (!rest.empty()) {
-        sqlite3_stmt* extra = nullptr;
-        const char* next = nullptr;
-        int extraCode = sqlite3_prepare_v3(db, rest.data(), static_cast<int>(rest.size()), 0, &extra, &next);
-        bool another = extra != nullptr;
-        sqlite3_finalize(extra);
-        if (extraCode != SQLITE_OK || another) refuseWriting(source, "it holds more than one statement");
-        rest = std::string_view(next, static_cast<std::size_t>(rest.data() + rest.size() - next));
-    }
-    if (!sqlite3_stmt_readonly(stmt.get())) refuseWriting(source, "it could change the database");
-    if (sqlite3_column_count(stmt.get()) == 0) refuseWriting(source, "it returns no records");
-    if (int parameters = sqlite3_bind_parameter_count(stmt.get()); parameters > 0)
-        fail(failure_code::kTooFewParameters,
-             "Too few parameters. Expected " + std::to_string(parameters) + ": the record source '" +
-                 std::string(source) + "' has parameters that nothing supplies.");
-    return stmt;
 }
 
 std::int64_t currentDataVersion(SqliteRecordset::State& state) {
@@ -447,7 +399,7 @@ std::int64_t currentDataVersion(SqliteRecordset::State& state) {
 }
 
 // The reading statement and the starting position, once the rows are known.
-std::unique_ptr<SqliteRecordset::State> finishState(std::unique_ptr<SqliteRecordset::State> state) {
+void finishState(SqliteRecordset::State* state) {
     std::string columns;
     for (const auto& field : state->fields) {
         columns += columns.empty() ? "" : ", ";
@@ -459,7 +411,7 @@ std::unique_ptr<SqliteRecordset::State> finishState(std::unique_ptr<SqliteRecord
     state->indexes.resize(state->fields.size());
     for (const auto& field : state->fields) state->fieldNames.push_back(field.name);
     state->position = state->count > 0 ? 0 : -1;
-    state->readsFile = state->rowSource != kRowsTable;
+    state->readsFile = state->copyTable.empty();
     if (state->readsFile) {
         state->readDataVersion = Statement(state->db, "PRAGMA main.data_version", "preparing to read records");
         state->dataVersion = currentDataVersion(*state);
@@ -468,33 +420,110 @@ std::unique_ptr<SqliteRecordset::State> finishState(std::unique_ptr<SqliteRecord
     // would keep a shared lock on the file, and in rollback-journal mode no
     // other connection (the application's own, say) could commit a write.
     state->db.exec("COMMIT", "opening the records");
-    return state;
 }
 
-std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) {
+// The limits of one opening over its connection: time and the size of the
+// TEMP copy through SQLite's progress handler, which interrupts the
+// statement running when one is passed; the records where they are counted.
+class OpeningBudget {
+public:
+    enum class Passed : std::uint8_t { None, Time, CopyBytes };
+
+    OpeningBudget(sqlite3* db, const OpeningLimits& limits)
+        : db_(db),
+          deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.milliseconds)),
+          copyBytes_(limits.copyBytes) {
+        sqlite3_progress_handler(db_, kInstructions, &OpeningBudget::tick, this);
+    }
+    ~OpeningBudget() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
+    OpeningBudget(const OpeningBudget&) = delete;
+    OpeningBudget& operator=(const OpeningBudget&) = delete;
+
+    Passed passed() const { return passed_; }
+
+private:
+    static constexpr int kInstructions = 1000;
+
+    static int tick(void* self) {
+        auto& budget = *static_cast<OpeningBudget*>(self);
+        if (std::chrono::steady_clock::now() >= budget.deadline_) {
+            budget.passed_ = Passed::Time;
+            return 1;
+        }
+        // The copy's file, once SQLite has spilled pages to it (its page
+        // cache of a few MB comes on top); asked every 16th time.
+        if ((++budget.ticks_ & 15) != 0) return 0;
+        sqlite3_file* file = nullptr;
+        sqlite3_int64 size = 0;
+        if (sqlite3_file_control(budget.db_, "temp", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK &&
+            file != nullptr && file->pMethods != nullptr && file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
+            size > budget.copyBytes_) {
+            budget.passed_ = Passed::CopyBytes;
+            return 1;
+        }
+        return 0;
+    }
+
+    sqlite3* db_;
+    std::chrono::steady_clock::time_point deadline_;
+    std::int64_t copyBytes_;
+    std::uint32_t ticks_ = 0;
+    Passed passed_ = Passed::None;
+};
+
+void openRecords(SqliteRecordset::State& state, const OpenSettings& settings, std::string_view source,
+                 const std::string& file);
+
+std::string durationText(std::int64_t milliseconds) {
+    if (milliseconds % 1000 == 0) return std::to_string(milliseconds / 1000) + " s";
+    return std::to_string(milliseconds) + " ms";
+}
+
+std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings, const Connection* predecessor) {
     checkFile(settings.databaseName);
     std::string_view source = trimmedSource(settings.recordSource);
     if (source.empty())
         fail(failure::kObjectNotSet, "The data control has no RecordSource, so it has no recordset to open.");
 
     auto state = std::make_unique<SqliteRecordset::State>();
-    state->db = Connection(settings.databaseName);
+    state->limits = settings.limits;
+    state->db = Connection(settings.databaseName, predecessor);
     configure(state->db);
     std::string file = "'" + settings.databaseName + "'";
-    // One read transaction for the opening: the fields, the rowids and the
-    // copy of a statement's rows come from one snapshot. It ends once the
-    // records are known (finishState).
-    state->db.exec("BEGIN", "opening " + file);
+    OpeningBudget budget(state->db.get(), settings.limits);
+    try {
+        // One read transaction for the opening: the fields, the rowids and
+        // the copy of a statement's rows come from one snapshot. It ends
+        // once the records are known (finishState).
+        state->db.exec("BEGIN", "opening " + file);
+        openRecords(*state, settings, source, file);
+        finishState(state.get());
+    } catch (const Failure&) {
+        std::string what = "The record source '" + std::string(source) + "' ";
+        if (budget.passed() == OpeningBudget::Passed::Time)
+            fail(failure_code::kOpeningLimit, what + "took longer than " + durationText(settings.limits.milliseconds) +
+                                                  " to open, the limit of an opening.");
+        if (budget.passed() == OpeningBudget::Passed::CopyBytes)
+            fail(failure_code::kOpeningLimit, what + "needs a copy of its records larger than " +
+                                                  std::to_string(settings.limits.copyBytes / (1024 * 1024)) +
+                                                  " MB, the limit of an opening.");
+        throw;
+    }
+    return state;
+}
 
+// The fields and records of the record source, in the opening's transaction.
+void openRecords(SqliteRecordset::State& state, const OpenSettings& settings, std::string_view source,
+                 const std::string& file) {
     if (isStatement(source)) {
         if (settings.recordsetType == 0)
             fail(failure_code::kInvalidOperation,
                  "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a statement.");
-        Statement query = prepareQuery(*state, source);
-        materialize(*state, query, source, source);
+        Statement query = prepareRecordSource(state.db, source, source);
+        materialize(state, query, source, source);
     } else {
         std::string name = unquotedName(source);
-        Statement lookup(state->db,
+        Statement lookup(state.db,
                          "SELECT type, name FROM main.sqlite_schema WHERE type IN ('table', 'view') "
                          "AND name = ?1 COLLATE NOCASE ORDER BY name = ?1 DESC LIMIT 1",
                          "reading the tables of " + file);
@@ -505,7 +534,7 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
             // same checks as any statement, or it is refused.
             Statement query;
             try {
-                query = prepareQuery(*state, source);
+                query = prepareRecordSource(state.db, source, source);
             } catch (const Failure& failure) {
                 bool oneWord = name.find_first_of(" \t\r\n(") == std::string::npos;
                 if (oneWord && failure.number() == failure_code::kRecordSourceSyntax)
@@ -516,15 +545,15 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
             if (settings.recordsetType == 0)
                 fail(failure_code::kInvalidOperation,
                      "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a statement.");
-            materialize(*state, query, source, source);
-            return finishState(std::move(state));
+            materialize(state, query, source, source);
+            return;
         }
         std::string type = reinterpret_cast<const char*>(sqlite3_column_text(lookup.get(), 0));
         std::string actual = reinterpret_cast<const char*>(sqlite3_column_text(lookup.get(), 1));
         lookup.reset();
         bool withoutRowid = false;
         if (type == "table") {
-            Statement info(state->db, "SELECT 1 FROM pragma_table_list WHERE schema = 'main' AND name = ?1 AND wr = 1",
+            Statement info(state.db, "SELECT 1 FROM pragma_table_list WHERE schema = 'main' AND name = ?1 AND wr = 1",
                            "reading the tables of " + file);
             sqlite3_bind_text(info.get(), 1, actual.data(), static_cast<int>(actual.size()), SQLITE_TRANSIENT);
             withoutRowid = info.step("reading the tables of " + file);
@@ -534,13 +563,13 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
                  "Invalid operation: a table-type recordset (RecordsetType 0) needs a table, and '" + actual +
                      "' is a view.");
         if (type == "table" && !withoutRowid) {
-            openTable(*state, actual);
+            openTable(state, actual, source);
         } else {
-            std::string sql = "SELECT * FROM " + quoteIdentifier(actual);
+            std::string sql = "SELECT * FROM main." + quoteIdentifier(actual);
             if (withoutRowid) {
                 // Pinned to primary-key order: a covering index could
                 // otherwise decide the order of a plain scan.
-                Statement pk(state->db, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk",
+                Statement pk(state.db, "SELECT name FROM pragma_table_info(?1, 'main') WHERE pk > 0 ORDER BY pk",
                              "reading the tables of " + file);
                 sqlite3_bind_text(pk.get(), 1, actual.data(), static_cast<int>(actual.size()), SQLITE_TRANSIENT);
                 std::string order;
@@ -550,12 +579,10 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings) 
                 }
                 sql += order;
             }
-            Statement query = prepareQuery(*state, sql);
-            materialize(*state, query, sql, actual);
+            Statement query = prepareRecordSource(state.db, sql, source);
+            materialize(state, query, sql, source);
         }
     }
-
-    return finishState(std::move(state));
 }
 
 }  // namespace
@@ -567,15 +594,16 @@ SqliteRecordset::SqliteRecordset(OpenSettings settings)
 
 SqliteRecordset::~SqliteRecordset() = default;
 
-std::shared_ptr<SqliteRecordset> SqliteRecordset::open(const OpenSettings& settings) {
+std::shared_ptr<SqliteRecordset> SqliteRecordset::open(const OpenSettings& settings,
+                                                       const SqliteRecordset* replacing) {
     std::shared_ptr<SqliteRecordset> recordset(new SqliteRecordset(settings));
-    recordset->reopen();
+    recordset->reopen(replacing);
     return recordset;
 }
 
-void SqliteRecordset::reopen() {
+void SqliteRecordset::reopen(const SqliteRecordset* replacing) {
     close();
-    auto state = openState(settings_);
+    auto state = openState(settings_, replacing != nullptr && replacing->state_ ? &replacing->state_->db : nullptr);
     ++generation_;
     std::vector<std::unique_ptr<RecordsetField>> fields;
     for (std::size_t i = 0; i < state->fields.size(); ++i)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/data_engine.h"
 #include "platform/data.h"
 
 namespace quorvel::engine {
@@ -20,6 +21,7 @@ struct OpenSettings {
     std::int16_t defaultType = 2;
     std::int16_t defaultCursorType = 0;
     std::int16_t options = 0;
+    OpeningLimits limits;
 };
 
 // Who hears a recordset's notifications: every data control that uses it.
@@ -40,12 +42,14 @@ class SqliteRecordset final : public Recordset, public std::enable_shared_from_t
 public:
     // Opens from the settings, the first record current; Failure as listed
     // in data_engine.h. Raises nothing: the data control notifies.
-    static std::shared_ptr<SqliteRecordset> open(const OpenSettings& settings);
+    // `replacing` is the recordset this one takes the place of, if any.
+    static std::shared_ptr<SqliteRecordset> open(const OpenSettings& settings,
+                                                 const SqliteRecordset* replacing = nullptr);
     ~SqliteRecordset() override;
 
     // Closes and opens again from the settings it was opened with, the
     // first record current. On failure the recordset stays closed.
-    void reopen();
+    void reopen(const SqliteRecordset* replacing = nullptr);
     // Lets the file go; every use after it fails with 91.
     void close();
     bool isOpen() const { return state_ != nullptr; }

@@ -24,10 +24,17 @@ class Statement;
 class Connection {
 public:
     Connection() = default;
-    // Opens an existing file read-only; never creates one.
-    explicit Connection(const std::string& path);
+    // Opens an existing file read-only; never creates one. The path is
+    // always a file name, never a URI (a name beginning "file:" is the file
+    // of that name). A predecessor is the list's connection to the same
+    // file that this one replaces, still open: the -wal and -shm files it
+    // made count as made by this one too.
+    explicit Connection(const std::string& path, const Connection* predecessor = nullptr);
     ~Connection();
-    Connection(Connection&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
+    Connection(Connection&& other) noexcept
+        : db_(other.db_), name_(std::move(other.name_)), hadWal_(other.hadWal_), hadShm_(other.hadShm_) {
+        other.db_ = nullptr;
+    }
     Connection& operator=(Connection&& other) noexcept;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -39,7 +46,16 @@ public:
     void exec(const char* sql, std::string_view context);
 
 private:
+    // Closes the connection. The -wal and -shm files that SQLite creates
+    // beside a WAL-mode file for any reader, and a read-only one cannot
+    // remove, are removed when this connection made them, nobody else has
+    // the file open and the WAL holds nothing.
+    void close() noexcept;
+
     sqlite3* db_ = nullptr;
+    std::string name_;  // the file name as SQLite was given it
+    bool hadWal_ = true;
+    bool hadShm_ = true;
 };
 
 class Statement {

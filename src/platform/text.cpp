@@ -3,6 +3,8 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <cstring>
+
 namespace quorvel {
 
 namespace {
@@ -45,6 +47,52 @@ std::string utf16Mid(std::string_view utf8, std::int32_t start, std::int32_t uni
     std::size_t to = units < 0 ? utf8.size() : byteOffsetOfUnit(utf8, start + units);
     if (to < from) to = from;
     return std::string(utf8.substr(from, to - from));
+}
+
+namespace {
+
+// The length of the leading ASCII run, eight bytes at a time.
+std::size_t asciiPrefix(std::string_view s) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view text) {
+    auto length = static_cast<std::int32_t>(text.size());
+    auto i = static_cast<std::int32_t>(asciiPrefix(text));
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    while (i < length) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
+
+std::string validUtf8(std::string_view text) {
+    if (isValidUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    auto length = static_cast<std::int32_t>(text.size());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    for (std::int32_t i = 0; i < length;) {
+        std::int32_t start = i;
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0)
+            out += "\xEF\xBF\xBD";
+        else
+            out.append(text.data() + start, static_cast<std::size_t>(i - start));
+    }
+    return out;
 }
 
 std::string trimSpaces(std::string_view text) {

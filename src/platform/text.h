@@ -20,6 +20,13 @@ std::size_t byteOffsetOfUnit(std::string_view utf8, std::int32_t units);
 // The substring of `units` UTF-16 code units starting at unit `start`.
 std::string utf16Mid(std::string_view utf8, std::int32_t start, std::int32_t units);
 
+// True when the text is well-formed UTF-8.
+bool isValidUtf8(std::string_view text);
+
+// The text with every ill-formed sequence replaced by U+FFFD; well-formed
+// text comes back unchanged.
+std::string validUtf8(std::string_view text);
+
 // Spaces (character 32 only) trimmed from both ends.
 std::string trimSpaces(std::string_view text);
 

@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
+#include "engine/data_engine.h"
 #include "faults_fixture.h"
 #include "headless/keys.h"
 
@@ -34,6 +36,25 @@ void bumpChangeCounter(const std::string& file) {
     counter[3] = static_cast<char>(counter[3] + 1);
     f.seekp(24);
     f.write(counter, 4);
+}
+
+// The people's file as a writer left it when it stopped in the middle of
+// a commit: the file half changed, its synced journal beside it.
+std::string hotJournalFile(const std::string& folder, const std::string& good) {
+    std::string writing = folder + "/writing.db", hot = folder + "/hot.db";
+    std::filesystem::copy_file(good, writing);
+    sqlite3* writer = nullptr;
+    sqlite3_open(writing.c_str(), &writer);
+    sqlite3_exec(writer,
+                 "PRAGMA cache_size = 5; BEGIN; UPDATE People SET Name = 'X';"
+                 "WITH RECURSIVE n(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM n WHERE v < 200)"
+                 " INSERT INTO People(Code, Name) SELECT 'N' || v, hex(randomblob(300)) FROM n;",
+                 nullptr, nullptr, nullptr);
+    std::filesystem::copy_file(writing, hot);
+    std::filesystem::copy_file(writing + "-journal", hot + "-journal");
+    sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+    return hot;
 }
 
 // People with enough records to fill several small pages.
@@ -89,6 +110,16 @@ TEST_F(DataSourceFaults, AFileThatCannotBeOpenedIsReportedAndTheControlKeepsItsT
              return f;
          },
          "People", "msgbox \"3049    /M_007 \\n\\nThe database file is damaged", kFalse},
+        {"a FIFO",
+         [&] {
+             ::mkfifo(dir.file("pipe.db").c_str(), 0600);
+             return dir.file("pipe.db");
+         },
+         "People", "msgbox \"3051    /M_007 \\n\\nCannot open", kFalse},
+        {"a device", [&] { return std::string("/dev/zero"); }, "People",
+         "msgbox \"3051    /M_007 \\n\\nCannot open", kFalse},
+        {"a hot journal beside it", [&] { return hotJournalFile(dir.path().string(), good); }, "People",
+         "msgbox \"3057    /M_007 \\n\\nThe database file needs recovery", kFalse},
         {"a statement that fails on its fourth record",
          [&] { return database(peopleSql(), "half.db"); },
          "SELECT Code, CASE WHEN Code = 'A01' THEN abs(-9223372036854775807 - 1) ELSE Name END AS Name FROM People",
@@ -130,6 +161,21 @@ TEST_F(DataSourceFaults, AFileThatCannotBeOpenedIsReportedAndTheControlKeepsItsT
         EXPECT_EQ(c.BoundText(), "R12");
         expectUsableAgain(c);
     }
+}
+
+TEST_F(DataSourceFaults, AnEndlessRecordSourceStopsAtTheLimitOfAnOpening) {
+    Quorvel2000& c = listOnPeople();
+    ASSERT_TRUE(engine::setOpeningLimits(c.data1(), {5000, 1000, 64 << 20}));
+    auto started = std::chrono::steady_clock::now();
+    c.setListRecordSource("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) "
+                          "SELECT 'C' || n AS Code, 'Name ' || n AS Name FROM c");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(messages().rfind("msgbox \"3058    /M_007 \\n\\nThe record source", 0), 0u) << messages();
+    EXPECT_NE(messages().find("more than 1000 records"), std::string::npos) << messages();
+    EXPECT_EQ(c.ListRecordset(), nullptr);
+    EXPECT_EQ(c.BoundText(), "R12");
+    EXPECT_EQ(c.Text(), "Rossi");
+    expectUsableAgain(c);
 }
 
 TEST_F(DataSourceFaults, AnUnreadableFileIsReportedWhereItsPermissionsCount) {

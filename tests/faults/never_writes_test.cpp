@@ -10,12 +10,14 @@
 namespace quorvel::testing {
 namespace {
 
+using namespace std::string_literals;
+
 using NeverWrites = FaultTest;
 
 TEST_F(NeverWrites, EveryRecordSourceThatCouldWriteIsRefusedAndTheFileStaysAsItWas) {
     Quorvel2000& c = listOnPeople();
     const std::string before = fileBytes(good);
-    const char* refused[] = {
+    const std::string refused[] = {
         "DELETE FROM People",
         "UPDATE People SET Name = 'x' RETURNING Code, Name",
         "INSERT INTO People(Code) VALUES ('Q') RETURNING *",
@@ -33,8 +35,14 @@ TEST_F(NeverWrites, EveryRecordSourceThatCouldWriteIsRefusedAndTheFileStaysAsItW
         "BEGIN EXCLUSIVE",
         "WITH x AS (SELECT 1) UPDATE People SET Age = 0",
         "SAVEPOINT s",
+        // A PRAGMA that only reads is not a query either.
+        "PRAGMA table_info(People)",
+        // What follows a NUL is never read, nor allowed.
+        "SELECT Code, Name FROM People\0; DELETE FROM People"s,
+        // A native pointer out, or any pointer in as a tokenizer.
+        "SELECT hex(fts3_tokenizer('simple')) AS Code, 1 AS Name",
     };
-    for (const char* source : refused) {
+    for (const std::string& source : refused) {
         SCOPED_TRACE(source);
         site.clearLog();
         c.setListRecordSource(source);
@@ -66,33 +74,41 @@ TEST_F(NeverWrites, EveryRecordSourceThatCouldWriteIsRefusedAndTheFileStaysAsItW
 
 TEST_F(NeverWrites, AWholeSessionLeavesTheFileAndItsFolderAsTheyWere) {
     Quorvel2000& c = listOnPeople();
-    std::string busy = database(peopleSql() + "CREATE VIEW Romans AS SELECT * FROM People WHERE City = 'Roma';",
-                                "session.db");
-    const std::string before = fileBytes(busy);
-    c.setListDataBaseName(busy);
-    c.ListaApri();
-    site.focusIn("Text2");
-    c.setText("");
-    site.type("R*");
-    site.gridRow(3);
-    site.gridKey(13);
-    c.ListRefresh();
-    c.setListRecordSource("SELECT Code, Name FROM People ORDER BY Name COLLATE FOLD");
-    c.setListRecordSource("Romans");
-    c.setListRecordSource("DELETE FROM People");
-    c.setListRecordSource("People");
-    c.setBoundText("V33");
-    EXPECT_EQ(c.Text(), "Verdi");
+    // Either journal mode: in WAL mode the list's reading makes a -wal and
+    // a -shm file, and takes them away again.
+    for (const char* mode : {"DELETE", "WAL"}) {
+        SCOPED_TRACE(mode);
+        std::string busy = database("PRAGMA journal_mode = " + std::string(mode) + ";" + peopleSql() +
+                                        "CREATE VIEW Romans AS SELECT * FROM People WHERE City = 'Roma';",
+                                    "session-" + std::string(mode) + ".db");
+        const std::string before = fileBytes(busy);
+        c.setListDataBaseName(busy);
+        c.ListaApri();
+        site.focusIn("Text2");
+        c.setText("");
+        site.type("R*");
+        site.gridRow(3);
+        site.gridKey(13);
+        c.ListRefresh();
+        c.setListRecordSource("SELECT Code, Name FROM People ORDER BY Name COLLATE FOLD");
+        c.setListRecordSource("Romans");
+        c.setListRecordSource("DELETE FROM People");
+        c.setListRecordSource("People");
+        c.setBoundText("V33");
+        EXPECT_EQ(c.Text(), "Verdi");
+        c.setListDataBaseName(good);
+        EXPECT_EQ(fileBytes(busy), before);
+    }
     control.reset();
 
-    EXPECT_EQ(fileBytes(busy), before);
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         ++files;
-        EXPECT_TRUE(entry.path().filename() == "people.db" || entry.path().filename() == "session.db")
+        EXPECT_TRUE(entry.path().filename() == "people.db" || entry.path().filename() == "session-DELETE.db" ||
+                    entry.path().filename() == "session-WAL.db")
             << "left behind: " << entry.path();
     }
-    EXPECT_EQ(files, 2u);
+    EXPECT_EQ(files, 3u);
 }
 
 }  // namespace
