@@ -149,7 +149,11 @@ protected:
         site->guard([&] { taken = box_->keyDown(e); });
         // An Escape the control did not take (no list to close) goes on to
         // the window, where it may close a dialog.
-        if (self && (e->key() != Qt::Key_Escape || taken)) e->accept();
+        if (!self) return;
+        if (e->key() == Qt::Key_Escape && !taken)
+            e->ignore();
+        else
+            e->accept();
     }
     void keyReleaseEvent(QKeyEvent* e) override {
         if (routed() && !e->isAutoRepeat()) box_->site()->guard([&] { box_->keyUp(e); });

@@ -66,6 +66,33 @@ TEST_F(Interaction, ArrowsHandTheFocusToTheGridWhoseKeysMoveTheRow) {
     EXPECT_TRUE(widget->DropDown());
 }
 
+TEST_F(Interaction, EscapeClosesTheListAndF4TogglesItInRealWidgets) {
+    configure();
+    focusEditBox();
+    ASSERT_TRUE(widget->DropDown());
+    const QString bound = widget->BoundText();
+
+    // An Escape the control takes stops here: the form never sees it.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(edit(), &escape);
+    EXPECT_TRUE(escape.isAccepted());
+    EXPECT_FALSE(widget->DropDown());
+    EXPECT_EQ(widget->height(), 19);
+    // With the list closed it goes on to the window.
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(edit(), &again);
+    EXPECT_FALSE(again.isAccepted());
+
+    QTest::keyClick(edit(), Qt::Key_F4);
+    EXPECT_TRUE(widget->DropDown());
+    QTest::keyClick(edit(), Qt::Key_Down);
+    ASSERT_EQ(QApplication::focusWidget(), view());
+    QTest::keyClick(view(), Qt::Key_Escape);
+    EXPECT_FALSE(widget->DropDown());
+    EXPECT_EQ(QApplication::focusWidget(), edit());
+    EXPECT_EQ(widget->BoundText(), bound) << "closing chooses nothing";
+}
+
 TEST_F(Interaction, AClickOnARowChoosesItThroughTheQueuedEnter) {
     configure();
     focusEditBox();
