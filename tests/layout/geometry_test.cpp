@@ -170,6 +170,13 @@ TEST_F(Layout, AContainerWithoutScaleHeightIsMeasuredByItsHeight) {
     // 4000 + 2370 > 4500 still, so the list goes up; no report of the read.
     EXPECT_EQ(geometryOf(c).at("openTop"), 1915);
     EXPECT_EQ(site.log(), "");
+    // The boundary measured against the height: 2130 + 2370 reaches it
+    // exactly and still opens downward; one twip lower opens upward.
+    site.place(600, 2130, 2595, 285);
+    EXPECT_EQ(geometryOf(c).at("openTop"), 2130);
+    site.place(600, 2131, 2595, 286);
+    site.place(600, 2131, 2595, 285);
+    EXPECT_EQ(geometryOf(c).at("openTop"), 2131 + 285 - 2370);
 }
 
 TEST_F(Layout, OpenHeightFollowsTheGridNotTheListHeight) {
