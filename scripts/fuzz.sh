@@ -4,7 +4,7 @@
 #
 #   scripts/fuzz.sh                 smoke run: 20 s per target (CI)
 #   scripts/fuzz.sh --long 600      600 s per target
-#   scripts/fuzz.sh --long 600 criteria like_pattern   only these targets
+#   scripts/fuzz.sh --long 600 criteria record_source  only these targets
 #
 # A crash, a leak, a sanitizer report or a broken invariant fails the run;
 # the input that caused it is kept under build/fuzz/artifacts/ and its path
