@@ -688,12 +688,13 @@ void SqliteRecordset::notifyMoved() {
     }
 }
 
-void SqliteRecordset::moveTo(std::int32_t position, std::int16_t action) {
+bool SqliteRecordset::moveTo(std::int32_t position, std::int16_t action) {
     auto keepAlive = shared_from_this();
-    if (!mayLeave(action)) return;
+    if (!mayLeave(action)) return false;
     // A validate handler may have closed or reopened the recordset.
     state().position = position;
     notifyMoved();
+    return true;
 }
 
 [[noreturn]] static void noCurrentRecord() {
@@ -962,8 +963,10 @@ void SqliteRecordset::findFirst(std::string_view criteria) {
         noMatch_ = kTrue;
         return;
     }
+    // A find that the host cancels leaves the record where it was, so the
+    // record in view does not satisfy the criteria: that is no match.
     noMatch_ = kFalse;
-    moveTo(found, validate_action::kFind);
+    if (!moveTo(found, validate_action::kFind)) noMatch_ = kTrue;
 }
 
 }  // namespace quorvel::engine

@@ -87,7 +87,7 @@ private:
     State& state() const;
     // Asks the listeners whether the current record may be left.
     bool mayLeave(std::int16_t action);
-    void moveTo(std::int32_t position, std::int16_t action);
+    bool moveTo(std::int32_t position, std::int16_t action);
     void notifyMoved();
     // Reads a whole row into the cache; the error notification decides
     // whether a failure goes on (throws) or reads as Nulls.
