@@ -4,6 +4,12 @@
 // was loaded from the first save is that save again, byte for byte, with
 // the same names in the same order holding the same values.
 //
+// Deep documents are made from small inputs: the input is also read nested
+// some hundreds of levels (around the depth a document may have) inside a
+// bag's value and inside an unknown member of a form, which must fail with
+// 321 or load; and a form saves to no more than a few times its size, so
+// unknown members are never blown up by the layout of the save.
+//
 // Input: the document's text, read both as a bag and as a form file.
 #include <cmath>
 #include <cstddef>
@@ -68,12 +74,28 @@ void sameBag(const JsonPropertyBag& a, const JsonPropertyBag& b, std::string_vie
     }
 }
 
-}  // namespace
+// The input nested `depth` levels deep, in arrays or objects.
+std::string nestedIn(std::string_view text, std::size_t depth, bool objects) {
+    std::string out;
+    out.reserve(text.size() + depth * 8);
+    for (std::size_t i = 0; i < depth; ++i) out += objects ? "{\"k\":" : "[";
+    out += text;
+    for (std::size_t i = 0; i < depth; ++i) out += objects ? '}' : ']';
+    return out;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size > 65536) return 0;
-    std::string_view text(reinterpret_cast<const char*>(data), size);
+void checkDocument(std::string_view text);
 
+void checkDeep(std::string_view text) {
+    // The first byte chooses a depth on either side of the limit.
+    const auto choice = static_cast<unsigned char>(text.empty() ? 0 : text[0]);
+    const std::size_t depth = kMaxDocumentDepth - 8 + choice % 16 + (choice >= 240 ? 100000 : 0);
+    const std::string deep = nestedIn(text.empty() ? "0" : text.substr(1), depth, choice & 1);
+    checkDocument("{\"b\": " + deep + "}");
+    checkDocument(R"({"format": "quorvel-form", "controls": [{"name": "Q", "x": )" + deep + "}], \"y\": " + deep + "}");
+}
+
+void checkDocument(std::string_view text) {
     if (auto bag = load<JsonPropertyBag>(text, "a bag failed to load with a number other than 321")) {
         const std::string first = save(*bag, text, "a bag that loaded does not save");
         auto again = load<JsonPropertyBag>(first, "a saved bag does not load again");
@@ -99,6 +121,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string second = save(*again, text, "a form read back does not save");
         check(first == second, "a form saved, loaded and saved again is another document",
               shown(first.substr(0, 200)) + " then " + shown(second.substr(0, 200)));
+        // Known values may take a longer form ({"Double": 100000.0} for 1e5,
+        // every attribute of a font), laid out one a line; nothing else grows.
+        check(first.size() <= 32 * text.size() + 1024, "a saved form is many times its document",
+              std::to_string(text.size()) + " bytes became " + std::to_string(first.size()));
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > 65536) return 0;
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    checkDocument(text);
+    checkDeep(text);
     return 0;
 }

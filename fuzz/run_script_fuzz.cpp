@@ -71,6 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (double n : c.numbers) check(std::isfinite(n), "a command's number is not finite", std::to_string(c.line));
         for (const Literal& l : c.values) checkTraceForm(l);
         for (const auto& [name, l] : c.assignments) checkTraceForm(l);
+        // A handler's call is one of the program's calls, read on its line.
+        check(c.action.empty() || (c.op == Op::On && c.action.size() == 1),
+              "a call inside a command other than a handler", std::to_string(c.line));
+        for (const Command& a : c.action) {
+            check(a.line == c.line && a.action.empty() &&
+                      (a.op == Op::Let || a.op == Op::Set || a.op == Op::Get || a.op == Op::Call),
+                  "a handler's call is not a let, set, get or call of its line", std::to_string(c.line));
+            for (const Literal& l : a.values) checkTraceForm(l);
+        }
     }
     return 0;
 }
