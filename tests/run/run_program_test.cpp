@@ -185,6 +185,26 @@ TEST(RunProgram, LoadReadsTheControlOfAFormFileAndSaveKeepsTheForm) {
     EXPECT_NE(saved.find("Label1"), std::string::npos) << saved;
 }
 
+TEST(RunProgram, ADeepOrAmbiguousFormIsAFailureAndTheLoadedControlStays) {
+    TempDir dir;
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    writeFile(dir.path() / "deep-bag.json", "{\"ListHeight\": " + deep + "}");
+    writeFile(dir.path() / "deep-form.json",
+              R"({"format": "quorvel-form", "controls": [{"name": "Q", "class": "Quorvel2000"}], "x": )" + deep + "}");
+    writeFile(dir.path() / "twice.json", R"({"format": "quorvel-form", "controls": [],
+"controls": [{"name": "Q", "class": "Quorvel2000"}]})");
+    Outcome o = runProgram(dir.path(), {"-"},
+                           "new\nlet ListHeight 999\nload deep-bag.json\nload deep-form.json\nload twice.json\n"
+                           "get ListHeight\n");
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out,
+              "notify ListHeight\n"
+              "failure 321 \"deep-bag.json: line 1, column 271: nested deeper than 256 levels\"\n"
+              "failure 321 \"deep-form.json: line 1, column 341: nested deeper than 256 levels\"\n"
+              "failure 321 \"twice.json: line 2, column 1: a second member named \\\"controls\\\"\"\n"
+              "ListHeight = Long 999\n");
+}
+
 TEST(RunProgram, TheLocaleOptionAndCommandChooseTheHostsLocale) {
     // A decimal comma is a decimal point in Italian only.
     const std::string script = "new\ncall Val2 \"1,5\"\n";
