@@ -1,7 +1,9 @@
 // The criteria of a find, from any text: it parses, or it fails with 3075
 // (malformed) or 3070 (no such field) and nothing else. What parses names a
-// field that is there and carries a finite value, and writing it back in
-// the canonical form "[field] op value" parses to the very same criteria.
+// field that is there and carries a finite value, and writing it back as the
+// control writes it ("field op value", the name as it stands) or in the
+// form "[field] op value" parses to the very same criteria, unless a longer
+// field name stands at the start of that text: the longest name wins.
 //
 // Input: the criteria on the first line; each further line is one more
 // field name beside the fixed ones (so names with spaces, brackets and
@@ -18,6 +20,7 @@
 #include "engine/like_pattern.h"
 #include "fuzz_check.h"
 #include "platform/failure.h"
+#include "platform/text.h"
 
 using namespace quorvel;
 using namespace quorvel::engine;
@@ -53,6 +56,12 @@ bool sameCriteria(const Criteria& a, const Criteria& b) {
     return a.value.kind == CriteriaValue::Kind::Text || a.value.number == b.value.number;
 }
 
+// `written` (criteria for the field `meant`, whose name takes its first
+// `nameLength` bytes) parses to `first` again, or to the field of a longer
+// name that stands at its start followed by an operator.
+void checkWritten(std::string_view criteria, const std::string& written, std::size_t nameLength,
+                  const Criteria& first, const std::vector<std::string>& names);
+
 // Parses, or checks that the failure is one of the two a criteria may give.
 bool tryParse(std::string_view text, const std::vector<std::string>& names, Criteria& out) {
     try {
@@ -64,6 +73,22 @@ bool tryParse(std::string_view text, const std::vector<std::string>& names, Crit
         check(!f.description().empty(), "criteria failure without a description", shown(text));
         return false;
     }
+}
+
+void checkWritten(std::string_view criteria, const std::string& written, std::size_t nameLength,
+                  const Criteria& first, const std::vector<std::string>& names) {
+    const std::string story = shown(criteria) + " -> " + shown(written);
+    Criteria again;
+    check(tryParse(written, names, again), "criteria written back do not parse", story);
+    const std::string& meant = names[static_cast<std::size_t>(first.fieldIndex)];
+    const std::string& got = names[static_cast<std::size_t>(again.fieldIndex)];
+    if (equalsIgnoringCase(got, meant)) {
+        check(sameCriteria(first, again), "criteria written back parse to other criteria", story);
+        return;
+    }
+    const bool longerNameFirst = got.size() >= nameLength && got.size() <= written.size() &&
+                                 equalsIgnoringCase(std::string_view(written).substr(0, got.size()), got);
+    check(longerNameFirst, "criteria written back name another field, not by a longer name", story);
 }
 
 }  // namespace
@@ -102,14 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string& field = names[static_cast<std::size_t>(first.fieldIndex)];
-    if (field.find(']') == std::string::npos) {
-        std::string canonical = "[" + field + "]" + std::string(opText(first.op)) + canonicalValue(first.value);
-        Criteria again;
-        check(tryParse(canonical, names, again), "the canonical form of parsed criteria does not parse",
-              shown(criteria) + " -> " + shown(canonical));
-        check(sameCriteria(first, again), "the canonical form parses to other criteria",
-              shown(criteria) + " -> " + shown(canonical));
-    }
+    const std::string tail = std::string(opText(first.op)) + canonicalValue(first.value);
+    checkWritten(criteria, field + tail, field.size(), first, names);
+    if (field.find(']') == std::string::npos) checkWritten(criteria, "[" + field + "]" + tail, field.size() + 2, first, names);
 
     // A Like value is a pattern: it compiles, or fails as a malformed criteria.
     if (first.op == CriteriaOp::Like && first.value.kind == CriteriaValue::Kind::Text) {

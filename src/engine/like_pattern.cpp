@@ -160,6 +160,7 @@ LikePattern LikePattern::compile(std::string_view pattern) {
             }
         } else {
             current.words = (current.length + 63) / 64;
+            current.asciiAt.assign(128, kUnknown);
         }
         result.segments_.push_back(std::move(current));
         current = Segment{};

@@ -21,7 +21,6 @@
 // wildcards, however the pattern and key are made.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -63,11 +62,6 @@ private:
         bool contains(char32_t c) const;
     };
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-    static constexpr std::array<std::size_t, 128> unknownAscii() {
-        std::array<std::size_t, 128> all{};
-        all.fill(kUnknown);
-        return all;
-    }
     // The tokens between two stars (or an end of the pattern).
     struct Segment {
         std::size_t first = 0, length = 0;  // into tokens_
@@ -78,7 +72,7 @@ private:
         // Otherwise: for each character met so far, the offset in masks of
         // its words (bit i set when token i takes it). Filled as keys bring
         // new characters; a pattern sees few distinct characters.
-        mutable std::array<std::size_t, 128> asciiAt = unknownAscii();
+        mutable std::vector<std::size_t> asciiAt;  // ASCII by code, kUnknown when not met
         mutable std::unordered_map<char32_t, std::size_t> maskAt;
         mutable std::vector<std::uint64_t> masks;
     };
