@@ -230,25 +230,6 @@ std::optional<Criteria> parseAfterFieldName(std::string_view criteria, std::span
     return std::nullopt;
 }
 
-Criteria parseOtherForms(std::string_view criteria, std::span<const std::string> fieldNames);
-
-}  // namespace
-
-Criteria parseCriteria(std::string_view criteria, std::span<const std::string> fieldNames) {
-    std::optional<Failure> valueFailure;
-    if (auto parsed = parseAfterFieldName(criteria, fieldNames, valueFailure)) return *parsed;
-    if (!valueFailure) return parseOtherForms(criteria, fieldNames);
-    // A field of the recordset stands at the start: its value is what is wrong,
-    // unless the text reads in another form after all.
-    try {
-        return parseOtherForms(criteria, fieldNames);
-    } catch (const Failure&) {
-        throw *valueFailure;
-    }
-}
-
-namespace {
-
 // Bracketed names, and bare names with blanks around them or around the operator.
 Criteria parseOtherForms(std::string_view criteria, std::span<const std::string> fieldNames) {
     std::string_view text = trimmed(criteria);
@@ -295,5 +276,18 @@ Criteria parseOtherForms(std::string_view criteria, std::span<const std::string>
 }
 
 }  // namespace
+
+Criteria parseCriteria(std::string_view criteria, std::span<const std::string> fieldNames) {
+    std::optional<Failure> valueFailure;
+    if (auto parsed = parseAfterFieldName(criteria, fieldNames, valueFailure)) return *parsed;
+    if (!valueFailure) return parseOtherForms(criteria, fieldNames);
+    // A field of the recordset stands at the start: its value is what is wrong,
+    // unless the text reads in another form after all.
+    try {
+        return parseOtherForms(criteria, fieldNames);
+    } catch (const Failure&) {
+        throw *valueFailure;
+    }
+}
 
 }  // namespace quorvel::engine
