@@ -41,7 +41,8 @@
 //   3027  the record source could write, or is not a query (refused)
 //   3043  a disk or I/O failure while reading
 //   3049  the database file is damaged
-//   3050  the database file is locked by a writer and stayed locked
+//   3050  the database file is locked by a writer and stayed locked for the
+//         busy timeout (OpeningLimits::busyMilliseconds)
 //   3051  the file exists but cannot be opened (permissions, a folder, a
 //         FIFO, a device: anything but a regular file or a link to one)
 //   3057  the file needs recovery: a writer stopped in the middle of a
@@ -118,6 +119,11 @@ struct OpeningLimits {
     std::int64_t records = 50'000'000;
     // The TEMP copy of a view's or statement's records, in its own file.
     std::int64_t copyBytes = std::int64_t{4} << 30;
+    // The busy timeout: how long the opening, and every later read of the
+    // recordset it opens, waits for a writer's lock on the file before it
+    // fails with 3050. Zero or less fails at once; more than 2^31 - 1 ms
+    // waits that long.
+    std::int64_t busyMilliseconds = 2'000;
 };
 
 // A data control with the design-time defaults of a new one: no database,

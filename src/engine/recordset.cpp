@@ -170,10 +170,11 @@ void checkFile(const std::string& path) {
     }
 }
 
-void configure(Connection& db) {
+void configure(Connection& db, const OpeningLimits& limits) {
     sqlite3* handle = db.get();
     sqlite3_extended_result_codes(handle, 1);
-    sqlite3_busy_timeout(handle, 2000);
+    sqlite3_busy_timeout(handle, static_cast<int>(std::clamp<std::int64_t>(
+                                     limits.busyMilliseconds, 0, std::numeric_limits<int>::max())));
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
@@ -488,7 +489,7 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings, 
     auto state = std::make_unique<SqliteRecordset::State>();
     state->limits = settings.limits;
     state->db = Connection(settings.databaseName, predecessor);
-    configure(state->db);
+    configure(state->db, settings.limits);
     std::string file = "'" + settings.databaseName + "'";
     OpeningBudget budget(state->db.get(), settings.limits);
     try {

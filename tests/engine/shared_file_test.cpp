@@ -5,6 +5,8 @@
 // as another record's values.
 #include <sqlite3.h>
 
+#include <chrono>
+
 #include "engine/recordset.h"
 #include "engine_fixture.h"
 
@@ -104,12 +106,20 @@ TEST_F(SharedFile, AStatementsRecordsAreItsOwnCopyAndTheFileStaysFree) {
 }
 
 TEST_F(SharedFile, AWriterHoldingTheFileMakesAReadFailWith3050AndTheListRecovers) {
+    OpeningLimits limits;
+    limits.busyMilliseconds = 50;
+    ASSERT_TRUE(setOpeningLimits(*control, limits));
     Recordset& rs = open("people");
     Writer app(file);
     // An exclusive lock keeps every reader out; the list waits its busy
-    // timeout for it, then reports the lock.
+    // timeout for it (the recordset's own, not the default 2 s), then
+    // reports the lock.
     ASSERT_EQ(app.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+    auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(failureOf([&] { rs.valueAt(4, 1); }), failure_code::kLocked);
+    auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(50));
+    EXPECT_LT(waited, std::chrono::milliseconds(1000));
     EXPECT_EQ(recorder.take(), "error 3050");
     ASSERT_EQ(app.exec("COMMIT"), SQLITE_OK);
     EXPECT_EQ(rs.valueAt(4, 1), Variant("Straße")) << "the same record reads once the writer is done";

@@ -66,6 +66,13 @@ std::string manyPeopleSql() {
 
 using DataSourceFaults = FaultTest;
 
+// A lock is waited out for 50 ms instead of the default 2 s.
+void waitBrieflyForLocks(Quorvel2000& c) {
+    engine::OpeningLimits limits;
+    limits.busyMilliseconds = 50;
+    ASSERT_TRUE(engine::setOpeningLimits(c.data1(), limits));
+}
+
 TEST_F(DataSourceFaults, AFileThatCannotBeOpenedIsReportedAndTheControlKeepsItsText) {
     struct Case {
         const char* what;
@@ -200,6 +207,7 @@ TEST_F(DataSourceFaults, AnUnreadableFileIsReportedWhereItsPermissionsCount) {
 
 TEST_F(DataSourceFaults, AWriterHoldingTheFileIsReportedAsALockAndAPendingWriteIsNoFault) {
     Quorvel2000& c = listOnPeople();
+    waitBrieflyForLocks(c);
     std::string shared = database(peopleSql(), "shared.db");
     OtherConnection app(shared);
 
@@ -227,6 +235,7 @@ TEST_F(DataSourceFaults, AWriterHoldingTheFileIsReportedAsALockAndAPendingWriteI
 
 TEST_F(DataSourceFaults, FaultsWhileTheListIsOpenAreReportedByTheHandlerThatMetThem) {
     Quorvel2000& c = listOnPeople();
+    waitBrieflyForLocks(c);
     std::string shared = database(manyPeopleSql(), "open.db");
     c.setListDataBaseName(shared);
     c.ListaApri();

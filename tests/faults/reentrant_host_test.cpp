@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "engine/data_engine.h"
 #include "faults_fixture.h"
 
 namespace quorvel::testing {
@@ -131,6 +132,9 @@ TEST_F(ReentrantHost, AChangeHandlerThatAlwaysAssignsBoundTextIsStoppedWithFailu
 
 TEST_F(ReentrantHost, AnErrorHandlerThatReconfiguresDuringAFindLeavesNoDanglingRecordset) {
     Quorvel2000& c = listOnPeople();
+    engine::OpeningLimits brief;
+    brief.busyMilliseconds = 50;  // the find waits out the lock below
+    ASSERT_TRUE(engine::setOpeningLimits(c.data1(), brief));
     std::string errors = database(peopleSql(), "vanishing.db");
     c.setListDataBaseName(errors);
     c.setBoundText("R12");
