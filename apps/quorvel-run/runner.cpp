@@ -195,31 +195,20 @@ std::function<void(headless::EventCall&)> Runner::eventHandler(const Handler& ha
             if (call.has(name)) call[name] = value;
         // A control that is ending has no program left to call it.
         if (!handler.action || !host_ || !host_->dispatch) return;
-        programCall(*handler.action);
+        execute(*handler.action);
     };
 }
 
-void Runner::programCall(const Command& c) {
-    Host& h = host();
-    switch (c.op) {
-        case Op::Let: h.dispatch->let(c.name, c.values.front().value); return;
-        case Op::Set: h.dispatch->set(c.name, c.values.front().value); return;
-        case Op::Get:
-        case Op::Call: {
-            std::vector<Variant> arguments;
-            for (const Literal& l : c.values) arguments.push_back(l.value);
-            Variant result = c.op == Op::Get ? h.dispatch->get(c.name, arguments)
-                                             : h.dispatch->call(c.name, arguments);
-            const idl::MemberDescription* m = idl::findMember(c.name);
-            if (c.op == Op::Get || (m && m->type != idl::ValueType::None))
-                print(c.name + " = " + traceValue(result));
-            return;
-        }
-        default: return;
-    }
+void Runner::callMember(const Command& c, bool isGet) {
+    std::vector<Variant> arguments;
+    for (const Literal& l : c.values) arguments.push_back(l.value);
+    ControlDispatch& dispatch = *host().dispatch;
+    Variant result = isGet ? dispatch.get(c.name, arguments) : dispatch.call(c.name, arguments);
+    const idl::MemberDescription* m = idl::findMember(c.name);
+    if (isGet || (m && m->type != idl::ValueType::None)) print(c.name + " = " + traceValue(result));
 }
 
-void Runner::newControl(const JsonPropertyBag* bag) {
+void Runner::startControl(const JsonPropertyBag* bag) {
     // The old control and its host end before the new ones begin.
     host_.reset();
     auto h = std::make_unique<Host>();
@@ -233,11 +222,12 @@ void Runner::newControl(const JsonPropertyBag* bag) {
     else host_->control->InitProperties();
 }
 
-void Runner::load(const std::string& file) {
+void Runner::load(const Command& c) {
+    const std::string& file = c.name;
     std::string text = readWholeFile(file);
     if (!looksLikeForm(text)) {
         JsonPropertyBag bag = JsonPropertyBag::parse(text, file);
-        newControl(&bag);
+        startControl(&bag);
         return;
     }
     FormDocument form = FormDocument::parse(text, file);
@@ -248,13 +238,14 @@ void Runner::load(const std::string& file) {
         fail(failure::kItemNotFound, file + ": the form holds no control of class " +
                                          std::string(idl::kClassName));
     JsonPropertyBag bag = form.controls()[*index].properties;
-    newControl(&bag);
+    startControl(&bag);
     host_->form = std::move(form);
     host_->formIndex = *index;
 }
 
-void Runner::save(const std::string& file) {
-    Host& h = *host_;
+void Runner::save(const Command& c) {
+    const std::string& file = c.name;
+    Host& h = host();
     JsonPropertyBag bag = h.bag;
     h.control->WriteProperties(bag);
     if (h.form) {
@@ -284,8 +275,8 @@ void Runner::exec(const Command& c) {
     if (rc != SQLITE_OK) throw ScriptError(c.line, "exec on " + c.name + ": " + message);
 }
 
-void Runner::dump() {
-    HeadlessSite& site = *host_->site;
+void Runner::dump(const Command&) {
+    HeadlessSite& site = *host().site;
     Extender& ext = site.extender();
     HostSurface& surface = site.surface();
     print("control left=" + number(ext.left()) + " top=" + number(ext.top()) +
@@ -320,25 +311,27 @@ void Runner::dump() {
     }
 }
 
-void Runner::dumpState() {
-    forEachMember(host_->control->members(), [this](std::string_view name, const Variant& value) {
+void Runner::dumpState(const Command&) {
+    forEachMember(host().control->members(), [this](std::string_view name, const Variant& value) {
         print(std::string(name) + " = " + traceValue(value));
     });
 }
 
-void Runner::dumpBag() {
-    JsonPropertyBag bag = host_->bag;
-    host_->control->WriteProperties(bag);
+void Runner::dumpBag(const Command&) {
+    Host& h = host();
+    JsonPropertyBag bag = h.bag;
+    h.control->WriteProperties(bag);
     std::istringstream lines(bag.dump());
     for (std::string line; std::getline(lines, line);) print(line);
 }
 
 void Runner::expect(const Command& c) {
     const Literal& expected = c.values.front();
+    ControlDispatch& dispatch = *host().dispatch;
     std::optional<Variant> actual;
     std::string problem;
     try {
-        actual = host_->dispatch->get(c.name);
+        actual = dispatch.get(c.name);
     } catch (const Failure& f) {
         print("failure " + std::to_string(f.number()) + " " + traceString(f.description()));
         problem = "failure " + std::to_string(f.number());
@@ -350,108 +343,139 @@ void Runner::expect(const Command& c) {
 }
 
 void Runner::execute(const Command& c) {
-    switch (c.op) {
-        case Op::Locale:
-            locale_ = *localeNamed(c.name);
-            if (host_) host_->site->setLocale(locale_);
-            return;
-        case Op::Container:
-            containerSize_ = std::make_pair(single(c.numbers[0]), single(c.numbers[1]));
-            containerScaleHeight_.reset();
-            if (c.numbers.size() > 2) containerScaleHeight_ = single(c.numbers[2]);
-            if (host_) host_->site->setContainer(containerSize_->first, containerSize_->second,
-                                                 containerScaleHeight_);
-            return;
-        case Op::Exec: exec(c); return;
-        case Op::New: newControl(nullptr); return;
-        case Op::Load: load(c.name); return;
-        case Op::Edit:
-            if (c.name.empty()) {
-                editAllowed_ = c.allow;
-                editAnswers_.clear();
-                if (host_) {
-                    host_->site->clearEditAnswers();
-                    host_->site->setEditAnswer(c.allow);
-                }
-            } else {
-                editAnswers_[c.name] = c.allow;
-                if (host_) host_->site->setEditAnswer(c.name, c.allow);
-            }
-            return;
-        case Op::On: {
-            const EventDescription& event = *idl::findEvent(c.name)->event;
-            std::vector<std::pair<std::string, Variant>> values;
-            for (const auto& [argument, literal] : c.assignments) {
-                std::string name = argument;
-                for (int i = 0; i < event.argumentCount; ++i)
-                    if (equalsIgnoringCase(event.argumentNames[i], argument))
-                        name = std::string(event.argumentNames[i]);
-                values.emplace_back(std::move(name), literal.value);
-            }
-            std::string eventName(event.name);
-            Handler handler{std::move(values), std::nullopt};
-            if (!c.action.empty()) handler.action = c.action.front();
-            handlers_[eventName] = handler;
-            if (host_) host_->site->setEventHandler(eventName, eventHandler(handler));
-            return;
-        }
-        case Op::Off: {
-            std::string eventName(idl::findEvent(c.name)->event->name);
-            handlers_.erase(eventName);
-            if (host_) host_->site->clearEventHandler(eventName);
-            return;
-        }
-        case Op::Echo: {
-            std::istringstream lines(c.text);
-            std::string line;
-            if (c.text.empty()) print("");
-            while (std::getline(lines, line)) print(line);
-            return;
-        }
-        default: break;
-    }
-
-    Host& h = host();
-    HeadlessSite& site = *h.site;
-    const auto& n = c.numbers;
-    switch (c.op) {
-        case Op::Save: save(c.name); return;
-        case Op::Place: site.place(single(n[0]), single(n[1]), single(n[2]), single(n[3])); return;
-        case Op::Move: site.move(single(n[0]), single(n[1])); return;
-        case Op::Paint: site.paint(); return;
-        case Op::Let:
-        case Op::Set:
-        case Op::Get:
-        case Op::Call: programCall(c); return;
-        case Op::Expect: expect(c); return;
-        case Op::Type: site.type(c.text); return;
-        case Op::KeyDown: site.keyDown(int16(n[0]), int16(n[1])); return;
-        case Op::KeyUp: site.keyUp(int16(n[0]), int16(n[1])); return;
-        case Op::KeyPress:
-            site.keyPress(static_cast<std::int16_t>(static_cast<std::uint16_t>(int32(n[0]))));
-            return;
-        case Op::Click: site.click(hostTarget(c.target)); return;
-        case Op::DblClick: site.dblClick(hostTarget(c.target)); return;
-        case Op::MouseDown:
-            site.mouseDown(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
-            return;
-        case Op::MouseMove:
-            site.mouseMove(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
-            return;
-        case Op::MouseUp:
-            site.mouseUp(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
-            return;
-        case Op::Caret: site.caret(int32(n[0]), int32(n[1])); return;
-        case Op::GridRow: site.gridRow(int32(n[0])); return;
-        case Op::GridKey: site.gridKey(int16(n[0]), int16(n[1])); return;
-        case Op::GridClick: site.gridClick(int32(n[0])); return;
-        case Op::FocusIn: site.focusIn(); return;
-        case Op::FocusOut: site.focusOut(); return;
-        case Op::Dump: dump(); return;
-        case Op::DumpState: dumpState(); return;
-        case Op::DumpBag: dumpBag(); return;
-        default: return;
-    }
+    using Action = void (Runner::*)(const Command&);
+    static constexpr Action kActions[] = {
+#define QUORVEL_RUN_ACTION(op, words, reach, arguments, action) &Runner::action,
+        QUORVEL_RUN_COMMANDS(QUORVEL_RUN_ACTION)
+#undef QUORVEL_RUN_ACTION
+    };
+    if (command_table::specOf(c.op).reach != Reach::Host) host();
+    (this->*kActions[static_cast<std::size_t>(c.op)])(c);
 }
+
+// --- The host's settings ---------------------------------------------------
+
+void Runner::changeLocale(const Command& c) {
+    locale_ = *localeNamed(c.name);
+    if (host_) host_->site->setLocale(locale_);
+}
+
+void Runner::sizeContainer(const Command& c) {
+    const auto& n = c.numbers;
+    containerSize_ = std::make_pair(single(n[0]), single(n[1]));
+    containerScaleHeight_.reset();
+    if (n.size() > 2) containerScaleHeight_ = single(n[2]);
+    if (host_) host_->site->setContainer(containerSize_->first, containerSize_->second, containerScaleHeight_);
+}
+
+void Runner::newControl(const Command&) { startControl(nullptr); }
+
+void Runner::edit(const Command& c) {
+    if (c.name.empty()) {
+        editAllowed_ = c.allow;
+        editAnswers_.clear();
+        if (host_) {
+            host_->site->clearEditAnswers();
+            host_->site->setEditAnswer(c.allow);
+        }
+        return;
+    }
+    editAnswers_[c.name] = c.allow;
+    if (host_) host_->site->setEditAnswer(c.name, c.allow);
+}
+
+void Runner::on(const Command& c) {
+    const EventDescription& event = *idl::findEvent(c.name)->event;
+    std::vector<std::pair<std::string, Variant>> values;
+    for (const auto& [argument, literal] : c.assignments) {
+        std::string name = argument;
+        for (int i = 0; i < event.argumentCount; ++i)
+            if (equalsIgnoringCase(event.argumentNames[i], argument)) name = std::string(event.argumentNames[i]);
+        values.emplace_back(std::move(name), literal.value);
+    }
+    std::string eventName(event.name);
+    Handler handler{std::move(values), std::nullopt};
+    if (!c.action.empty()) handler.action = c.action.front();
+    handlers_[eventName] = handler;
+    if (host_) host_->site->setEventHandler(eventName, eventHandler(handler));
+}
+
+void Runner::off(const Command& c) {
+    std::string eventName(idl::findEvent(c.name)->event->name);
+    handlers_.erase(eventName);
+    if (host_) host_->site->clearEventHandler(eventName);
+}
+
+void Runner::echo(const Command& c) {
+    std::istringstream lines(c.text);
+    std::string line;
+    if (c.text.empty()) print("");
+    while (std::getline(lines, line)) print(line);
+}
+
+// --- The host on the control -----------------------------------------------
+
+void Runner::place(const Command& c) {
+    const auto& n = c.numbers;
+    host().site->place(single(n[0]), single(n[1]), single(n[2]), single(n[3]));
+}
+
+void Runner::moveControl(const Command& c) { host().site->move(single(c.numbers[0]), single(c.numbers[1])); }
+
+void Runner::paint(const Command&) { host().site->paint(); }
+
+// --- The program's calls -----------------------------------------------------
+
+void Runner::let(const Command& c) { host().dispatch->let(c.name, c.values.front().value); }
+
+void Runner::set(const Command& c) { host().dispatch->set(c.name, c.values.front().value); }
+
+void Runner::get(const Command& c) { callMember(c, true); }
+
+void Runner::call(const Command& c) { callMember(c, false); }
+
+// --- The user --------------------------------------------------------------
+
+void Runner::type(const Command& c) { host().site->type(c.text); }
+
+void Runner::keyDown(const Command& c) { host().site->keyDown(int16(c.numbers[0]), int16(c.numbers[1])); }
+
+void Runner::keyPress(const Command& c) {
+    // 0 to 65535 reach the control as the 16-bit character code they are.
+    host().site->keyPress(static_cast<std::int16_t>(static_cast<std::uint16_t>(int32(c.numbers[0]))));
+}
+
+void Runner::keyUp(const Command& c) { host().site->keyUp(int16(c.numbers[0]), int16(c.numbers[1])); }
+
+void Runner::click(const Command& c) { host().site->click(hostTarget(c.target)); }
+
+void Runner::dblClick(const Command& c) { host().site->dblClick(hostTarget(c.target)); }
+
+void Runner::mouseDown(const Command& c) {
+    const auto& n = c.numbers;
+    host().site->mouseDown(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
+}
+
+void Runner::mouseMove(const Command& c) {
+    const auto& n = c.numbers;
+    host().site->mouseMove(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
+}
+
+void Runner::mouseUp(const Command& c) {
+    const auto& n = c.numbers;
+    host().site->mouseUp(hostTarget(c.target), int16(n[0]), int16(n[1]), single(n[2]), single(n[3]));
+}
+
+void Runner::caret(const Command& c) { host().site->caret(int32(c.numbers[0]), int32(c.numbers[1])); }
+
+void Runner::gridRow(const Command& c) { host().site->gridRow(int32(c.numbers[0])); }
+
+void Runner::gridKey(const Command& c) { host().site->gridKey(int16(c.numbers[0]), int16(c.numbers[1])); }
+
+void Runner::gridClick(const Command& c) { host().site->gridClick(int32(c.numbers[0])); }
+
+void Runner::focusIn(const Command&) { host().site->focusIn(); }
+
+void Runner::focusOut(const Command&) { host().site->focusOut(); }
 
 }  // namespace quorvel::run

@@ -74,20 +74,22 @@ private:
         std::optional<Command> action;
     };
 
+    // The command's action, by its row of the command table; first failure
+    // 91 when the command needs a control and the script made none. A
+    // failure goes to whoever called (the runner, or the control raising an
+    // event whose handler makes the call).
     void execute(const Command& c);
-    void newControl(const headless::JsonPropertyBag* bag);
+
+    // The actions, one for each row of the command table (commands.h).
+#define QUORVEL_RUN_ACTION(op, words, reach, arguments, action) void action(const Command& c);
+    QUORVEL_RUN_COMMANDS(QUORVEL_RUN_ACTION)
+#undef QUORVEL_RUN_ACTION
+
+    void startControl(const headless::JsonPropertyBag* bag);
     void configure(headless::HeadlessSite& site);
     std::function<void(headless::EventCall&)> eventHandler(const Handler& handler);
-    // let, set, get or call through the late-bound interface; a failure
-    // goes to whoever called (the runner, or the control raising an event).
-    void programCall(const Command& c);
-    void load(const std::string& file);
-    void save(const std::string& file);
-    void exec(const Command& c);
-    void dump();
-    void dumpState();
-    void dumpBag();
-    void expect(const Command& c);
+    // Get or call through the late-bound interface, printing the result.
+    void callMember(const Command& c, bool isGet);
     // Failure 91 before the script made a control.
     Host& host();
     void print(const std::string& line);

@@ -419,145 +419,121 @@ Target targetOf(LineReader& r, bool withGrid) {
     r.error("unknown target " + shown(w) + (withGrid ? " (text, button, surface or grid)" : " (text or button)"));
 }
 
+using command_table::Absent;
+using command_table::Argument;
+using command_table::CommandSpec;
+using command_table::kCommands;
+
+// "a", "a or b", "a, b or c".
+std::string listed(const std::vector<std::string_view>& words) {
+    std::string out;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) out += i + 1 == words.size() ? " or " : ", ";
+        out += words[i];
+    }
+    return out;
+}
+
+std::string_view firstWord(std::string_view words) { return words.substr(0, words.find(' ')); }
+
+std::string_view secondWord(std::string_view words) {
+    std::size_t blank = words.find(' ');
+    return blank == std::string_view::npos ? std::string_view() : words.substr(blank + 1);
+}
+
+// The row of the command that the line starts with; its words are read.
+const CommandSpec& commandOf(LineReader& r) {
+    std::string verb = r.word("a command");
+    const CommandSpec* alone = nullptr;
+    std::vector<std::string_view> seconds;
+    for (const CommandSpec& spec : kCommands) {
+        if (firstWord(spec.words) != verb) continue;
+        if (secondWord(spec.words).empty()) alone = &spec;
+        else seconds.push_back(secondWord(spec.words));
+    }
+    if (alone == nullptr && seconds.empty()) r.error("unknown command " + shown(verb));
+    if (seconds.empty() || (alone != nullptr && r.atEnd())) return *alone;
+    const std::string choices = listed(seconds);
+    std::string second = r.word(choices.c_str());
+    for (const CommandSpec& spec : kCommands)
+        if (firstWord(spec.words) == verb && secondWord(spec.words) == second) return spec;
+    r.error("expected " + choices + ", found " + shown(second));
+}
+
+// The program's calls, which an event handler may make: their words.
+std::vector<std::string_view> programCalls() {
+    std::vector<std::string_view> words;
+    for (const CommandSpec& spec : kCommands)
+        if (spec.reach == Reach::Program) words.push_back(spec.words);
+    return words;
+}
+
+Command readCommand(LineReader& r);
+
+// `on`'s handler: the arguments it sets, then perhaps the program's call it
+// makes, which is the rest of the line.
+void readHandler(LineReader& r, Command& c) {
+    const std::vector<std::string_view> calls = programCalls();
+    while (!r.atEnd()) {
+        const Token& t = *r.peek();
+        if (t.kind == Kind::Word && !r.assignmentNext()) {
+            bool isCall = false;
+            for (std::string_view call : calls) isCall = isCall || t.text == call;
+            if (!isCall)
+                r.error("expected ARGUMENT=VALUE, or " + listed(calls) + ", found " + LineReader::describe(t));
+            LineReader action = r.rest();
+            c.action.push_back(readCommand(action));
+            r.skipToEnd();
+            return;
+        }
+        std::string argument = r.name("an argument name");
+        r.equals();
+        c.assignments.emplace_back(std::move(argument), r.literal());
+    }
+}
+
+void readArgument(LineReader& r, const Argument& a, Command& c) {
+    using command_table::ArgumentKind;
+    if (a.absent != Absent::Required) {
+        bool present = a.kind == ArgumentKind::Equals ? r.peek() && r.peek()->kind == Kind::Equals : !r.atEnd();
+        if (!present) {
+            if (a.absent == Absent::Zero) c.numbers.push_back(0);
+            return;
+        }
+    }
+    switch (a.kind) {
+        case ArgumentKind::LocaleName:
+            c.name = r.word(a.what);
+            if (c.name != "en-US" && c.name != "it-IT" && c.name != "system")
+                r.error("unknown locale " + shown(c.name) + " (en-US, it-IT or system)");
+            return;
+        case ArgumentKind::File: c.name = r.file(); return;
+        case ArgumentKind::Text: c.text = r.string(a.what); return;
+        case ArgumentKind::Name: c.name = r.name(a.what); return;
+        case ArgumentKind::Equals: r.equals(); return;
+        case ArgumentKind::Value: c.values.push_back(r.literal()); return;
+        case ArgumentKind::Values:
+            while (!r.atEnd()) c.values.push_back(r.literal());
+            return;
+        case ArgumentKind::Number: c.numbers.push_back(r.number(a.what, a.low, a.high, a.whole)); return;
+        case ArgumentKind::Child: c.target = targetOf(r, false); return;
+        case ArgumentKind::Window: c.target = targetOf(r, true); return;
+        case ArgumentKind::AllowOrRefuse: {
+            std::string what = r.word(a.what);
+            if (what != "allow" && what != "refuse") r.error("expected allow or refuse, found " + shown(what));
+            c.allow = what == "allow";
+            return;
+        }
+        case ArgumentKind::Handler: readHandler(r, c); return;
+    }
+}
+
 Command readCommand(LineReader& r) {
     Command c;
     c.line = r.line();
-    std::string verb = r.word("a command");
-    auto keyArgs = [&](const char* what) {
-        c.numbers.push_back(r.integer16(what));
-        c.numbers.push_back(r.atEnd() ? 0 : r.integer16("a shift state"));
-    };
-
-    if (verb == "locale") {
-        c.op = Op::Locale;
-        c.name = r.word("a locale name");
-        if (c.name != "en-US" && c.name != "it-IT" && c.name != "system")
-            r.error("unknown locale " + shown(c.name) + " (en-US, it-IT or system)");
-    } else if (verb == "container") {
-        c.op = Op::Container;
-        c.numbers.push_back(r.single("a width"));
-        c.numbers.push_back(r.single("a height"));
-        if (!r.atEnd()) c.numbers.push_back(r.single("a scale height"));
-    } else if (verb == "exec") {
-        c.op = Op::Exec;
-        c.name = r.file();
-        c.text = r.string("SQL text in a string");
-    } else if (verb == "new") {
-        c.op = Op::New;
-    } else if (verb == "load" || verb == "save") {
-        c.op = verb == "load" ? Op::Load : Op::Save;
-        c.name = r.file();
-    } else if (verb == "place") {
-        c.op = Op::Place;
-        c.numbers.push_back(r.single("a left"));
-        c.numbers.push_back(r.single("a top"));
-        c.numbers.push_back(r.single("a width"));
-        c.numbers.push_back(r.single("a height"));
-    } else if (verb == "move") {
-        c.op = Op::Move;
-        c.numbers.push_back(r.single("a left"));
-        c.numbers.push_back(r.single("a top"));
-    } else if (verb == "paint") {
-        c.op = Op::Paint;
-    } else if (verb == "let" || verb == "set") {
-        c.op = verb == "let" ? Op::Let : Op::Set;
-        c.name = r.name("a property name");
-        if (r.peek() && r.peek()->kind == Kind::Equals) r.equals();
-        c.values.push_back(r.literal());
-    } else if (verb == "get" || verb == "call") {
-        c.op = verb == "get" ? Op::Get : Op::Call;
-        c.name = r.name("a member name");
-        while (!r.atEnd()) c.values.push_back(r.literal());
-    } else if (verb == "expect") {
-        c.op = Op::Expect;
-        c.name = r.name("a property name");
-        r.equals();
-        c.values.push_back(r.literal());
-    } else if (verb == "type") {
-        c.op = Op::Type;
-        c.text = r.string("the text to type in a string");
-    } else if (verb == "keydown" || verb == "keyup") {
-        c.op = verb == "keydown" ? Op::KeyDown : Op::KeyUp;
-        keyArgs("a key code");
-    } else if (verb == "keypress") {
-        c.op = Op::KeyPress;
-        c.numbers.push_back(r.number("a character code", -32768, 65535, true));
-    } else if (verb == "click" || verb == "dblclick") {
-        c.op = verb == "click" ? Op::Click : Op::DblClick;
-        c.target = targetOf(r, false);
-    } else if (verb == "mouse") {
-        std::string what = r.word("down, move or up");
-        if (what == "down") c.op = Op::MouseDown;
-        else if (what == "move") c.op = Op::MouseMove;
-        else if (what == "up") c.op = Op::MouseUp;
-        else r.error("expected down, move or up, found " + shown(what));
-        c.target = targetOf(r, true);
-        c.numbers.push_back(r.integer16("a mouse button"));
-        c.numbers.push_back(r.integer16("a shift state"));
-        c.numbers.push_back(r.single("an x"));
-        c.numbers.push_back(r.single("a y"));
-    } else if (verb == "caret") {
-        c.op = Op::Caret;
-        c.numbers.push_back(r.integer32("a caret position"));
-        c.numbers.push_back(r.atEnd() ? 0 : r.integer32("a selection length"));
-    } else if (verb == "grid") {
-        std::string what = r.word("row, key or click");
-        if (what == "row" || what == "click") {
-            c.op = what == "row" ? Op::GridRow : Op::GridClick;
-            c.numbers.push_back(r.integer32("a row"));
-        } else if (what == "key") {
-            c.op = Op::GridKey;
-            keyArgs("a key code");
-        } else {
-            r.error("expected row, key or click, found " + shown(what));
-        }
-    } else if (verb == "focus") {
-        std::string what = r.word("in or out");
-        if (what == "in") c.op = Op::FocusIn;
-        else if (what == "out") c.op = Op::FocusOut;
-        else r.error("expected in or out, found " + shown(what));
-    } else if (verb == "edit") {
-        c.op = Op::Edit;
-        std::string what = r.word("allow or refuse");
-        if (what != "allow" && what != "refuse") r.error("expected allow or refuse, found " + shown(what));
-        c.allow = what == "allow";
-        if (!r.atEnd()) c.name = r.name("a property name");
-    } else if (verb == "on") {
-        c.op = Op::On;
-        c.name = r.name("an event name");
-        while (!r.atEnd()) {
-            // The rest of the line may be the program's call the handler makes.
-            const Token& t = *r.peek();
-            if (t.kind == Kind::Word && !r.assignmentNext() &&
-                (t.text == "let" || t.text == "set" || t.text == "get" || t.text == "call")) {
-                LineReader action = r.rest();
-                c.action.push_back(readCommand(action));
-                r.skipToEnd();
-                break;
-            }
-            if (t.kind == Kind::Word && !r.assignmentNext())
-                r.error("expected ARGUMENT=VALUE, or let, set, get or call, found " + LineReader::describe(t));
-            std::string argument = r.name("an argument name");
-            r.equals();
-            c.assignments.emplace_back(std::move(argument), r.literal());
-        }
-    } else if (verb == "off") {
-        c.op = Op::Off;
-        c.name = r.name("an event name");
-    } else if (verb == "dump") {
-        c.op = Op::Dump;
-        if (!r.atEnd()) {
-            std::string what = r.word("state or bag");
-            if (what == "state") c.op = Op::DumpState;
-            else if (what == "bag") c.op = Op::DumpBag;
-            else r.error("expected state or bag, found " + shown(what));
-        }
-    } else if (verb == "echo") {
-        c.op = Op::Echo;
-        c.text = r.string("the text to print in a string");
-    } else {
-        r.error("unknown command " + shown(verb));
-    }
+    const CommandSpec& spec = commandOf(r);
+    c.op = spec.op;
+    for (std::size_t i = 0; i < spec.arguments.count; ++i) readArgument(r, spec.arguments.list[i], c);
     r.end();
     return c;
 }

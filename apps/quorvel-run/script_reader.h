@@ -5,7 +5,8 @@
 // instead). Reading needs no control and touches no file: the text goes in,
 // commands with their line numbers come out, or a ScriptError that names the
 // line. Every argument is checked here (its kind, its range, the number of
-// them), so that running a command never meets a malformed one.
+// them), so that running a command never meets a malformed one. What each
+// command takes is in its row of the command table (commands.h).
 //
 // docs/quorvel-run.md describes the language; this reader is its reference.
 #pragma once
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands.h"
 #include "platform/variant.h"
 
 namespace quorvel::run {
@@ -42,47 +44,10 @@ struct Literal {
     bool typed = false;
 };
 
-enum class Op {
-    Locale,      // name
-    Container,   // numbers: width, height [, scale height]
-    Exec,        // name: database file; text: SQL
-    New,
-    Load,        // name: file
-    Save,        // name: file
-    Place,       // numbers: left, top, width, height
-    Move,        // numbers: left, top
-    Paint,
-    Let,         // name; values: the value
-    Set,         // name; values: the object
-    Get,         // name; values: arguments
-    Call,        // name; values: arguments
-    Expect,      // name; values: the expected value
-    Type,        // text
-    KeyDown,     // numbers: key code, shift
-    KeyPress,    // numbers: character code
-    KeyUp,       // numbers: key code, shift
-    Click,       // target
-    DblClick,    // target
-    MouseDown,   // target; numbers: button, shift, x, y
-    MouseMove,
-    MouseUp,
-    Caret,       // numbers: start, length
-    GridRow,     // numbers: row
-    GridKey,     // numbers: key code, shift
-    GridClick,   // numbers: row
-    FocusIn,
-    FocusOut,
-    Edit,        // allow; name: one property's answer, "" for every one
-    On,          // name: event; assignments; action: what the handler calls
-    Off,         // name: event
-    Dump,
-    DumpState,
-    DumpBag,
-    Echo,        // text
-};
-
 enum class Target { Text, Button, Surface, Grid };
 
+// One line of a script: its command and the arguments, each where its kind
+// in the command table puts it.
 struct Command {
     std::size_t line = 0;
     Op op = Op::New;
