@@ -9,6 +9,9 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <functional>
+#include <limits>
+#include <mutex>
 #include <optional>
 #include <variant>
 
@@ -16,6 +19,7 @@
 #include "engine/data_engine.h"
 #include "engine/field_values.h"
 #include "engine/find_index.h"
+#include "engine/index_worker.h"
 #include "engine/like_pattern.h"
 #include "engine/record_source.h"
 #include "engine/sqlite_handle.h"
@@ -89,8 +93,6 @@ struct FieldInfo {
     std::string columnSql;  // the column in the row source, quoted
 };
 
-using FieldIndex = std::variant<std::monostate, TextKeyIndex, NumberKeyIndex>;
-
 struct CachedRow {
     std::int32_t position = -1;
     std::uint32_t generation = 0;
@@ -117,7 +119,9 @@ struct SqliteRecordset::State {
     std::string rowidName;   // the rowid column of rowSource
     std::int32_t count = 0;
     // Rowids in recordset order; empty when they run base, base + 1, ...
-    std::vector<std::int64_t> rowids;
+    // Shared with the index worker, which reads them; never changed once
+    // the opening is done.
+    std::shared_ptr<std::vector<std::int64_t>> rowids = std::make_shared<std::vector<std::int64_t>>();
     std::int64_t rowidBase = 1;
     Statement readRow;
     std::array<CachedRow, kRowCacheSize> cache;
@@ -125,16 +129,32 @@ struct SqliteRecordset::State {
     std::int32_t position = -1;
     // Set for a table read in place: its records are read from the database
     // file as they are asked for, each in a short transaction of its own,
-    // so other connections' commits show. `dataVersion` is the file's
-    // version when the cache and the find indexes were last known good.
+    // so other connections' commits show.
     bool readsFile = false;
-    Statement readDataVersion;
-    std::int64_t dataVersion = 0;
+    // Looking for other connections' commits. Every read of the file
+    // starts a transaction, and SQLite's pager counts the changes it meets
+    // then (`pagerVersion`, read without touching the file). A probe, a
+    // transaction of its own, only runs when no read looked at the file
+    // for `freshness`. `epoch` counts the changes seen since the opening;
+    // `indexEpoch[f]` is the epoch field f's index was built at, and an
+    // index of an earlier epoch is stale: its answers are checked.
+    Statement probe;
+    std::chrono::steady_clock::duration freshness{};
+    std::chrono::steady_clock::time_point lastLook;
+    std::uint64_t pagerVersion = 0;
+    std::uint64_t epoch = 0;
+    std::vector<std::uint64_t> indexEpoch;
+    // Per field: its rowid and value from a rowid on, in rowid order; checks
+    // a candidate of a stale index and scans when there is no index.
+    std::vector<Statement> keyReads;
     // What the opening may take.
     OpeningLimits limits;
+    // Builds the indexes of a table read in place; last, so that it stops
+    // before anything above goes.
+    std::unique_ptr<IndexWorker> worker;
 
     std::int64_t rowidAt(std::int32_t p) const {
-        return rowids.empty() ? rowidBase + p : rowids[static_cast<std::size_t>(p)];
+        return rowids->empty() ? rowidBase + p : (*rowids)[static_cast<std::size_t>(p)];
     }
 };
 
@@ -245,7 +265,7 @@ void openTable(SqliteRecordset::State& state, const std::string& table, std::str
     // memory. They are only stored from the first gap on.
     std::string context = "reading the records of table '" + table + "'";
     std::int64_t count = 0, base = 1;
-    std::vector<std::int64_t>& rowids = state.rowids;
+    std::vector<std::int64_t>& rowids = *state.rowids;
     while (ids.step(context)) {
         std::int64_t rowid = sqlite3_column_int64(ids.get(), 0);
         if (count == 0) base = rowid;
@@ -390,17 +410,149 @@ void materialize(SqliteRecordset::State& state, Statement& query, std::string_vi
     state.rowidBase = 1;
 }
 
-std::int64_t currentDataVersion(SqliteRecordset::State& state) {
-    Statement& version = state.readDataVersion;
-    version.reset();
-    std::int64_t value = 0;
-    if (version.step("reading the database's version")) value = sqlite3_column_int64(version.get(), 0);
-    version.reset();
-    return value;
+// The pager's count of the file's changes, as of the connection's last
+// transaction: kept in memory, no system call.
+std::uint64_t pagerVersion(const Connection& db) {
+    unsigned int version = 0;
+    sqlite3_file_control(db.get(), "main", SQLITE_FCNTL_DATA_VERSION, &version);
+    return version;
 }
 
+// A field's keys, added by rowid in rowid order, into an index by position.
+// A table read in place may have lost records since the opening (their
+// positions get no key, so a find never lands on them) or gained some
+// (not in the list: passed over).
+class KeyCollector {
+public:
+    KeyCollector(KeyKind kind, std::int32_t count, std::shared_ptr<const std::vector<std::int64_t>> rowids,
+                 std::int64_t rowidBase)
+        : kind_(kind), count_(count), rowids_(std::move(rowids)), base_(rowidBase) {
+        if (kind_ == KeyKind::Text) {
+            text_.reserve(static_cast<std::size_t>(count), static_cast<std::size_t>(count) * 16);
+        } else {
+            number_.reserve(static_cast<std::size_t>(count));
+        }
+    }
+
+    // A row of the scan: its rowid in column 0, the field in column 1.
+    void add(sqlite3_stmt* row) {
+        std::int64_t rowid = sqlite3_column_int64(row, 0);
+        while (next_ < count_ && rowidAt(next_) < rowid) addNull();
+        if (next_ >= count_ || rowidAt(next_) != rowid) return;
+        ++next_;
+        if (kind_ != KeyKind::Text) {
+            number_.add(numberKeyOf(row, 1, kind_));
+            return;
+        }
+        int storage = sqlite3_column_type(row, 1);
+        if (storage == SQLITE_NULL || storage == SQLITE_BLOB) {
+            text_.addNull();
+            return;
+        }
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
+        text_.add(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, 1))));
+    }
+
+    FieldIndex finish() {
+        while (next_ < count_) addNull();
+        if (kind_ == KeyKind::Text) {
+            text_.finish();
+            return std::move(text_);
+        }
+        number_.finish();
+        return std::move(number_);
+    }
+
+private:
+    std::int64_t rowidAt(std::int32_t p) const {
+        return rowids_->empty() ? base_ + p : (*rowids_)[static_cast<std::size_t>(p)];
+    }
+    void addNull() {
+        if (kind_ == KeyKind::Text) text_.addNull();
+        else number_.add(std::nullopt);
+        ++next_;
+    }
+
+    KeyKind kind_;
+    std::int32_t count_;
+    std::shared_ptr<const std::vector<std::int64_t>> rowids_;
+    std::int64_t base_;
+    std::int32_t next_ = 0;
+    TextKeyIndex text_;
+    NumberKeyIndex number_;
+};
+
+// What building a field's index reads.
+struct KeySource {
+    std::string rowSource;
+    std::string rowidName;
+    std::vector<std::string> columnSql;
+    std::vector<KeyKind> kinds;
+    std::int32_t count = 0;
+    std::shared_ptr<const std::vector<std::int64_t>> rowids;
+    std::int64_t rowidBase = 1;
+};
+
+// Builds on the worker thread, over a read-only connection of its own
+// opened there. The table is read in slices of rowids, each its own short
+// transaction, so that in rollback-journal mode a writer waits on the
+// worker for at most the time of a slice (about a millisecond), and only
+// when the worker is building. A commit
+// between two slices makes an index that mixes both states; the recordset
+// sees that commit too and checks the index's answers until the next
+// build, as it does for any index older than the last commit it saw.
+class TableIndexBuilder final : public IndexBuilder {
+public:
+    TableIndexBuilder(std::string path, OpeningLimits limits, KeySource source, std::function<void()> beforeBuild)
+        : path_(std::move(path)), limits_(limits), source_(std::move(source)), beforeBuild_(std::move(beforeBuild)) {}
+
+    FieldIndex build(std::size_t field) override {
+        if (beforeBuild_) beforeBuild_();
+        if (!db_) {
+            Connection db(path_);
+            configure(db, limits_);
+            std::lock_guard lock(mutex_);
+            db_ = std::move(db);
+        }
+        static constexpr int kSlice = 8192;
+        std::string context = "indexing a field";
+        Statement slice(db_,
+                        "SELECT " + source_.rowidName + ", " + source_.columnSql[field] + " FROM " +
+                            source_.rowSource + " WHERE " + source_.rowidName + " > ?1 ORDER BY " +
+                            source_.rowidName + " LIMIT " + std::to_string(kSlice),
+                        context);
+        KeyCollector keys(source_.kinds[field], source_.count, source_.rowids, source_.rowidBase);
+        std::int64_t after = std::numeric_limits<std::int64_t>::min();
+        while (true) {
+            sqlite3_bind_int64(slice.get(), 1, after);
+            int rows = 0;
+            while (slice.step(context)) {
+                keys.add(slice.get());
+                after = sqlite3_column_int64(slice.get(), 0);
+                ++rows;
+            }
+            slice.reset();
+            if (rows < kSlice) break;
+        }
+        return keys.finish();
+    }
+
+    void interrupt() override {
+        std::lock_guard lock(mutex_);
+        if (db_) sqlite3_interrupt(db_.get());
+    }
+
+private:
+    std::string path_;
+    OpeningLimits limits_;
+    KeySource source_;
+    std::function<void()> beforeBuild_;
+    std::mutex mutex_;  // the connection, against interrupt() on the list's thread
+    Connection db_;
+};
+
 // The reading statement and the starting position, once the rows are known.
-void finishState(SqliteRecordset::State* state) {
+void finishState(SqliteRecordset::State* state, const OpenSettings& settings) {
     std::string columns;
     for (const auto& field : state->fields) {
         columns += columns.empty() ? "" : ", ";
@@ -410,17 +562,49 @@ void finishState(SqliteRecordset::State* state) {
                                "SELECT " + columns + " FROM " + state->rowSource + " WHERE " + state->rowidName + " = ?1",
                                "preparing to read records");
     state->indexes.resize(state->fields.size());
+    state->indexEpoch.assign(state->fields.size(), 0);
     for (const auto& field : state->fields) state->fieldNames.push_back(field.name);
     state->position = state->count > 0 ? 0 : -1;
     state->readsFile = state->copyTable.empty();
+    // Only a WAL file is read in the background: there readers never stand
+    // in a writer's way. In rollback-journal mode a reader's shared lock
+    // makes another connection's commit fail at once (SQLITE_BUSY) unless
+    // it set a busy timeout, and the list must not cause that at moments
+    // its caller does not choose.
+    bool wal = false;
+    if (state->readsFile && settings.backgroundIndexes) {
+        Statement mode(state->db, "PRAGMA main.journal_mode", "opening the records");
+        wal = mode.step("opening the records") &&
+              equalsIgnoringCase(reinterpret_cast<const char*>(sqlite3_column_text(mode.get(), 0)), "wal");
+    }
     if (state->readsFile) {
-        state->readDataVersion = Statement(state->db, "PRAGMA main.data_version", "preparing to read records");
-        state->dataVersion = currentDataVersion(*state);
+        state->probe = Statement(state->db, "PRAGMA main.data_version", "preparing to read records");
+        state->freshness = std::chrono::milliseconds(settings.freshnessMilliseconds);
+        for (const auto& field : state->fields)
+            state->keyReads.emplace_back(state->db,
+                                         "SELECT " + state->rowidName + ", " + field.columnSql + " FROM " +
+                                             state->rowSource + " WHERE " + state->rowidName + " >= ?1 ORDER BY " +
+                                             state->rowidName,
+                                         "preparing to read records");
     }
     // The opening's transaction ends here. Held for the recordset's life it
     // would keep a shared lock on the file, and in rollback-journal mode no
     // other connection (the application's own, say) could commit a write.
     state->db.exec("COMMIT", "opening the records");
+    if (state->readsFile) {
+        state->pagerVersion = pagerVersion(state->db);
+        state->lastLook = std::chrono::steady_clock::now();
+        if (wal) {
+            KeySource source{state->rowSource, state->rowidName, {}, {}, state->count, state->rowids,
+                             state->rowidBase};
+            for (const auto& field : state->fields) {
+                source.columnSql.push_back(field.columnSql);
+                source.kinds.push_back(keyKindOf(field.type));
+            }
+            state->worker = std::make_unique<IndexWorker>(std::make_unique<TableIndexBuilder>(
+                settings.databaseName, settings.limits, std::move(source), settings.beforeBackgroundBuild));
+        }
+    }
 }
 
 // The limits of one opening over its connection: time and the size of the
@@ -498,7 +682,7 @@ std::unique_ptr<SqliteRecordset::State> openState(const OpenSettings& settings, 
         // once the records are known (finishState).
         state->db.exec("BEGIN", "opening " + file);
         openRecords(*state, settings, source, file);
-        finishState(state.get());
+        finishState(state.get(), settings);
     } catch (const Failure&) {
         std::string what = "The record source '" + std::string(source) + "' ";
         if (budget.passed() == OpeningBudget::Passed::Time)
@@ -603,6 +787,14 @@ std::shared_ptr<SqliteRecordset> SqliteRecordset::open(const OpenSettings& setti
 }
 
 void SqliteRecordset::reopen(const SqliteRecordset* replacing) {
+    // The fields searched before are the ones searched next.
+    std::vector<std::string> searched;
+    const State* before = state_ ? state_.get() : replacing != nullptr ? replacing->state_.get() : nullptr;
+    if (before != nullptr) {
+        for (std::size_t f = 0; f < before->indexes.size(); ++f) {
+            if (!std::holds_alternative<std::monostate>(before->indexes[f])) searched.push_back(before->fields[f].name);
+        }
+    }
     close();
     auto state = openState(settings_, replacing != nullptr && replacing->state_ ? &replacing->state_->db : nullptr);
     ++generation_;
@@ -613,6 +805,29 @@ void SqliteRecordset::reopen(const SqliteRecordset* replacing) {
     fields_->replace(std::move(fields));
     state_ = std::move(state);
     noMatch_ = kFalse;
+    prebuildIndexes(searched);
+}
+
+void SqliteRecordset::prebuildIndexes(const std::vector<std::string>& searched) {
+    State& s = state();
+    if (!s.worker) return;
+    bool any = false;
+    for (std::size_t f = 0; f < s.fields.size(); ++f) {
+        bool wanted = std::any_of(searched.begin(), searched.end(),
+                                  [&](const std::string& name) { return name == s.fields[f].name; });
+        if (wanted && keyKindOf(s.fields[f].type) != KeyKind::None) {
+            s.worker->request(f, s.epoch);
+            any = true;
+        }
+    }
+    if (any) return;
+    // A first opening: lists are mostly searched by a name, the first text.
+    for (std::size_t f = 0; f < s.fields.size(); ++f) {
+        if (keyKindOf(s.fields[f].type) == KeyKind::Text) {
+            s.worker->request(f, s.epoch);
+            return;
+        }
+    }
 }
 
 void SqliteRecordset::close() {
@@ -636,7 +851,7 @@ void SqliteRecordset::removeListener(RecordsetListener* listener) {
 
 std::size_t SqliteRecordset::memoryBytes() const {
     if (!state_) return 0;
-    std::size_t bytes = sizeof(State) + state_->rowids.capacity() * sizeof(std::int64_t);
+    std::size_t bytes = sizeof(State) + state_->rowids->capacity() * sizeof(std::int64_t);
     for (const auto& index : state_->indexes) {
         if (auto* text = std::get_if<TextKeyIndex>(&index)) bytes += text->memoryBytes();
         if (auto* number = std::get_if<NumberKeyIndex>(&index)) bytes += number->memoryBytes();
@@ -729,21 +944,65 @@ void SqliteRecordset::setAbsolutePosition(std::int32_t position) {
     moveTo(position, validate_action::kBookmark);
 }
 
-void SqliteRecordset::forgetIfFileChanged() {
+void SqliteRecordset::lookAtFile() {
     State& s = state();
     if (!s.readsFile) return;
-    std::int64_t version = currentDataVersion(s);
-    if (version == s.dataVersion) return;
+    if (s.freshness.count() > 0 && std::chrono::steady_clock::now() - s.lastLook < s.freshness) return;
+    s.probe.reset();
+    s.probe.step("looking for changes to the database");
+    s.probe.reset();
+    noteReadVersion();
+}
+
+void SqliteRecordset::noteReadVersion() {
+    State& s = state();
+    if (!s.readsFile) return;
+    s.lastLook = std::chrono::steady_clock::now();
+    std::uint64_t version = pagerVersion(s.db);
+    if (version == s.pagerVersion) return;
+    s.pagerVersion = version;
+    fileChanged();
+}
+
+void SqliteRecordset::fileChanged() {
     // Another connection committed: what was read before may be stale.
-    // The positions stay (they are the rowids taken at opening); the values
-    // and the keys of the finds are read again.
+    // The positions stay (they are the rowids taken at opening); the rows
+    // are read again, and the find indexes are built again beside the ones
+    // in use, which answer meanwhile, each answer checked.
+    State& s = state();
+    ++s.epoch;
     for (auto& cached : s.cache) {
         cached.position = -1;
         cached.values.clear();
     }
-    for (auto& index : s.indexes) index = std::monostate{};
-    s.dataVersion = version;
+    for (std::size_t f = 0; f < s.indexes.size(); ++f) {
+        bool wanted = !std::holds_alternative<std::monostate>(s.indexes[f]) || (s.worker && s.worker->pending(f));
+        if (!wanted) continue;
+        if (s.worker) s.worker->request(f, s.epoch);
+        else s.indexes[f] = std::monostate{};  // built again at the next find on it
+    }
 }
+
+void SqliteRecordset::takeBuiltIndexes() {
+    State& s = state();
+    if (!s.worker || !s.worker->hasResults()) return;
+    for (auto& built : s.worker->take()) {
+        if (std::holds_alternative<std::monostate>(built.index)) continue;
+        FieldIndex& index = s.indexes[built.field];
+        if (!std::holds_alternative<std::monostate>(index) && s.indexEpoch[built.field] > built.epoch) continue;
+        index = std::move(built.index);
+        s.indexEpoch[built.field] = built.epoch;
+    }
+}
+
+void SqliteRecordset::waitForIndexes() {
+    State& s = state();
+    if (!s.worker) return;
+    s.worker->waitIdle();
+    takeBuiltIndexes();
+}
+
+std::uint64_t SqliteRecordset::changesSeen() const { return state().epoch; }
 
 const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
     State& s = state();
@@ -752,16 +1011,20 @@ const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
 
     slot.position = -1;
     slot.values.clear();
+    std::vector<Variant> values;
     try {
-        forgetIfFileChanged();
+        // The read's own transaction looks at the file: a commit it meets
+        // makes the other cached rows stale, not this one.
         s.readRow.reset();
         sqlite3_bind_int64(s.readRow.get(), 1, s.rowidAt(position));
-        if (!s.readRow.step("reading record " + std::to_string(position)))
+        bool there = s.readRow.step("reading record " + std::to_string(position));
+        noteReadVersion();
+        if (!there)
             fail(failure_code::kRecordDeleted,
                  "Record is deleted: record " + std::to_string(position) + " of '" + settings_.recordSource +
                      "' was deleted by another user after the list was opened.");
         for (std::size_t i = 0; i < s.fields.size(); ++i)
-            slot.values.push_back(variantOf(s.readRow.get(), static_cast<int>(i), s.fields[i].type));
+            values.push_back(variantOf(s.readRow.get(), static_cast<int>(i), s.fields[i].type));
         s.readRow.reset();
     } catch (const Failure& failure) {
         s.readRow.reset();
@@ -780,6 +1043,7 @@ const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
         nulls.assign(state().fields.size(), Variant::null());
         return nulls;
     }
+    slot.values = std::move(values);
     slot.position = position;
     slot.generation = generation_;
     return slot.values;
@@ -857,88 +1121,144 @@ double numberKeyOfValue(std::string_view criteria, const CriteriaValue& value, K
 
 }  // namespace
 
+// The criteria as a test of one stored value, with the keys the index
+// compares: what an index answers, asked of a row read from the file.
+struct KeyTest {
+    KeyKind kind = KeyKind::Text;
+    CriteriaOp op = CriteriaOp::Equal;
+    std::string textKey;
+    std::optional<LikePattern> pattern;
+    double numberKey = 0;
+
+    bool matches(sqlite3_stmt* row, int column) const {
+        if (kind != KeyKind::Text) {
+            std::optional<double> key = numberKeyOf(row, column, kind);
+            if (!key) return false;
+            return op == CriteriaOp::Equal ? *key == numberKey : *key >= numberKey;
+        }
+        int storage = sqlite3_column_type(row, column);
+        if (storage == SQLITE_NULL || storage == SQLITE_BLOB) return false;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
+        std::string key = folded(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, column))));
+        switch (op) {
+            case CriteriaOp::Equal: return key == textKey;
+            case CriteriaOp::GreaterOrEqual: return key >= textKey;
+            case CriteriaOp::Like: return pattern->matches(key);
+        }
+        return false;
+    }
+};
+
+namespace {
+
+std::int32_t firstIn(const FieldIndex& index, const KeyTest& test) {
+    if (const auto* text = std::get_if<TextKeyIndex>(&index)) {
+        switch (test.op) {
+            case CriteriaOp::Equal: return text->firstEqual(test.textKey);
+            case CriteriaOp::GreaterOrEqual: return text->firstAtOrAfter(test.textKey);
+            case CriteriaOp::Like: return text->firstLike(*test.pattern);
+        }
+    }
+    const auto& number = std::get<NumberKeyIndex>(index);
+    return test.op == CriteriaOp::Equal ? number.firstEqual(test.numberKey) : number.firstAtOrAfter(test.numberKey);
+}
+
+}  // namespace
+
 std::int32_t SqliteRecordset::findPosition(std::string_view criteria) {
     State& s = state();
-    forgetIfFileChanged();
+    lookAtFile();
+    takeBuiltIndexes();
     Criteria parsed = parseCriteria(criteria, s.fieldNames);
-    const FieldInfo& field = s.fields[static_cast<std::size_t>(parsed.fieldIndex)];
-    KeyKind kind = keyKindOf(field.type);
-    if (kind == KeyKind::None) mismatch(criteria, "field '" + field.name + "' holds binary data");
-    if (kind != KeyKind::Text && parsed.op == CriteriaOp::Like)
+    const auto f = static_cast<std::size_t>(parsed.fieldIndex);
+    const FieldInfo& field = s.fields[f];
+    KeyTest test;
+    test.kind = keyKindOf(field.type);
+    test.op = parsed.op;
+    if (test.kind == KeyKind::None) mismatch(criteria, "field '" + field.name + "' holds binary data");
+    if (test.kind != KeyKind::Text && parsed.op == CriteriaOp::Like)
         mismatch(criteria, "Like compares text, and field '" + field.name + "' is not a text field");
-
-    std::optional<LikePattern> pattern;
-    std::string textKey;
-    double numberKey = 0;
-    if (kind == KeyKind::Text) {
+    if (test.kind == KeyKind::Text) {
         const CriteriaValue& v = parsed.value;
         std::string text = v.kind == CriteriaValue::Kind::Date ? isoText(v.number) : v.text;
-        if (parsed.op == CriteriaOp::Like) pattern = LikePattern::compile(text);
-        else textKey = folded(text);
+        if (parsed.op == CriteriaOp::Like) test.pattern = LikePattern::compile(text);
+        else test.textKey = folded(text);
     } else {
-        numberKey = numberKeyOfValue(criteria, parsed.value, kind);
+        test.numberKey = numberKeyOfValue(criteria, parsed.value, test.kind);
     }
 
-    FieldIndex& index = s.indexes[static_cast<std::size_t>(parsed.fieldIndex)];
-    if (std::holds_alternative<std::monostate>(index)) {
+    if (std::holds_alternative<std::monostate>(s.indexes[f])) {
+        if (s.worker) {
+            // The index is on its way: the records answer meanwhile.
+            s.worker->request(f, s.epoch);
+            return scanFor(f, test);
+        }
         Statement scan(s.db,
                        "SELECT " + s.rowidName + ", " + field.columnSql + " FROM " + s.rowSource + " ORDER BY " +
                            s.rowidName,
                        "indexing field '" + field.name + "'");
         std::string context = "indexing field '" + field.name + "'";
-        // The keys go in by position. A table read in place may have lost
-        // records since the opening (their positions get no key, so a find
-        // never lands on them) or gained some (not in the list: passed over).
-        std::int32_t next = 0;
-        auto positionOfRow = [&](auto&& addNull) -> bool {
-            std::int64_t rowid = sqlite3_column_int64(scan.get(), 0);
-            while (next < s.count && s.rowidAt(next) < rowid) {
-                addNull();
-                ++next;
-            }
-            if (next >= s.count || s.rowidAt(next) != rowid) return false;
-            ++next;
-            return true;
-        };
-        if (kind == KeyKind::Text) {
-            TextKeyIndex built;
-            built.reserve(static_cast<std::size_t>(s.count), static_cast<std::size_t>(s.count) * 16);
-            auto addNull = [&] { built.addNull(); };
-            while (scan.step(context)) {
-                if (!positionOfRow(addNull)) continue;
-                int storage = sqlite3_column_type(scan.get(), 1);
-                if (storage == SQLITE_NULL || storage == SQLITE_BLOB) {
-                    built.addNull();
-                    continue;
-                }
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(scan.get(), 1));
-                built.add(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(scan.get(), 1))));
-            }
-            for (; next < s.count; ++next) built.addNull();
-            built.finish();
-            index = std::move(built);
-        } else {
-            NumberKeyIndex built;
-            built.reserve(static_cast<std::size_t>(s.count));
-            auto addNull = [&] { built.add(std::nullopt); };
-            while (scan.step(context)) {
-                if (positionOfRow(addNull)) built.add(numberKeyOf(scan.get(), 1, kind));
-            }
-            for (; next < s.count; ++next) built.add(std::nullopt);
-            built.finish();
-            index = std::move(built);
-        }
+        KeyCollector keys(test.kind, s.count, s.rowids, s.rowidBase);
+        while (scan.step(context)) keys.add(scan.get());
+        scan.reset();
+        noteReadVersion();
+        s.indexes[f] = keys.finish();
+        s.indexEpoch[f] = s.epoch;
     }
+    return answerFromIndex(f, test);
+}
 
-    if (auto* text = std::get_if<TextKeyIndex>(&index)) {
-        switch (parsed.op) {
-            case CriteriaOp::Equal: return text->firstEqual(textKey);
-            case CriteriaOp::GreaterOrEqual: return text->firstAtOrAfter(textKey);
-            case CriteriaOp::Like: return text->firstLike(*pattern);
+std::int32_t SqliteRecordset::answerFromIndex(std::size_t f, const KeyTest& test) {
+    State& s = state();
+    std::int32_t candidate = firstIn(s.indexes[f], test);
+    if (!s.readsFile || candidate < 0 || s.indexEpoch[f] == s.epoch) return candidate;
+    // The index is older than a commit seen since: its candidate is read
+    // and tested now, and when the commit changed it, the records answer.
+    if (s.worker && !s.worker->pending(f)) s.worker->request(f, s.epoch);
+    Statement& read = s.keyReads[f];
+    read.reset();
+    std::int64_t rowid = s.rowidAt(candidate);
+    sqlite3_bind_int64(read.get(), 1, rowid);
+    bool still = read.step("finding in field '" + s.fields[f].name + "'") &&
+                 sqlite3_column_int64(read.get(), 0) == rowid && test.matches(read.get(), 1);
+    read.reset();
+    noteReadVersion();
+    return still ? candidate : scanFor(f, test);
+}
+
+std::int32_t SqliteRecordset::scanFor(std::size_t f, const KeyTest& test) {
+    State& s = state();
+    if (s.count == 0) return -1;
+    Statement& read = s.keyReads[f];
+    read.reset();
+    sqlite3_bind_int64(read.get(), 1, s.rowidAt(0));
+    std::string context = "finding in field '" + s.fields[f].name + "'";
+    std::int32_t next = 0, found = -1;
+    std::uint32_t rows = 0;
+    bool indexReady = false;
+    while (read.step(context)) {
+        // An index the worker finishes meanwhile answers the rest at once.
+        if ((++rows & 4095) == 0 && s.worker && s.worker->hasResults()) {
+            takeBuiltIndexes();
+            if (!std::holds_alternative<std::monostate>(s.indexes[f]) && s.indexEpoch[f] == s.epoch) {
+                indexReady = true;
+                break;
+            }
         }
+        std::int64_t rowid = sqlite3_column_int64(read.get(), 0);
+        while (next < s.count && s.rowidAt(next) < rowid) ++next;
+        if (next >= s.count) break;
+        if (s.rowidAt(next) != rowid) continue;  // added since the opening
+        if (test.matches(read.get(), 1)) {
+            found = next;
+            break;
+        }
+        ++next;
     }
-    const auto& number = std::get<NumberKeyIndex>(index);
-    return parsed.op == CriteriaOp::Equal ? number.firstEqual(numberKey) : number.firstAtOrAfter(numberKey);
+    read.reset();
+    noteReadVersion();
+    if (indexReady) return answerFromIndex(f, test);
+    return found;
 }
 
 void SqliteRecordset::findFirst(std::string_view criteria) {

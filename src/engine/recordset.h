@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,16 @@ struct OpenSettings {
     std::int16_t defaultCursorType = 0;
     std::int16_t options = 0;
     OpeningLimits limits;
+    // How long what the engine saw of the file stands before it looks for
+    // other connections' commits again (see data_engine.h); 0 looks at
+    // every find and every read.
+    std::int64_t freshnessMilliseconds = 50;
+    // Builds a table's find indexes on a worker thread (see data_engine.h);
+    // false builds them on the caller's thread, at the find that needs one.
+    bool backgroundIndexes = true;
+    // Runs on the worker thread before each of its builds (tests hold the
+    // worker with it).
+    std::function<void()> beforeBackgroundBuild;
 };
 
 // Who hears a recordset's notifications: every data control that uses it.
@@ -37,6 +48,7 @@ public:
 
 class SqliteRecordset;
 class RecordsetFields;
+struct KeyTest;
 
 class SqliteRecordset final : public Recordset, public std::enable_shared_from_this<SqliteRecordset> {
 public:
@@ -61,6 +73,11 @@ public:
     // What the engine holds for this recordset, in bytes: positions, find
     // indexes, caches (SQLite's own page cache not included).
     std::size_t memoryBytes() const;
+    // Waits until the worker has built every index asked of it, and takes
+    // them: what a find would otherwise take as they come.
+    void waitForIndexes();
+    // How many changes by other connections the recordset has seen.
+    std::uint64_t changesSeen() const;
 
     Fields& fields() override;
     std::int32_t recordCount() override;
@@ -92,10 +109,21 @@ private:
     // Reads a whole row into the cache; the error notification decides
     // whether a failure goes on (throws) or reads as Nulls.
     const std::vector<Variant>& row(std::int32_t position);
-    // Drops the row cache and the find indexes when another connection has
-    // committed to the file since they were filled.
-    void forgetIfFileChanged();
+    // Looks for other connections' commits, unless a read looked within
+    // the freshness interval.
+    void lookAtFile();
+    // After a read of the file: what it met of other connections' commits.
+    void noteReadVersion();
+    void fileChanged();
+    // Takes the indexes the worker finished.
+    void takeBuiltIndexes();
     std::int32_t findPosition(std::string_view criteria);
+    std::int32_t answerFromIndex(std::size_t field, const KeyTest& test);
+    // The first record satisfying the test, read from the file in order.
+    std::int32_t scanFor(std::size_t field, const KeyTest& test);
+    // Asks the worker for the indexes of the fields searched before (or the
+    // first text field): the finds that come next find them ready.
+    void prebuildIndexes(const std::vector<std::string>& searched);
 
     OpenSettings settings_;
     std::unique_ptr<State> state_;

@@ -1,0 +1,94 @@
+// Find indexes built on a thread of the engine's own, so that the list's
+// thread never waits for one: at the opening (the fields the list is
+// likely to search) and after another connection's commit (a fresh index
+// beside the one in use, which goes on answering until the fresh one is
+// handed over).
+//
+// What runs where. The worker thread runs only `IndexBuilder::build`, over
+// the builder's own connection; everything else (requests, taking the
+// results, cancelling) is called on the recordset's thread, which is the
+// caller's. The two meet in this object's mutex and nowhere else: a
+// result is built on the worker and handed over whole, the recordset's
+// state is never touched from the worker. The engine's tests run under
+// ThreadSanitizer (the tsan preset).
+//
+// Nothing here knows the database: an engine supplies the builder.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "engine/find_index.h"
+
+namespace quorvel::engine {
+
+using FieldIndex = std::variant<std::monostate, TextKeyIndex, NumberKeyIndex>;
+
+class IndexBuilder {
+public:
+    virtual ~IndexBuilder() = default;
+    // Builds the index of a field from the data as it is now; runs on the
+    // worker thread. Throws (any Failure) when it cannot.
+    virtual FieldIndex build(std::size_t field) = 0;
+    // Cuts a build in progress short, from the recordset's thread: the
+    // build then throws. Called under the worker's lock, never concurrently
+    // with itself.
+    virtual void interrupt() = 0;
+};
+
+class IndexWorker {
+public:
+    struct Result {
+        std::size_t field = 0;
+        // The recordset's count of the commits it had seen when it asked:
+        // the index holds the data of that moment or later.
+        std::uint64_t epoch = 0;
+        FieldIndex index;  // monostate when the build failed
+    };
+
+    explicit IndexWorker(std::unique_ptr<IndexBuilder> builder);
+    // Cancels what is queued, interrupts a running build and joins.
+    ~IndexWorker();
+    IndexWorker(const IndexWorker&) = delete;
+    IndexWorker& operator=(const IndexWorker&) = delete;
+
+    // Asks for the field's index as of `epoch`; a request for the same
+    // field at the same or a later epoch already queued or running stands.
+    void request(std::size_t field, std::uint64_t epoch);
+    // Whether a build of the field is queued or running.
+    bool pending(std::size_t field) const;
+    // Whether results wait to be taken: one atomic load, no lock.
+    bool hasResults() const { return hasResults_.load(std::memory_order_acquire); }
+    std::vector<Result> take();
+    // Waits until nothing is queued or running (benchmarks, tests, and a
+    // caller that would rather wait than go without).
+    void waitIdle();
+
+private:
+    struct Request {
+        std::size_t field;
+        std::uint64_t epoch;
+    };
+    void run();
+
+    std::unique_ptr<IndexBuilder> builder_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<Request> queue_;
+    std::optional<Request> running_;
+    std::vector<Result> results_;
+    std::atomic<bool> hasResults_{false};
+    bool stopping_ = false;
+    std::thread thread_;  // last: starts once everything above exists
+};
+
+}  // namespace quorvel::engine

@@ -1,0 +1,171 @@
+// What a find costs and answers while other connections write to the
+// list's file: no system call when nothing changed, and after a commit a
+// record that satisfies the criteria as the file is then, never an older
+// one's, whether the index in use is fresh, stale or still on its way.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "engine/recordset.h"
+#include "engine/text_fold.h"
+#include "engine_fixture.h"
+
+namespace quorvel::engine::testing {
+namespace {
+
+// The read system calls this thread has made so far (the reading of the
+// counter itself costs the same each time).
+std::int64_t readCalls() {
+    std::ifstream io("/proc/thread-self/io");
+    std::string key;
+    std::int64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "syscr:") return value;
+    }
+    return -1;
+}
+
+class Freshness : public EngineTest {
+protected:
+    void TearDown() override {}  // the file changes on purpose
+
+    std::shared_ptr<SqliteRecordset> openPeople(std::int64_t freshness, std::function<void()> hold = {}) {
+        OpenSettings settings;
+        settings.databaseName = file;
+        settings.recordSource = "people";
+        settings.freshnessMilliseconds = freshness;
+        settings.beforeBackgroundBuild = std::move(hold);
+        return SqliteRecordset::open(settings);
+    }
+
+    std::int32_t find(SqliteRecordset& rs, const std::string& criteria) {
+        rs.findFirst(criteria);
+        return rs.noMatch() ? -1 : rs.absolutePosition();
+    }
+
+    // Another program's write, through a connection of its own.
+    void write(const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        sqlite3_busy_timeout(db, 2000);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+        sqlite3_close(db);
+    }
+
+    // The names by position as the file holds them now (ids 1..9 are
+    // positions 0..8; a deleted one reads as none).
+    std::vector<std::optional<std::string>> namesNow() {
+        std::vector<std::optional<std::string>> names(9);
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, "SELECT id, name FROM people WHERE id BETWEEN 1 AND 9 AND name IS NOT NULL", -1,
+                           &stmt, nullptr);
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            names[static_cast<std::size_t>(sqlite3_column_int(stmt, 0) - 1)] =
+                reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        return names;
+    }
+};
+
+TEST_F(Freshness, AWarmFindMakesNoSystemCallAndALookAtTheFileRunsOncePerInterval) {
+    auto rs = openPeople(150);
+    find(*rs, "name >= \"R\"");  // the index, built on this thread (rollback-journal file)
+    std::int64_t overhead = readCalls();
+    overhead = readCalls() - overhead;
+    std::int64_t before = readCalls();
+    for (int i = 0; i < 200; ++i) find(*rs, i % 2 ? "name >= \"R\"" : "name = \"bianchi\"");
+    EXPECT_EQ(readCalls() - before - overhead, 0) << "finds within the interval read nothing";
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    before = readCalls();
+    find(*rs, "name >= \"R\"");
+    std::int64_t first = readCalls() - before - overhead;
+    before = readCalls();
+    for (int i = 0; i < 200; ++i) find(*rs, "name >= \"R\"");
+    EXPECT_GT(first, 0) << "the interval passed: one look at the file";
+    EXPECT_EQ(readCalls() - before - overhead, 0) << "and no other";
+
+    auto everyTime = openPeople(0);  // what each find cost before
+    find(*everyTime, "name >= \"R\"");
+    before = readCalls();
+    for (int i = 0; i < 10; ++i) find(*everyTime, "name >= \"R\"");
+    EXPECT_GE(readCalls() - before - overhead, 10);
+    EXPECT_EQ(rs->changesSeen(), 0u) << "looking changes nothing";
+}
+
+// Commits to the list's table and to another one between finds, in both
+// journal modes; each find's record is checked against the file as it is
+// at the find, and once the fresh index is in, the answer is the first.
+TEST_F(Freshness, FindsBetweenCommitsAnswerRecordsThatSatisfyTheCriteriaNow) {
+    struct Step {
+        const char* write;
+        const char* criteria;
+        const char* value;  // the folded text the criteria compares
+        bool atOrAfter;
+    };
+    const Step steps[] = {
+        {"UPDATE people SET name = 'Aaron' WHERE id = 2", "name >= \"R\"", "r", true},  // the candidate changed
+        {"CREATE TABLE other(x); INSERT INTO other VALUES (1)", "name = \"ross\"", "ross", false},
+        {"UPDATE people SET name = 'Rita' WHERE id = 1", "name >= \"R\"", "r", true},  // an earlier record matches
+        {"DELETE FROM people WHERE id = 8", "name = \"ross\"", "ross", false},
+        {"INSERT INTO other VALUES (2)", "name = \"rosa\"", "rosa", false},
+        {"UPDATE people SET name = 'Ross' WHERE id = 3", "name = \"ross\"", "ross", false},
+    };
+    for (const char* mode : {"DELETE", "WAL"}) {
+        SCOPED_TRACE(mode);
+        std::remove(file.c_str());
+        quorvel::testing::makeDatabase(file, std::string("PRAGMA journal_mode = ") + mode + ";" + kPeopleSql);
+        // The worker waits for the test where a build should be slower than
+        // the finds that follow a commit: the stale index answers them.
+        std::mutex gate;
+        auto rs = openPeople(0, [&] { std::lock_guard lock(gate); });
+        find(*rs, "name >= \"R\"");
+        rs->waitForIndexes();
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.write);
+            std::unique_lock held(gate);
+            write(step.write);
+            auto names = namesNow();
+            auto satisfies = [&](std::int32_t p) {
+                if (p < 0 || !names[static_cast<std::size_t>(p)]) return false;
+                std::string key = folded(*names[static_cast<std::size_t>(p)]);
+                return step.atOrAfter ? key >= step.value : key == step.value;
+            };
+            std::int32_t first = -1;
+            for (std::int32_t p = 0; p < 9 && first < 0; ++p) {
+                if (satisfies(p)) first = p;
+            }
+            std::int32_t answer = find(*rs, step.criteria);
+            EXPECT_TRUE(answer < 0 || satisfies(answer)) << "found " << answer;
+            held.unlock();
+            rs->waitForIndexes();
+            EXPECT_EQ(find(*rs, step.criteria), first) << "with the fresh index";
+        }
+        EXPECT_EQ(rs->changesSeen(), std::size(steps));
+    }
+}
+
+TEST_F(Freshness, AWalListHasItsSearchIndexReadyAfterOpeningAndAfterReopening) {
+    quorvel::testing::makeDatabase(file + ".wal", std::string("PRAGMA journal_mode = WAL;") + kPeopleSql);
+    file += ".wal";
+    std::atomic<int> builds{0};
+    auto rs = openPeople(50, [&] { ++builds; });
+    rs->waitForIndexes();
+    EXPECT_EQ(builds.load(), 1) << "the first text field, at the opening";
+    EXPECT_EQ(find(*rs, "name = \"rossi\""), 1);
+    EXPECT_EQ(find(*rs, "city = \"milano\""), 2) << "a field without an index answers from the records";
+    rs->waitForIndexes();
+    rs->reopen();
+    rs->waitForIndexes();
+    EXPECT_EQ(builds.load(), 4) << "name, then city at its first find, then both at the reopening";
+    EXPECT_EQ(find(*rs, "city = \"napoli\""), 8);
+}
+
+}  // namespace
+}  // namespace quorvel::engine::testing
