@@ -1,7 +1,7 @@
 # What `cmake --install` puts under the prefix, and the package a consumer
 # finds there:
 #
-#   <libdir>/libquorvel.so.2             Quorvel::Core: platform, engine, control, headless host
+#   <libdir>/libquorvel.so.2             Quorvel::Core: platform, engine, control, host core, headless host
 #   <libdir>/libquorvel-qt.so.2          Quorvel::Qt: the Qt 6 Widgets host (when it is built)
 #   <libdir>/quorvel/Quorvel2000.so      the component-server module (Quorvel::Module)
 #   <includedir>/quorvel/<layer>/*.h     the headers, included as "control/quorvel2000.h"
@@ -20,7 +20,7 @@ set(QUORVEL_INSTALL_MODULEDIR ${CMAKE_INSTALL_LIBDIR}/quorvel
     CACHE STRING "Where the component-server module is installed, under the prefix")
 
 # The folders of src/ whose headers make the public headers of Quorvel::Core.
-set(QUORVEL_CORE_HEADER_DIRS platform engine control layout data list search headless)
+set(QUORVEL_CORE_HEADER_DIRS platform engine control layout data list search host headless)
 # The programs, installed as soon as their targets exist.
 set(QUORVEL_PROGRAMS quorvel-example quorvel-run quorvel-demo)
 

@@ -16,7 +16,7 @@
 #include "control/quorvel2000.h"
 #include "headless/json_property_bag.h"
 #include "headless/site.h"
-#include "headless/trace.h"
+#include "host/trace.h"
 #include "platform/failure.h"
 #include "platform/text.h"
 
@@ -27,8 +27,8 @@ namespace {
 using headless::FormDocument;
 using headless::HeadlessSite;
 using headless::JsonPropertyBag;
-using headless::traceString;
-using headless::traceValue;
+using host::traceString;
+using host::traceValue;
 
 constexpr std::int32_t kFailureInternal = 51;
 constexpr std::int32_t kFailureFileNotFound = 53;

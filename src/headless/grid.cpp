@@ -13,7 +13,7 @@ using namespace grid_dispid;
 HeadlessGrid::HeadlessGrid(std::string name, GridEvents& events, ChildHost* host)
     : ChildWindowImpl<Grid>(std::move(name), host, 0, 0, 2655, 2055),
       events_(events),
-      columns_(std::make_shared<GridColumns>([this] {
+      columns_(std::make_shared<host::GridColumns>([this] {
           float w = defColWidth();
           return w > 0 ? w : kDefaultColumnWidth;
       })),

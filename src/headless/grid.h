@@ -15,9 +15,9 @@
 #include <string>
 
 #include "headless/child_window.h"
-#include "headless/grid_binding.h"
-#include "headless/grid_columns.h"
-#include "headless/grid_settings.h"
+#include "host/grid_binding.h"
+#include "host/grid_columns.h"
+#include "host/grid_settings.h"
 #include "platform/grid.h"
 
 namespace quorvel::headless {
@@ -62,9 +62,9 @@ public:
     void rebind() override;
     void setDataSource(DataControl* source) override;
 
-    GridColumns& columnModel() { return *columns_; }
-    GridBinding& binding() { return binding_; }
-    const GridSettings& settings() const { return settings_; }
+    host::GridColumns& columnModel() { return *columns_; }
+    host::GridBinding& binding() { return binding_; }
+    const host::GridSettings& settings() const { return settings_; }
 
     // The current row, -1 without a current record; the number of rows.
     std::int32_t row() const { return binding_.currentRow(); }
@@ -95,9 +95,9 @@ private:
     void moveQuietly(std::int32_t row);
 
     GridEvents& events_;
-    GridSettings settings_;
-    std::shared_ptr<GridColumns> columns_;
-    GridBinding binding_;
+    host::GridSettings settings_;
+    std::shared_ptr<host::GridColumns> columns_;
+    host::GridBinding binding_;
     std::int16_t col_ = 0;
     std::int32_t topRow_ = 0;
 };

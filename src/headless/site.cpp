@@ -4,11 +4,18 @@
 #include <cmath>
 
 #include "engine/data_engine.h"
-#include "headless/trace.h"
-#include "headless/utf.h"
+#include "host/trace.h"
+#include "host/utf.h"
 #include "platform/failure.h"
 
 namespace quorvel::headless {
+
+using host::KeyStroke;
+using host::parseSendKeys;
+using host::traceString;
+using host::traceValue;
+using host::decodeUtf8;
+using host::virtualKeyOf;
 
 namespace {
 

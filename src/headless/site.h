@@ -37,7 +37,7 @@
 #include "headless/child_window.h"
 #include "headless/command_button.h"
 #include "headless/grid.h"
-#include "headless/keys.h"
+#include "host/keys.h"
 #include "headless/text_box.h"
 #include "platform/host.h"
 
@@ -197,7 +197,7 @@ public:
     // One stroke: key down and key press (when it types a character) to the
     // focused child, key up to the child focused by then, as a keyboard's
     // release reaches whoever holds the focus when it comes.
-    void stroke(const KeyStroke& stroke);
+    void stroke(const host::KeyStroke& stroke);
     // Single key events to the focused child (nothing without one), or to
     // the named child whatever has the focus.
     void keyDown(std::int16_t keyCode, std::int16_t shift = 0);
@@ -286,7 +286,7 @@ private:
     ChildState* focus_ = nullptr;
     bool inside_ = false;
 
-    std::deque<KeyStroke> queue_;
+    std::deque<host::KeyStroke> queue_;
     bool pumping_ = false;
 
     // The host placed the control since it attached.

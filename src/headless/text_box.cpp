@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "headless/utf.h"
+#include "host/utf.h"
 #include "platform/text.h"
 #include "platform/key_codes.h"
 
 namespace quorvel::headless {
+
+using host::appendUtf8;
 
 namespace {
 

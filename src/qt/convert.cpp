@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "headless/keys.h"
+#include "host/keys.h"
 #include "platform/failure.h"
 #include "platform/key_codes.h"
 #include "platform/locale.h"
@@ -182,9 +182,9 @@ std::int16_t virtualKeyOf(const QKeyEvent& event) {
         if (k.qt == key) return k.vk;
     // Punctuation: the key that types it on a US layout, as the headless
     // host's typing gives it.
-    if (key > 0x20 && key < 0x7F) return headless::virtualKeyOf(static_cast<char32_t>(key));
+    if (key > 0x20 && key < 0x7F) return host::virtualKeyOf(static_cast<char32_t>(key));
     QString text = event.text();
-    if (!text.isEmpty()) return headless::virtualKeyOf(text.toUcs4().value(0));
+    if (!text.isEmpty()) return host::virtualKeyOf(text.toUcs4().value(0));
     return 0;
 }
 

@@ -222,7 +222,7 @@ private:
 QtGrid::QtGrid(QtSite& site, QWidget* surface, std::string name, GridEvents& events)
     : QtChildWindow<Grid>(site, new GridView(surface, *this)),
       events_(&events),
-      columns_(std::make_shared<headless::GridColumns>([this] {
+      columns_(std::make_shared<host::GridColumns>([this] {
           float w = defColWidth();
           return w > 0 ? w : kDefaultColumnWidth;
       })),

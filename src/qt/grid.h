@@ -24,9 +24,9 @@
 #include <optional>
 #include <string>
 
-#include "headless/grid_binding.h"
-#include "headless/grid_columns.h"
-#include "headless/grid_settings.h"
+#include "host/grid_binding.h"
+#include "host/grid_columns.h"
+#include "host/grid_settings.h"
 #include "platform/grid.h"
 #include "platform/locale.h"
 #include "qt/children.h"
@@ -97,8 +97,8 @@ public:
 
     QTableView* view() const;
     RecordsetModel& model() { return *model_; }
-    headless::GridColumns& columnModel() { return *columns_; }
-    headless::GridBinding& binding() { return binding_; }
+    host::GridColumns& columnModel() { return *columns_; }
+    host::GridBinding& binding() { return binding_; }
     const Locale& locale() const;
     std::int32_t row() const { return binding_.currentRow(); }
     std::int32_t rowCount() const { return binding_.rowCount(); }
@@ -121,9 +121,9 @@ private:
     void applySettings();
 
     GridEvents* events_;
-    headless::GridSettings settings_;
-    std::shared_ptr<headless::GridColumns> columns_;
-    headless::GridBinding binding_;
+    host::GridSettings settings_;
+    std::shared_ptr<host::GridColumns> columns_;
+    host::GridBinding binding_;
     std::unique_ptr<RecordsetModel> model_;
     std::int16_t col_ = 0;
     bool syncScheduled_ = false;

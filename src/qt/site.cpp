@@ -14,7 +14,7 @@
 #include <new>
 
 #include "engine/data_engine.h"
-#include "headless/trace.h"
+#include "host/trace.h"
 #include "qt/children.h"
 #include "qt/convert.h"
 #include "qt/grid.h"
@@ -375,7 +375,7 @@ void QtSite::raiseEvent(const EventDescription& event, std::span<Variant> argume
         if (static_cast<int>(i) < event.argumentCount && i < event.argumentNames.size())
             name = std::string(event.argumentNames[i]);
         if (name.empty()) name = "Arg" + std::to_string(i + 1);
-        line += " " + name + "=" + headless::traceValue(arguments[i]);
+        line += " " + name + "=" + host::traceValue(arguments[i]);
     }
     append(std::move(line));
     if (!eventHandler_) return;
@@ -385,7 +385,7 @@ void QtSite::raiseEvent(const EventDescription& event, std::span<Variant> argume
 }
 
 void QtSite::msgBox(const std::string& prompt) {
-    append("msgbox " + headless::traceString(prompt));
+    append("msgbox " + host::traceString(prompt));
     if (msgBoxHandler_) {
         auto handler = msgBoxHandler_;
         handler(prompt);
@@ -422,8 +422,8 @@ void QtSite::reportFailure(const Failure& failure) {
 // --- Keys ----------------------------------------------------------------
 
 void QtSite::sendKeys(std::string_view keys) {
-    std::vector<headless::KeyStroke> strokes = headless::parseSendKeys(keys);
-    append("sendkeys " + headless::traceString(keys));
+    std::vector<host::KeyStroke> strokes = host::parseSendKeys(keys);
+    append("sendkeys " + host::traceString(keys));
     for (const auto& s : strokes) {
         keys_.push_back(s);
         QCoreApplication::postEvent(dispatcher_.get(), new QEvent(kQueuedKeyEvent));
@@ -434,7 +434,7 @@ std::size_t QtSite::pendingKeys() const { return keys_.size(); }
 
 void QtSite::deliverQueuedKey() {
     if (keys_.empty()) return;
-    headless::KeyStroke s = keys_.front();
+    host::KeyStroke s = keys_.front();
     keys_.pop_front();
     // Whoever has the focus now, as a keyboard's keys reach it.
     QWidget* target = QApplication::focusWidget();

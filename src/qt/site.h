@@ -50,7 +50,7 @@
 #include <string_view>
 #include <vector>
 
-#include "headless/keys.h"
+#include "host/keys.h"
 #include "platform/failure.h"
 #include "platform/host.h"
 
@@ -186,7 +186,7 @@ private:
     std::unique_ptr<SiteDispatcher> dispatcher_;
     std::vector<SurfaceEvents*> sinks_;
 
-    std::deque<headless::KeyStroke> keys_;
+    std::deque<host::KeyStroke> keys_;
     bool parking_ = false;
     QPointer<QWidget> parkedFrom_;
     QSize notifiedSize_{-1, -1};

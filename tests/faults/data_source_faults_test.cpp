@@ -14,7 +14,7 @@
 
 #include "engine/data_engine.h"
 #include "faults_fixture.h"
-#include "headless/keys.h"
+#include "host/keys.h"
 
 namespace quorvel::testing {
 namespace {

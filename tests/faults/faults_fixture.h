@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/control_fixture.h"
-#include "headless/keys.h"
+#include "host/keys.h"
 #include "support/sqlite_files.h"
 
 namespace quorvel::testing {
@@ -73,7 +73,7 @@ protected:
         // A pattern: the list is in no order, and "Bia" alone would stop at
         // the first record at or after it.
         site.type("Bia*");
-        site.stroke(headless::KeyStroke{headless::key::kEnter, 0, U'\r'});
+        site.stroke(host::KeyStroke{host::key::kEnter, 0, U'\r'});
         EXPECT_EQ(c.BoundText(), "B07");
         EXPECT_EQ(c.Text(), "Bianchi");
         const ControlMembers& m = c.members();

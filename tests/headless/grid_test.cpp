@@ -67,7 +67,7 @@ TEST_F(GridModelTest, ColumnsInsertAtTheirIndexAndAreFoundByFieldOrCaption) {
 }
 
 TEST_F(GridModelTest, AColumnRemovedFromTheGridNoLongerChangesIt) {
-    GridColumns& model = grid.columnModel();
+    host::GridColumns& model = grid.columnModel();
     auto kept = grid.columns()->item(0);
     grid.columns()->remove(0);
     std::uint64_t before = model.revision();

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "control/quorvel2000.h"
-#include "headless/grid_settings.h"
+#include "host/grid_settings.h"
 #include "support/control_fixture.h"
 #include "layout/button_picture.h"
 

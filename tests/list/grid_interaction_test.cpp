@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "headless/trace.h"
+#include "host/trace.h"
 #include "support/control_fixture.h"
 
 namespace quorvel::testing {
@@ -105,7 +105,7 @@ TEST_F(GridChoice, ANullFieldGivesAnEmptyBox) {
 TEST_F(GridChoice, AClickOnARowChoosesItThroughTheQueuedEnter) {
     Quorvel2000& c = openList();
     const float y = site.grid("DBGrid1").scrollToRow(3);
-    const std::string at = " X=Single 60 Y=" + headless::traceValue(Variant(y));
+    const std::string at = " X=Single 60 Y=" + host::traceValue(Variant(y));
 
     site.gridClick(3);
 
@@ -128,7 +128,7 @@ TEST_F(GridChoice, TheMouseArgumentsAreTheGridsOwnVariables) {
     openList();
     site.setEventArguments("MouseMove", {{"Button", Variant::integer(4)}});
     site.setEventHandler("MouseUp", [&](headless::EventCall& call) {
-        site.mark("up at " + headless::traceValue(call["X"]));
+        site.mark("up at " + host::traceValue(call["X"]));
     });
     site.mouseMove(headless::Target::Grid, 0, 1, 10, 20);
     site.mouseUp(headless::Target::Grid, 2, 0, 11, 21);

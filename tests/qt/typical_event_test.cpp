@@ -2,7 +2,7 @@
 // control behaves alike on real widgets and on the in-memory host.
 #include <QTest>
 
-#include "headless/keys.h"
+#include "host/keys.h"
 #include "headless/site.h"
 #include "qt_fixture.h"
 #include "support/sqlite_files.h"
@@ -30,7 +30,7 @@ std::string headlessTrace(const std::string& databasePath) {
     c.setText("");
     site.clearLog();
     site.type("Ro");
-    site.stroke(headless::KeyStroke{headless::key::kEnter, 0, U'\r'});
+    site.stroke(host::KeyStroke{host::key::kEnter, 0, U'\r'});
     return site.log();
 }
 

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "headless/trace.h"
+#include "host/trace.h"
 #include "platform/locale.h"
 #include "script_reader.h"
 
 namespace {
 
 using quorvel::Variant;
-using quorvel::headless::traceValue;
+using quorvel::host::traceValue;
 using quorvel::run::Command;
 using quorvel::run::Op;
 using quorvel::run::readLiteral;

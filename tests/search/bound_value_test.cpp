@@ -2,7 +2,7 @@
 // mode and the failure trap of the bound-value handler.
 #include <gtest/gtest.h>
 
-#include "headless/keys.h"
+#include "host/keys.h"
 #include "platform/failure.h"
 #include "search_fixture.h"
 
@@ -216,7 +216,7 @@ TEST_F(BoundValue, AFailedMirrorWriteLeavesNoStaleSkipBehind) {
 
     site.clearEventHandler("Change");
     site.clearLog();
-    site.keyUp(headless::key::kShift);
+    site.keyUp(host::key::kShift);
     EXPECT_EQ(log(), "find Code >= \"A01\"|event KeyUp KeyCode=Integer 16 Shift=Integer 0");
 }
 

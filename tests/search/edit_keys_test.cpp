@@ -3,7 +3,7 @@
 // the edit box's own variables.
 #include <gtest/gtest.h>
 
-#include "headless/keys.h"
+#include "host/keys.h"
 #include "search_fixture.h"
 
 namespace quorvel::testing {
@@ -18,9 +18,9 @@ protected:
         site.focusIn("Text2");
     }
 };
-using headless::KeyStroke;
+using host::KeyStroke;
 using headless::Target;
-namespace key = headless::key;
+namespace key = host::key;
 
 TEST_F(EditKeys, EnterWithTheListFoldedChoosesAndThenDropsIt) {
     Quorvel2000& c = searchControl(Variant("Code"), Variant("Name"));
@@ -29,7 +29,7 @@ TEST_F(EditKeys, EnterWithTheListFoldedChoosesAndThenDropsIt) {
     site.type("Bi");
     site.clearLog();
     // Shift+Enter is Enter: only the key code decides.
-    site.stroke(KeyStroke{key::kEnter, headless::kShiftBit, U'\r'});
+    site.stroke(KeyStroke{key::kEnter, host::kShiftBit, U'\r'});
     EXPECT_EQ(log(), "event Change|notify BoundText|event Change|event BeenChosen|"
                      "notify DropDown|event Drop|"
                      "event KeyPress KeyAscii=Integer 13|event KeyUp KeyCode=Integer 13 Shift=Integer 1");
@@ -44,7 +44,7 @@ TEST_F(EditKeys, CtrlTogglesTheListAndItsReleaseSearches) {
     ASSERT_EQ(c.DropDown(), kTrue);
     c.setText("Ve");
     site.clearLog();
-    site.stroke(KeyStroke{key::kControl, headless::kCtrlBit, 0});
+    site.stroke(KeyStroke{key::kControl, host::kCtrlBit, 0});
     EXPECT_EQ(log(), "notify DropDown|event Drop|"
                      "find Name >= \"Ve\"|event KeyUp KeyCode=Integer 17 Shift=Integer 2");
     EXPECT_EQ(c.DropDown(), kFalse);
@@ -52,7 +52,7 @@ TEST_F(EditKeys, CtrlTogglesTheListAndItsReleaseSearches) {
     EXPECT_EQ(c.SelStart(), 2);
 
     site.clearLog();
-    site.keyDown(key::kControl, headless::kCtrlBit);  // an automatic repeat
+    site.keyDown(key::kControl, host::kCtrlBit);  // an automatic repeat
     EXPECT_EQ(log(), "notify DropDown|event Drop");
     EXPECT_EQ(c.DropDown(), kTrue);
 }

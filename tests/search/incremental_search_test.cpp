@@ -3,8 +3,8 @@
 // every release whatever happened before it.
 #include <gtest/gtest.h>
 
-#include "headless/keys.h"
-#include "headless/trace.h"
+#include "host/keys.h"
+#include "host/trace.h"
 #include "platform/failure.h"
 #include "search_fixture.h"
 
@@ -12,7 +12,7 @@ namespace quorvel::testing {
 namespace {
 
 using IncrementalSearch = SearchTest;
-using headless::key::kBackspace;
+using host::key::kBackspace;
 
 struct SearchCase {
     const char* what;
@@ -100,7 +100,7 @@ TEST_F(IncrementalSearch, TheSelectionSurvivesASearch) {
     c.setText("Rossi");
     site.caret(1, 3);
     site.clearLog();
-    site.keyUp(headless::key::kShift);
+    site.keyUp(host::key::kShift);
     EXPECT_EQ(log(), "find Name >= \"Rossi\"|event KeyUp KeyCode=Integer 16 Shift=Integer 0");
     EXPECT_EQ(currentPosition(), 4);
     EXPECT_EQ(c.SelStart(), 1);
@@ -126,7 +126,7 @@ TEST_F(IncrementalSearch, WithoutARecordsetEveryReleaseReports91AndRaisesKeyUp) 
     site.clearLog();
     site.type("ab");
     const std::string report =
-        "msgbox " + headless::traceString("91    /M_003 \n\n" +
+        "msgbox " + host::traceString("91    /M_003 \n\n" +
                                           standardDescription(failure::kObjectNotSet));
     EXPECT_EQ(site.log(), "event KeyDown KeyCode=Integer 65 Shift=Integer 0|"
                           "event KeyPress KeyAscii=Integer 97|event Change|" +

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "control/members.h"
-#include "headless/trace.h"
+#include "host/trace.h"
 #include "search_fixture.h"
 
 namespace quorvel::testing {
@@ -19,7 +19,7 @@ protected:
     std::map<std::string, std::string> snapshot() const {
         std::map<std::string, std::string> out;
         forEachMember(control->members(), [&](const char* name, const Variant& v) {
-            out[name] = headless::traceValue(v);
+            out[name] = host::traceValue(v);
         });
         return out;
     }

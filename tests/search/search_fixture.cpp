@@ -1,6 +1,6 @@
 #include "search_fixture.h"
 
-#include "headless/keys.h"
+#include "host/keys.h"
 
 namespace quorvel::testing {
 
@@ -56,6 +56,6 @@ std::string SearchTest::log() const {
     return out;
 }
 
-void SearchTest::pressEnter() { site.stroke(headless::KeyStroke{headless::key::kEnter, 0, U'\r'}); }
+void SearchTest::pressEnter() { site.stroke(host::KeyStroke{host::key::kEnter, 0, U'\r'}); }
 
 }  // namespace quorvel::testing

@@ -1,8 +1,8 @@
-#include "headless/grid_settings.h"
+#include "host/grid_settings.h"
 
 #include "platform/failure.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 using namespace grid_dispid;
 
@@ -82,4 +82,4 @@ void GridSettings::set(std::int32_t dispid, const Variant& value) {
     if (listener_) listener_(dispid);
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

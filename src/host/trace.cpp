@@ -1,11 +1,11 @@
-#include "headless/trace.h"
+#include "host/trace.h"
 
 #include <charconv>
 #include <cstdio>
 
 #include "platform/locale.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::string traceValue(const Variant& value) {
     return "?";
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

@@ -19,7 +19,7 @@
 
 #include "platform/grid.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 class GridColumns;
 
@@ -107,4 +107,4 @@ private:
     std::function<void()> listener_;
 };
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

@@ -2,12 +2,12 @@
 
 #include <vector>
 
-#include "headless/keys.h"
-#include "headless/trace.h"
+#include "host/keys.h"
+#include "host/trace.h"
 #include "platform/failure.h"
 #include "platform/locale.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 namespace {
 
 TEST(SendKeys, ReadsNamesModifiersGroupsAndRepeats) {
@@ -74,4 +74,4 @@ TEST(Trace, WritesValuesAsTheRunnerPrintsThem) {
 }
 
 }  // namespace
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

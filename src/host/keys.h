@@ -1,4 +1,4 @@
-// Key strokes as the headless host delivers them: a virtual-key code going
+// Key strokes as a host delivers them: a virtual-key code going
 // down, the character it types (if any), and the key coming up. Both the
 // host's send-keys queue and the typing of text are made of these.
 #pragma once
@@ -9,7 +9,7 @@
 
 #include "platform/key_codes.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 // The platform's key codes and shift bits, under the names this host's
 // code has always used.
@@ -41,4 +41,4 @@ std::int16_t virtualKeyOf(char32_t character);
 // Failure 5 for an unknown name or an unbalanced brace or parenthesis.
 std::vector<KeyStroke> parseSendKeys(std::string_view keys);
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

@@ -1,9 +1,9 @@
-#include "headless/grid_binding.h"
+#include "host/grid_binding.h"
 
 #include "platform/failure.h"
 #include "platform/text.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 GridBinding::GridBinding(GridColumns& columns) : columns_(columns) {}
 
@@ -79,4 +79,4 @@ void GridBinding::currentRecordMoved() {
     if (currentListener_) currentListener_();
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

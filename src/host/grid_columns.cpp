@@ -1,11 +1,11 @@
-#include "headless/grid_columns.h"
+#include "host/grid_columns.h"
 
 #include <cmath>
 
 #include "platform/failure.h"
 #include "platform/text.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 GridColumn::GridColumn(float width) : width_(width) {}
 
@@ -129,4 +129,4 @@ float GridColumns::visibleWidth() const {
     return sum;
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

@@ -1,12 +1,12 @@
-#include "headless/keys.h"
+#include "host/keys.h"
 
 #include <cctype>
 #include <string>
 
-#include "headless/utf.h"
+#include "host/utf.h"
 #include "platform/failure.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 namespace {
 
@@ -183,4 +183,4 @@ std::vector<KeyStroke> parseSendKeys(std::string_view keys) {
     return out;
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

@@ -19,7 +19,7 @@
 #include "platform/grid.h"
 #include "platform/variant.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 
 
@@ -56,4 +56,4 @@ private:
     std::function<void(std::int32_t)> listener_;
 };
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

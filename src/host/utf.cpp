@@ -1,6 +1,6 @@
-#include "headless/utf.h"
+#include "host/utf.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 namespace {
 
@@ -63,4 +63,4 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host

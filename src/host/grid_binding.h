@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "headless/grid_columns.h"
+#include "host/grid_columns.h"
 #include "platform/data.h"
 
-namespace quorvel::headless {
+namespace quorvel::host {
 
 class GridBinding final : public DataControlObserver {
 public:
@@ -62,4 +62,4 @@ private:
     std::function<void()> currentListener_;
 };
 
-}  // namespace quorvel::headless
+}  // namespace quorvel::host
