@@ -1,11 +1,13 @@
-// The interface table. The texts are what a property browser shows, kept
-// exactly as the control has always shipped them (Italian, UTF-8).
+// The interface table, made from the member table, and the events.
 #include "control/interface_description.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
 
 #include "control/events.h"
+#include "control/member_table.h"
+#include "control/member_values.h"
 #include "platform/text.h"
 
 namespace quorvel {
@@ -75,150 +77,107 @@ std::string_view valueTypeName(ValueType type) {
 
 namespace {
 
-constexpr std::span<const ArgumentDescription> kNoArguments{};
-constexpr ArgumentDescription kCheArguments[] = {{"che", ValueType::Variant, true, false}};
-constexpr ArgumentDescription kChe2Arguments[] = {{"che2", ValueType::Variant, true, false}};
-constexpr ArgumentDescription kChe3Arguments[] = {{"che3", ValueType::Variant, true, false}};
-constexpr ArgumentDescription kCosaArguments[] = {{"Cosa", ValueType::Variant, true, false}};
-constexpr ArgumentDescription kIndexArguments[] = {{"Index", ValueType::Variant, false, true}};
-constexpr auto kCheArgument = std::span(kCheArguments);
-constexpr auto kChe2Argument = std::span(kChe2Arguments);
-constexpr auto kChe3Argument = std::span(kChe3Arguments);
-constexpr auto kCosaArgument = std::span(kCosaArguments);
-constexpr auto kIndexArgument = std::span(kIndexArguments);
+// Each member's argument list, named after it.
+template <class... A>
+constexpr std::array<ArgumentDescription, sizeof...(A)> argumentList(A... arguments) {
+    return {arguments...};
+}
+#define QV_ARGUMENTS_NoArguments
+#define QV_ARGUMENTS_ByReference(name) ArgumentDescription{#name, ValueType::Variant, true, false}
+#define QV_ARGUMENTS_Optional(name) ArgumentDescription{#name, ValueType::Variant, false, true}
+#define QV_ARGUMENT_LIST(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
+    constexpr auto kArgumentsOf##Name = argumentList(QV_ARGUMENTS_##Arguments);
+QUORVEL_MEMBERS(QV_ARGUMENT_LIST)
 
-// clang-format off
-constexpr MemberDescription kMembers[] = {
-    {1, "ImpostaDataControl", MemberKind::Method, 0, 0x6003008D, ValueType::None, kNoArguments, 0,
-     ""},
-    {2, "ListaApri", MemberKind::Method, 0, 0x6003008E, ValueType::None, kNoArguments, 0,
-     ""},
-    {3, "AssettaGrid", MemberKind::Method, 0, 0x6003008F, ValueType::None, kNoArguments, 0,
-     ""},
-    {4, "AssettaGridDefault", MemberKind::Method, 0, 0x60030090, ValueType::None, kNoArguments, 0,
-     ""},
-    {5, "BackColor", MemberKind::Property, kGet | kLet, 0x6803008C, ValueType::Colour, kNoArguments, 0,
-     "Restituisce o imposta il colore di sfondo utilizzato per la visualizzazione di testo e grafica in un oggetto."},
-    {6, "ListaChiudi", MemberKind::Method, 0, 0x60030091, ValueType::None, kNoArguments, 0,
-     ""},
-    {7, "ForeColor", MemberKind::Property, kGet | kLet, 0x6803008B, ValueType::Colour, kNoArguments, 0,
-     "Restituisce o imposta il colore di primo piano utilizzato per la visualizzazione di testo e grafica in un oggetto."},
-    {8, "Font", MemberKind::Property, kGet | kSet, -512, ValueType::FontObject, kNoArguments, 0,
-     "Restituisce un oggetto Font."},
-    {9, "BorderStyle", MemberKind::Property, kGet, 0x6803008A, ValueType::Integer, kNoArguments, kReadOnly,
-     "Restituisce o imposta lo stile del bordo di un oggetto."},
-    {10, "ColsCaption", MemberKind::Property, kGet | kLet, 0x68030089, ValueType::String, kNoArguments, 0,
-     ""},
-    {11, "ColsField", MemberKind::Property, kGet | kLet, 0x68030088, ValueType::String, kNoArguments, 0,
-     ""},
-    {12, "ColsFormat", MemberKind::Property, kGet | kLet, 0x68030087, ValueType::String, kNoArguments, 0,
-     ""},
-    {13, "ColsSize", MemberKind::Property, kGet | kLet, 0x68030086, ValueType::String, kNoArguments, 0,
-     ""},
-    {14, "BoundText", MemberKind::Property, kGet | kLet, 0x68030085, ValueType::String, kNoArguments, kBindable | kDefaultBind | kNotBrowsable,
-     "Restituisce o imposta il testo contenuto nel controllo."},
-    {15, "UnNull", MemberKind::Method, 0, 0x600300A1, ValueType::Variant, kCheArgument, 0,
-     ""},
-    {16, "UnNull2", MemberKind::Method, 0, 0x600300A2, ValueType::Variant, kChe2Argument, 0,
-     ""},
-    {17, "UnNullxSQL", MemberKind::Method, 0, 0x600300A3, ValueType::Variant, kChe3Argument, 0,
-     ""},
-    {18, "Val2", MemberKind::Method, 0, 0x600300A4, ValueType::Variant, kCosaArgument, 0,
-     ""},
-    {19, "ValxSQL", MemberKind::Method, 0, 0x600300A5, ValueType::String, kCosaArgument, 0,
-     ""},
-    {20, "Locked", MemberKind::Property, kGet | kLet, 0x68030084, ValueType::Boolean, kNoArguments, 0,
-     "Determina se un controllo può essere modificato."},
-    {21, "MarqueeStyle", MemberKind::Property, kGet | kLet, 0x68030083, ValueType::MarqueeStyle, kNoArguments, 0,
-     "Returns current split marquee style, sets all splits"},
-    {22, "SelStart", MemberKind::Property, kGet | kLet, 0x68030082, ValueType::Long, kNoArguments, 0,
-     "Restituisce o imposta il punto di inizio del testo selezionato."},
-    {23, "SelLength", MemberKind::Property, kGet | kLet, 0x68030081, ValueType::Long, kNoArguments, 0,
-     "Restituisce o imposta il numero di caratteri selezionati."},
-    {24, "SelText", MemberKind::Property, kGet | kLet, 0x68030080, ValueType::String, kNoArguments, 0,
-     "Restituisce o imposta la stringa contenente il testo selezionato."},
-    {25, "Text", MemberKind::Property, kGet | kLet, 0x00000000, ValueType::String, kNoArguments, kUiDefault,
-     "Restituisce o imposta il testo contenuto nel controllo."},
-    {26, "BoundField", MemberKind::Property, kGet | kLet, 0x6803007F, ValueType::Variant, kNoArguments, 0,
-     ""},
-    {27, "Alignment", MemberKind::Property, kGet, 0x6803007E, ValueType::Integer, kNoArguments, kReadOnly,
-     "Restituisce o imposta il valore dell'allineamento di un controllo CheckBox o OptionButton o del testo di un controllo."},
-    {28, "ListSearchField", MemberKind::Property, kGet | kLet, 0x6803007D, ValueType::Variant, kNoArguments, 0,
-     ""},
-    {29, "DropDown", MemberKind::Property, kGet | kLet, 0x6803007C, ValueType::Boolean, kNoArguments, 0,
-     ""},
-    {30, "Enabled", MemberKind::Property, kGet | kLet, 0x6803007B, ValueType::Boolean, kNoArguments, 0,
-     "Restituisce o imposta un valore che determina se un oggetto è in grado di rispondere agli eventi generati dall'utente."},
-    {31, "CurrentX", MemberKind::Property, kGet | kLet, 0x6803007A, ValueType::Single, kNoArguments, 0,
-     "Restituisce o imposta le coordinate orizzontali relative al successivo metodo di stampa o di disegno applicato."},
-    {32, "CurrentY", MemberKind::Property, kGet | kLet, 0x68030079, ValueType::Single, kNoArguments, 0,
-     "Restituisce o imposta le coordinate verticali relative al successivo metodo di stampa o di disegno applicato."},
-    {33, "AutoRedraw", MemberKind::Property, kGet | kLet, 0x68030078, ValueType::Boolean, kNoArguments, 0,
-     "Restituisce o imposta l'output di un metodo grafico in una bitmap fissa."},
-    {34, "Appearance", MemberKind::Property, kGet, 0x68030077, ValueType::Integer, kNoArguments, kReadOnly,
-     "Restituisce o imposta un valore che indica se un oggetto viene ridisegnato con effetti tridimensionali in fase di esecuzione."},
-    {35, "DefColWidth", MemberKind::Property, kGet | kLet, 0x68030076, ValueType::Single, kNoArguments, 0,
-     "Specifies column width for auto-created columns"},
-    {36, "MaxLength", MemberKind::Property, kGet | kLet, 0x68030075, ValueType::Long, kNoArguments, 0,
-     "Restituisce o imposta il numero massimo di caratteri che è possibile immettere in un controllo."},
-    {37, "MouseIcon", MemberKind::Property, kGet | kSet, 0x68030074, ValueType::PictureObject, kNoArguments, 0,
-     "Imposta un'icona personalizzata per il puntatore del mouse."},
-    {38, "MousePointer", MemberKind::Property, kGet | kLet, 0x68030073, ValueType::Integer, kNoArguments, 0,
-     "Restituisce o imposta il tipo di puntatore del mouse visualizzato quando il puntatore si trova su una parte specifica di un oggetto."},
-    {39, "ScrollBars", MemberKind::Property, kGet | kLet, 0x68030072, ValueType::ScrollBars, kNoArguments, 0,
-     "Sets/returns style for grid scrollbars"},
-    {40, "DropDownAuto", MemberKind::Property, kGet | kLet, 0x68030071, ValueType::Boolean, kNoArguments, 0,
-     ""},
-    {41, "OnListOnly", MemberKind::Property, kGet | kLet, 0x68030070, ValueType::Boolean, kNoArguments, 0,
-     ""},
-    {42, "hwnd", MemberKind::Property, kGet, 0x6803006F, ValueType::Long, kNoArguments, kReadOnly,
-     "Restituisce un handle (dal sistema operativo) alla finestra di un oggetto."},
-    {43, "ListHeight", MemberKind::Property, kGet | kLet, 0x6803006E, ValueType::Long, kNoArguments, 0,
-     ""},
-    {44, "ListDataBaseName", MemberKind::Property, kGet | kLet, 0x6803006D, ValueType::String, kNoArguments, 0,
-     "Restituisce o imposta il nome e la posizione della fonte dati di un controllo Data."},
-    {45, "ListRecordSource", MemberKind::Property, kGet | kLet, 0x6803006C, ValueType::String, kNoArguments, 0,
-     "Restituisce o imposta la tabella sottostante, l'istruzione SQL o l'oggetto QueryDef per un controllo Data."},
-    {46, "Connect", MemberKind::Property, kGet | kLet, 0x6803006B, ValueType::String, kNoArguments, 0,
-     "Indica l'origine di un database aperto, un database utilizzato in una query pass-through o una tabella allegata."},
-    {47, "DefaultCursorType", MemberKind::Property, kGet | kLet, 0x6803006A, ValueType::Integer, kNoArguments, 0,
-     "Restituisce o imposta un valore che indica la libreria di cursori utilizzata dal controllo Data. Utilizzato con valori DefaultCursorTypeConstants."},
-    {48, "DefaultType", MemberKind::Property, kGet | kLet, 0x68030069, ValueType::Integer, kNoArguments, 0,
-     "Restituisce o imposta un valore che determina il tipo di fonte dati (motore locale o connessione diretta) utilizzato dal controllo Data. Utilizzato con i valori del tipo di area di lavoro."},
-    {49, "Options", MemberKind::Property, kGet | kLet, 0x68030068, ValueType::Integer, kNoArguments, 0,
-     "Restituisce o imposta un valore che specifica una o più caratteristiche dell'oggetto Recordset nella proprietà Recordset del controllo."},
-    {50, "ListRecordsetType", MemberKind::Property, kGet | kLet, 0x68030067, ValueType::Integer, kNoArguments, 0,
-     "Restituisce o imposta un valore che indica il tipo di oggetto Recordset che verrà creato con il controllo Data."},
-    {51, "ColsAlignment", MemberKind::Property, kGet | kLet, 0x68030066, ValueType::String, kNoArguments, 0,
-     ""},
-    {52, "ListBodyFont", MemberKind::Property, kGet | kSet, 0x68030065, ValueType::FontObject, kNoArguments, 0,
-     "Specifies overall grid font object"},
-    {53, "ListHeadFont", MemberKind::Property, kGet | kSet, 0x68030064, ValueType::FontObject, kNoArguments, 0,
-     "Specifies the heading and caption font"},
-    {54, "ListForeColor", MemberKind::Property, kGet | kLet, 0x68030063, ValueType::Colour, kNoArguments, 0,
-     "Sets/returns grid foreground color"},
-    {55, "Refresh", MemberKind::Method, 0, 0x600300B6, ValueType::None, kNoArguments, 0,
-     "Chiude e ricrea l'oggetto Recordset o le strutture di dati create da un controllo."},
-    {56, "ListRefresh", MemberKind::Method, 0, 0x600300B7, ValueType::None, kNoArguments, 0,
-     "Chiude e ricrea l'oggetto Recordset o le strutture di dati create da un controllo."},
-    {57, "FastMode", MemberKind::Property, kGet | kLet, 0x68030062, ValueType::Boolean, kNoArguments, 0,
-     ""},
-    {58, "Columns", MemberKind::Property, kGet, 0x68030061, ValueType::Object, kIndexArgument, kReadOnly,
-     "Contains a collection of grid columns"},
-    {59, "ListBackColor", MemberKind::Property, kGet | kLet, 0x68030060, ValueType::Colour, kNoArguments, 0,
-     "Sets/returns grid background color"},
-    {60, "BringToFront", MemberKind::Property, kGet | kLet, 0x6803005F, ValueType::Boolean, kNoArguments, 0,
-     ""},
-    {61, "About", MemberKind::Property, kGet | kLet, 0x6803005E, ValueType::Variant, kNoArguments, 0,
-     ""},
-    {62, "ListRecordset", MemberKind::Property, kGet | kSet, 0x6803005D, ValueType::RecordsetObject, kNoArguments, 0,
-     "Restituisce o imposta un oggetto Recordset definito dalle proprietà di un controllo Data oppure da un oggetto Recordset esistente."},
-    {63, "SearchDisable", MemberKind::Property, kGet | kLet, 0x6803005C, ValueType::Boolean, kNoArguments, 0,
-     ""},
-};
-// clang-format on
+#define QV_ACCESS_None 0u
+#define QV_ACCESS_Get kGet
+#define QV_ACCESS_GetLet (kGet | kLet)
+#define QV_ACCESS_GetSet (kGet | kSet)
+#define QV_READ_ONLY_None 0u
+#define QV_READ_ONLY_Get kReadOnly
+#define QV_READ_ONLY_GetLet 0u
+#define QV_READ_ONLY_GetSet 0u
+#define QV_MEMBER(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description)        \
+    MemberDescription{0, #Name, MemberKind::Kind, QV_ACCESS_##Access, Dispid, ValueType::Type, \
+                      kArgumentsOf##Name,                                                    \
+                      static_cast<std::uint32_t>(Flags) | QV_READ_ONLY_##Access, Description},
+
+// The slots are the rows' places.
+constexpr auto kMembers = [] {
+    std::array members{QUORVEL_MEMBERS(QV_MEMBER)};
+    for (std::size_t i = 0; i < members.size(); ++i) members[i].slot = static_cast<int>(i) + 1;
+    return members;
+}();
 
 static_assert(std::size(kMembers) == 63);
+
+// The saved property set. A row's default is made when the set is written:
+// the ambient font is asked for afresh at each key, as the host may hand
+// out a new object every time.
+struct NotSavedDefault {};
+template <ValueType T, class V>
+Variant savedDefault(const V& value, ControlSite& site) {
+    if constexpr (std::is_same_v<V, NotSavedDefault>) return Variant();
+    else if constexpr (std::is_same_v<V, AmbientFontDefault>) return Variant(site.ambientFont());
+    else return toVariant<T>(value);
+}
+
+struct SavedRow {
+    int position = 0;  // 0: not saved
+    SavedProperty property;
+};
+
+#define QV_POSITION_NotSaved 0
+#define QV_POSITION_Saved(position, value) position
+#define QV_DEFAULT_NotSaved NotSavedDefault{}
+#define QV_DEFAULT_Saved(position, value) value
+#define QV_SAVED_KEY(Key, Type, Source, Saved)                                         \
+    SavedRow{QV_POSITION_##Saved, {#Key, #Source, [](ControlSite& site) {                \
+                 return savedDefault<ValueType::Type>(QV_DEFAULT_##Saved, site);       \
+             }}},
+#define QV_SAVED_MEMBER(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
+    QV_SAVED_KEY(Name, Type, Name, Saved)
+
+constexpr std::array kSavedRows{QUORVEL_MEMBERS(QV_SAVED_MEMBER)
+                                    QUORVEL_SAVED_ONLY_KEYS(QV_SAVED_KEY)};
+
+constexpr std::size_t kSavedCount = static_cast<std::size_t>(
+    std::count_if(kSavedRows.begin(), kSavedRows.end(), [](const SavedRow& r) { return r.position > 0; }));
+
+// The saved rows by their positions, which run from 1 without a gap or a
+// repeat (a slip stops the build here).
+constexpr auto kSaved = [] {
+    std::array<SavedProperty, kSavedCount> saved{};
+    std::array<bool, kSavedCount> taken{};
+    for (const SavedRow& r : kSavedRows) {
+        if (r.position == 0) continue;
+        const auto i = static_cast<std::size_t>(r.position - 1);
+        if (i >= kSavedCount || taken[i]) throw "saved positions must run from 1 without a gap";
+        taken[i] = true;
+        saved[i] = r.property;
+    }
+    return saved;
+}();
+
+#undef QV_ARGUMENTS_NoArguments
+#undef QV_ARGUMENTS_ByReference
+#undef QV_ARGUMENTS_Optional
+#undef QV_ARGUMENT_LIST
+#undef QV_ACCESS_None
+#undef QV_ACCESS_Get
+#undef QV_ACCESS_GetLet
+#undef QV_ACCESS_GetSet
+#undef QV_READ_ONLY_None
+#undef QV_READ_ONLY_Get
+#undef QV_READ_ONLY_GetLet
+#undef QV_READ_ONLY_GetSet
+#undef QV_MEMBER
+#undef QV_POSITION_NotSaved
+#undef QV_POSITION_Saved
+#undef QV_DEFAULT_NotSaved
+#undef QV_DEFAULT_Saved
+#undef QV_SAVED_KEY
+#undef QV_SAVED_MEMBER
 
 constexpr ValueType kI = ValueType::Integer;
 constexpr ValueType kS = ValueType::Single;
@@ -265,6 +224,8 @@ const MemberDescription* findMember(std::int32_t dispid) {
 }
 
 std::span<const EventInterfaceEntry> events() { return kEvents; }
+
+std::span<const SavedProperty> savedProperties() { return kSaved; }
 
 const EventInterfaceEntry* findEvent(std::string_view name) {
     for (const EventInterfaceEntry& e : kEvents)

@@ -2,13 +2,14 @@
 // type library, the class and its two interfaces; every member of the
 // default interface `_Quorvel2000` in slot order with its dispatch
 // identifier, kind, type, arguments, flags and the text a property browser
-// shows; the outgoing events of `__Quorvel2000`; the property pages; the
-// module's version record.
+// shows; the keys of the saved property set; the outgoing events of
+// `__Quorvel2000`; the property pages; the module's version record.
 //
-// The late-bound path (control/dispatch.h), the component server
-// (src/server) and any property browser read this table; nothing else in the
-// control decides the interface's shape. Slots, identifiers and types are
-// part of stored forms and compiled clients: they never change.
+// The members and the saved keys are made from the member table
+// (control/member_table.h). The late-bound path (control/dispatch.h), the
+// component server (src/server) and any property browser read them. Slots,
+// identifiers and types are part of stored forms and compiled clients: they
+// never change.
 #pragma once
 
 #include <array>
@@ -136,6 +137,18 @@ std::span<const MemberDescription> members();
 // Names compared without regard to case; none when nothing matches.
 const MemberDescription* findMember(std::string_view name);
 const MemberDescription* findMember(std::int32_t dispid);
+
+// A key of the saved property set: the property whose value it holds (read
+// as the late-bound path reads it) and the default that is not stored.
+struct SavedProperty {
+    std::string_view key;
+    std::string_view property;
+    Variant (*defaultValue)(ControlSite& site) = nullptr;
+};
+
+// The 45 keys in the order saving writes them. Loading reads them in an
+// order of its own (Quorvel2000::ReadProperties).
+std::span<const SavedProperty> savedProperties();
 
 inline constexpr std::int32_t kDispidText = 0;
 inline constexpr std::int32_t kDispidFont = -512;

@@ -1,13 +1,14 @@
-// The persisted property set: the keys, their types and defaults, where
-// saving takes each value and where loading puts it. Stored forms carry
-// exactly these names, spelled as here, so neither a key nor a default may
-// change.
+// The persisted property set: saving writes the member table's keys
+// (control/member_table.h); loading reads them step by step, in an order of
+// its own, and puts each value where it belongs. Stored forms carry exactly
+// these names, so neither a key nor a default may change.
 //
 // Loading converts each stored value to the type of its target; a Variant
 // member keeps whatever was stored, so a field named by text comes back as
 // text and a field number as a number. The grid's settings convert as any
 // assignment to them does (a numeric text is its number); only a value the
 // grid refuses fails.
+#include "control/dispatch.h"
 #include "control/quorvel2000.h"
 #include "control/value_conversion.h"
 #include "platform/failure.h"
@@ -24,55 +25,12 @@ Variant nothing() { return Variant(ObjectRef()); }
 
 }  // namespace
 
+// Each key holds what a late-bound read of its property gives, in the
+// order and with the defaults of the member table.
 void Quorvel2000::WriteProperties(PropertyBag& bag) {
-    auto write = [&](std::string_view key, const Variant& value, const Variant& def) {
-        bag.writeProperty(key, value, def);
-    };
-    write("BackColor", colour(Text2->backColor()), colour(kSystemWindowBackground));
-    write("ForeColor", colour(Text2->foreColor()), colour(kSystemWindowText));
-    write("ListBodyFont", Variant(ListBodyFont()), Variant(site_.ambientFont()));
-    write("ListHeadFont", Variant(ListHeadFont()), Variant(site_.ambientFont()));
-    write("Font", Variant(Font()), Variant(site_.ambientFont()));
-    write("ColsCaption", Variant(colsCaption), Variant(""));
-    write("ColsField", Variant(colsField), Variant(""));
-    write("ColsFormat", Variant(colsFormat), Variant(""));
-    write("ColsSize", Variant(colsSize), Variant(""));
-    write("BoundText", Variant(Text1->text()), Variant("Text1"));
-    write("Locked", boolean(Text2->locked()), boolean(kFalse));
-    write("MarqueeStyle", Variant::longValue(DBGrid1->marqueeStyle()), Variant::longValue(4));
-    write("SelStart", Variant::longValue(Text2->selStart()), Variant::longValue(0));
-    write("SelLength", Variant::longValue(Text2->selLength()), Variant::longValue(0));
-    write("SelText", Variant(Text2->selText()), Variant(""));
-    write("Text", Variant(Text2->text()), Variant("Text2"));
-    write("BoundField", boundField, Variant::integer(0));
-    write("ListSearchField", listSearchField, Variant::integer(0));
-    write("DropDown", boolean(listOpen), boolean(kFalse));
-    write("DataBindings", Variant(Text1->text()), Variant(""));
-    write("Enabled", boolean(site_.surface().enabled()), boolean(kTrue));
-    write("CurrentX", Variant(site_.surface().currentX()), Variant(0.0f));
-    write("CurrentY", Variant(site_.surface().currentY()), Variant(0.0f));
-    write("AutoRedraw", boolean(site_.surface().autoRedraw()), boolean(kFalse));
-    write("DefColWidth", Variant(DBGrid1->defColWidth()), Variant(0.0f));
-    write("MaxLength", Variant::longValue(Text2->maxLength()), Variant::longValue(0));
-    write("MouseIcon", Variant(MouseIcon()), nothing());
-    write("MousePointer", Variant(site_.surface().mousePointer()), Variant::integer(0));
-    write("ScrollBars", Variant::longValue(DBGrid1->scrollBars()), Variant::longValue(3));
-    write("DropDownAuto", boolean(dropDownAuto), boolean(kTrue));
-    write("OnListOnly", boolean(onListOnly), boolean(kTrue));
-    write("ListHeight", Variant::longValue(listHeight), Variant::longValue(2055));
-    write("ListDataBaseName", Variant(Data1->databaseName()), Variant(""));
-    write("ListRecordSource", Variant(Data1->recordSource()), Variant(""));
-    write("Connect", Variant(Data1->connect()), Variant("Access"));
-    write("DefaultCursorType", Variant(Data1->defaultCursorType()), Variant::integer(0));
-    write("DefaultType", Variant(Data1->defaultType()), Variant::integer(2));
-    write("Options", Variant(Data1->options()), Variant::integer(0));
-    write("ListRecordsetType", Variant(Data1->recordsetType()), Variant::integer(1));
-    write("ColsAlignment", Variant(colsAlignment), Variant(""));
-    write("ListForeColor", colour(DBGrid1->foreColor()), colour(kSystemWindowText));
-    write("FastMode", boolean(fastMode), boolean(kFalse));
-    write("ListBackColor", colour(DBGrid1->backColor()), colour(kSystemWindowBackground));
-    write("BringToFront", boolean(bringToFront), boolean(kTrue));
-    write("SearchDisable", boolean(searchDisable), boolean(kFalse));
+    ControlDispatch late(*this, site_);
+    for (const idl::SavedProperty& saved : idl::savedProperties())
+        bag.writeProperty(saved.key, late.get(saved.property), saved.defaultValue(site_));
 }
 
 void Quorvel2000::ReadProperties(PropertyBag& bag) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "control/events.h"
+#include "control/member_values.h"
 #include "control/quorvel2000.h"
 #include "qt/convert.h"
 #include "qt/site.h"
@@ -39,8 +40,6 @@ void writeBack(Variant& target, double value) {
     }
 }
 
-std::int16_t integerArgument(int v) { return roundToInteger(v); }
-
 }  // namespace
 
 // Routes the site's calls to the widget's signals.
@@ -52,14 +51,16 @@ public:
             return args[i];
         };
         switch (event.dispid) {
-            case 1: emit w.Drop(); return;
-            case 2: emit w.Click(); return;
-            case 3: emit w.DblClick(); return;
-            case 4: emit w.BeenChosen(); return;
-            case 5: case 6: case 7: {
+            case events::Drop.dispid: emit w.Drop(); return;
+            case events::Click.dispid: emit w.Click(); return;
+            case events::DblClick.dispid: emit w.DblClick(); return;
+            case events::BeenChosen.dispid: emit w.BeenChosen(); return;
+            case events::MouseDown.dispid:
+            case events::MouseMove.dispid:
+            case events::MouseUp.dispid: {
                 MouseEventArgs a{int16Of(arg(0)), int16Of(arg(1)), singleOf(arg(2)), singleOf(arg(3))};
-                if (event.dispid == 5) emit w.MouseDown(&a);
-                else if (event.dispid == 6) emit w.MouseMove(&a);
+                if (event.dispid == events::MouseDown.dispid) emit w.MouseDown(&a);
+                else if (event.dispid == events::MouseMove.dispid) emit w.MouseMove(&a);
                 else emit w.MouseUp(&a);
                 writeBack(args[0], a.Button);
                 writeBack(args[1], a.Shift);
@@ -67,29 +68,30 @@ public:
                 writeBack(args[3], a.Y);
                 return;
             }
-            case 8: case 10: {
+            case events::KeyDown.dispid:
+            case events::KeyUp.dispid: {
                 KeyEventArgs a{int16Of(arg(0)), int16Of(arg(1))};
-                if (event.dispid == 8) emit w.KeyDown(&a);
+                if (event.dispid == events::KeyDown.dispid) emit w.KeyDown(&a);
                 else emit w.KeyUp(&a);
                 writeBack(args[0], a.KeyCode);
                 writeBack(args[1], a.Shift);
                 return;
             }
-            case 9: {
+            case events::KeyPress.dispid: {
                 KeyPressEventArgs a{int16Of(arg(0))};
                 emit w.KeyPress(&a);
                 writeBack(args[0], a.KeyAscii);
                 return;
             }
-            case 11: emit w.Change(); return;
-            case 12: {
+            case events::Change.dispid: emit w.Change(); return;
+            case events::Error.dispid: {
                 ErrorEventArgs a{int16Of(arg(0)), int16Of(arg(1))};
                 emit w.Error(&a);
                 writeBack(args[0], a.DataErr);
                 writeBack(args[1], a.Response);
                 return;
             }
-            case 13: {
+            case events::ListValidate.dispid: {
                 ValidateEventArgs a{int16Of(arg(0)), int16Of(arg(1))};
                 emit w.ListValidate(&a);
                 writeBack(args[0], a.Action);
@@ -199,206 +201,86 @@ void QuorvelWidget::setMessageBoxHandler(std::function<void(const QString&)> han
 QColor QuorvelWidget::colorOf(int hostColor) const { return qt::colorOf(hostColor, palette()); }
 int QuorvelWidget::hostColorOf(const QColor& color) { return qt::hostColorOf(color); }
 
-// --- Properties -----------------------------------------------------------
+// --- Properties and methods, from the member table --------------------------
 
-#define QV_GET(Type, fallback, expr) return guardedValue<Type>(fallback, [&] { return expr; })
-#define QV_SET(stmt) guarded([&] { stmt; })
+namespace {
 
-int QuorvelWidget::BackColor() const { QV_GET(int, 0, control_->BackColor()); }
-void QuorvelWidget::setBackColor(int v) { QV_SET(control_->setBackColor(v)); }
-int QuorvelWidget::ForeColor() const { QV_GET(int, 0, control_->ForeColor()); }
-void QuorvelWidget::setForeColor(int v) { QV_SET(control_->setForeColor(v)); }
-QFont QuorvelWidget::Font() const {
-    QV_GET(QFont, QFont(), [&] {
-        auto f = control_->Font();
-        return f ? qFontOf(f->description()) : QFont();
-    }());
+// A value of the control's interface as the widget hands it out.
+template <idl::ValueType T>
+QtValueOf<T> toQt(const idl::ControlValueOf<T>& v) {
+    using VT = idl::ValueType;
+    if constexpr (T == VT::Boolean) return v != kFalse;
+    else if constexpr (T == VT::Single) return static_cast<double>(v);
+    else if constexpr (T == VT::String) return toQString(v);
+    else if constexpr (T == VT::Variant) return toQVariant(v);
+    else if constexpr (T == VT::FontObject) return v ? qFontOf(v->description()) : QFont();
+    else return v;
 }
-void QuorvelWidget::setFont(const QFont& v) {
+
+// A value given to the widget as the control's interface takes it; Failure
+// 6 for a number the control's 16-bit Integer cannot hold.
+template <idl::ValueType T>
+idl::ControlValueOf<T> fromQt(QtParamOf<T> v) {
+    using VT = idl::ValueType;
+    if constexpr (T == VT::Boolean) return toVBool(v);
+    else if constexpr (T == VT::Integer) return roundToInteger(v);
+    else if constexpr (T == VT::Single) return static_cast<float>(v);
+    else if constexpr (T == VT::String) return toStdString(v);
+    else if constexpr (T == VT::Variant) return fromQVariant(v);
+    else if constexpr (T == VT::FontObject) return quorvel::Font::make(fontDescriptionOf(v));
+    else return v;
+}
+
+}  // namespace
+
+template <>
+void QuorvelWidget::beforeWrite<&Quorvel2000::setFont, QFont>(const QFont& v) {
     QWidget::setFont(v);
-    QV_SET(control_->setFont(quorvel::Font::make(fontDescriptionOf(v))));
 }
-int QuorvelWidget::BorderStyle() const { QV_GET(int, 0, control_->BorderStyle()); }
-int QuorvelWidget::Alignment() const { QV_GET(int, 0, control_->Alignment()); }
-int QuorvelWidget::Appearance() const { QV_GET(int, 0, control_->Appearance()); }
-bool QuorvelWidget::Locked() const { QV_GET(bool, false, control_->Locked() != kFalse); }
-void QuorvelWidget::setLocked(bool v) { QV_SET(control_->setLocked(toVBool(v))); }
-int QuorvelWidget::SelStart() const { QV_GET(int, 0, control_->SelStart()); }
-void QuorvelWidget::setSelStart(int v) { QV_SET(control_->setSelStart(v)); }
-int QuorvelWidget::SelLength() const { QV_GET(int, 0, control_->SelLength()); }
-void QuorvelWidget::setSelLength(int v) { QV_SET(control_->setSelLength(v)); }
-QString QuorvelWidget::SelText() const { QV_GET(QString, QString(), toQString(control_->SelText())); }
-void QuorvelWidget::setSelText(const QString& v) { QV_SET(control_->setSelText(toStdString(v))); }
-QString QuorvelWidget::Text() const { QV_GET(QString, QString(), toQString(control_->Text())); }
-void QuorvelWidget::setText(const QString& v) { QV_SET(control_->setText(toStdString(v))); }
-int QuorvelWidget::MaxLength() const { QV_GET(int, 0, control_->MaxLength()); }
-void QuorvelWidget::setMaxLength(int v) { QV_SET(control_->setMaxLength(v)); }
 
-bool QuorvelWidget::Enabled() const { QV_GET(bool, false, control_->Enabled() != kFalse); }
-void QuorvelWidget::setEnabled(bool v) { QV_SET(control_->setEnabled(toVBool(v))); }
-double QuorvelWidget::CurrentX() const { QV_GET(double, 0.0, control_->CurrentX()); }
-void QuorvelWidget::setCurrentX(double v) { QV_SET(control_->setCurrentX(static_cast<float>(v))); }
-double QuorvelWidget::CurrentY() const { QV_GET(double, 0.0, control_->CurrentY()); }
-void QuorvelWidget::setCurrentY(double v) { QV_SET(control_->setCurrentY(static_cast<float>(v))); }
-bool QuorvelWidget::AutoRedraw() const { QV_GET(bool, false, control_->AutoRedraw() != kFalse); }
-void QuorvelWidget::setAutoRedraw(bool v) { QV_SET(control_->setAutoRedraw(toVBool(v))); }
-PicturePtr QuorvelWidget::MouseIcon() const { QV_GET(PicturePtr, nullptr, control_->MouseIcon()); }
-void QuorvelWidget::setMouseIcon(PicturePtr v) { QV_SET(control_->setMouseIcon(std::move(v))); }
-int QuorvelWidget::MousePointer() const { QV_GET(int, 0, control_->MousePointer()); }
-void QuorvelWidget::setMousePointer(int v) {
-    QV_SET(control_->setMousePointer(integerArgument(v)));
-}
-int QuorvelWidget::hwnd() const { QV_GET(int, 0, control_->hwnd()); }
+// A method without a result takes nothing and is a slot; a value helper
+// takes its one argument by reference, here a copy.
+#define QV_METHOD_None(Name) \
+    void QuorvelWidget::Name() { guarded([&] { control_->Name(); }); }
+#define QV_METHOD_RESULT(Name, T)                                        \
+    QtValueOf<T> QuorvelWidget::Name(const QVariant& argument) {        \
+        return guardedValue<QtValueOf<T>>({}, [&] {                      \
+            Variant v = fromQVariant(argument);                          \
+            return toQt<T>(control_->Name(v));                           \
+        });                                                              \
+    }
+#define QV_METHOD_Variant(Name) QV_METHOD_RESULT(Name, idl::ValueType::Variant)
+#define QV_METHOD_String(Name) QV_METHOD_RESULT(Name, idl::ValueType::String)
+#define QV_DEFINE_MethodNone(Name, Type) QV_METHOD_##Type(Name)
+#define QV_DEFINE_PropertyGet(Name, Type)                                               \
+    QtValueOf<idl::ValueType::Type> QuorvelWidget::Name() const {                       \
+        return guardedValue<QtValueOf<idl::ValueType::Type>>(                          \
+            {}, [&] { return toQt<idl::ValueType::Type>(control_->Name()); });          \
+    }
+#define QV_DEFINE_PropertyGetLet(Name, Type)                                            \
+    QV_DEFINE_PropertyGet(Name, Type)                                                   \
+    void QuorvelWidget::set##Name(QtParamOf<idl::ValueType::Type> v) {                  \
+        beforeWrite<&Quorvel2000::set##Name>(v);                                        \
+        guarded([&] { control_->set##Name(fromQt<idl::ValueType::Type>(v)); });        \
+    }
+#define QV_DEFINE_PropertyGetSet(Name, Type) QV_DEFINE_PropertyGetLet(Name, Type)
+#define QV_DEFINE(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
+    QV_DEFINE_##Kind##Access(Name, Type)
 
-int QuorvelWidget::MarqueeStyle() const { QV_GET(int, 0, control_->MarqueeStyle()); }
-void QuorvelWidget::setMarqueeStyle(int v) { QV_SET(control_->setMarqueeStyle(v)); }
-double QuorvelWidget::DefColWidth() const { QV_GET(double, 0.0, control_->DefColWidth()); }
-void QuorvelWidget::setDefColWidth(double v) {
-    QV_SET(control_->setDefColWidth(static_cast<float>(v)));
-}
-int QuorvelWidget::ScrollBars() const { QV_GET(int, 0, control_->ScrollBars()); }
-void QuorvelWidget::setScrollBars(int v) { QV_SET(control_->setScrollBars(v)); }
-QFont QuorvelWidget::ListBodyFont() const {
-    QV_GET(QFont, QFont(), [&] {
-        auto f = control_->ListBodyFont();
-        return f ? qFontOf(f->description()) : QFont();
-    }());
-}
-void QuorvelWidget::setListBodyFont(const QFont& v) {
-    QV_SET(control_->setListBodyFont(quorvel::Font::make(fontDescriptionOf(v))));
-}
-QFont QuorvelWidget::ListHeadFont() const {
-    QV_GET(QFont, QFont(), [&] {
-        auto f = control_->ListHeadFont();
-        return f ? qFontOf(f->description()) : QFont();
-    }());
-}
-void QuorvelWidget::setListHeadFont(const QFont& v) {
-    QV_SET(control_->setListHeadFont(quorvel::Font::make(fontDescriptionOf(v))));
-}
-int QuorvelWidget::ListForeColor() const { QV_GET(int, 0, control_->ListForeColor()); }
-void QuorvelWidget::setListForeColor(int v) { QV_SET(control_->setListForeColor(v)); }
-int QuorvelWidget::ListBackColor() const { QV_GET(int, 0, control_->ListBackColor()); }
-void QuorvelWidget::setListBackColor(int v) { QV_SET(control_->setListBackColor(v)); }
-ObjectPtr QuorvelWidget::Columns() const { QV_GET(ObjectPtr, nullptr, control_->Columns()); }
+QUORVEL_MEMBERS(QV_DEFINE)
+
+#undef QV_METHOD_None
+#undef QV_METHOD_RESULT
+#undef QV_METHOD_Variant
+#undef QV_METHOD_String
+#undef QV_DEFINE_MethodNone
+#undef QV_DEFINE_PropertyGet
+#undef QV_DEFINE_PropertyGetLet
+#undef QV_DEFINE_PropertyGetSet
+#undef QV_DEFINE
+
 ObjectPtr QuorvelWidget::Columns(const QVariant& index) const {
-    QV_GET(ObjectPtr, nullptr, control_->Columns(fromQVariant(index)));
+    return guardedValue<ObjectPtr>(nullptr, [&] { return control_->Columns(fromQVariant(index)); });
 }
-
-QString QuorvelWidget::ColsCaption() const { QV_GET(QString, QString(), toQString(control_->ColsCaption())); }
-void QuorvelWidget::setColsCaption(const QString& v) { QV_SET(control_->setColsCaption(toStdString(v))); }
-QString QuorvelWidget::ColsField() const { QV_GET(QString, QString(), toQString(control_->ColsField())); }
-void QuorvelWidget::setColsField(const QString& v) { QV_SET(control_->setColsField(toStdString(v))); }
-QString QuorvelWidget::ColsFormat() const { QV_GET(QString, QString(), toQString(control_->ColsFormat())); }
-void QuorvelWidget::setColsFormat(const QString& v) { QV_SET(control_->setColsFormat(toStdString(v))); }
-QString QuorvelWidget::ColsSize() const { QV_GET(QString, QString(), toQString(control_->ColsSize())); }
-void QuorvelWidget::setColsSize(const QString& v) { QV_SET(control_->setColsSize(toStdString(v))); }
-QString QuorvelWidget::ColsAlignment() const {
-    QV_GET(QString, QString(), toQString(control_->ColsAlignment()));
-}
-void QuorvelWidget::setColsAlignment(const QString& v) {
-    QV_SET(control_->setColsAlignment(toStdString(v)));
-}
-
-bool QuorvelWidget::DropDown() const { QV_GET(bool, false, control_->DropDown() != kFalse); }
-void QuorvelWidget::setDropDown(bool v) { QV_SET(control_->setDropDown(toVBool(v))); }
-bool QuorvelWidget::DropDownAuto() const { QV_GET(bool, false, control_->DropDownAuto() != kFalse); }
-void QuorvelWidget::setDropDownAuto(bool v) { QV_SET(control_->setDropDownAuto(toVBool(v))); }
-bool QuorvelWidget::OnListOnly() const { QV_GET(bool, false, control_->OnListOnly() != kFalse); }
-void QuorvelWidget::setOnListOnly(bool v) { QV_SET(control_->setOnListOnly(toVBool(v))); }
-int QuorvelWidget::ListHeight() const { QV_GET(int, 0, control_->ListHeight()); }
-void QuorvelWidget::setListHeight(int v) { QV_SET(control_->setListHeight(v)); }
-bool QuorvelWidget::FastMode() const { QV_GET(bool, false, control_->FastMode() != kFalse); }
-void QuorvelWidget::setFastMode(bool v) { QV_SET(control_->setFastMode(toVBool(v))); }
-bool QuorvelWidget::BringToFront() const { QV_GET(bool, false, control_->BringToFront() != kFalse); }
-void QuorvelWidget::setBringToFront(bool v) { QV_SET(control_->setBringToFront(toVBool(v))); }
-bool QuorvelWidget::SearchDisable() const { QV_GET(bool, false, control_->SearchDisable() != kFalse); }
-void QuorvelWidget::setSearchDisable(bool v) { QV_SET(control_->setSearchDisable(toVBool(v))); }
-QVariant QuorvelWidget::About() const { QV_GET(QVariant, QVariant(), toQVariant(control_->About())); }
-void QuorvelWidget::setAbout(const QVariant& v) { QV_SET(control_->setAbout(fromQVariant(v))); }
-
-QString QuorvelWidget::BoundText() const { QV_GET(QString, QString(), toQString(control_->BoundText())); }
-void QuorvelWidget::setBoundText(const QString& v) { QV_SET(control_->setBoundText(toStdString(v))); }
-QVariant QuorvelWidget::BoundField() const { QV_GET(QVariant, QVariant(), toQVariant(control_->BoundField())); }
-void QuorvelWidget::setBoundField(const QVariant& v) { QV_SET(control_->setBoundField(fromQVariant(v))); }
-QVariant QuorvelWidget::ListSearchField() const {
-    QV_GET(QVariant, QVariant(), toQVariant(control_->ListSearchField()));
-}
-void QuorvelWidget::setListSearchField(const QVariant& v) {
-    QV_SET(control_->setListSearchField(fromQVariant(v)));
-}
-
-QString QuorvelWidget::ListDataBaseName() const {
-    QV_GET(QString, QString(), toQString(control_->ListDataBaseName()));
-}
-void QuorvelWidget::setListDataBaseName(const QString& v) {
-    QV_SET(control_->setListDataBaseName(toStdString(v)));
-}
-QString QuorvelWidget::ListRecordSource() const {
-    QV_GET(QString, QString(), toQString(control_->ListRecordSource()));
-}
-void QuorvelWidget::setListRecordSource(const QString& v) {
-    QV_SET(control_->setListRecordSource(toStdString(v)));
-}
-QString QuorvelWidget::Connect() const { QV_GET(QString, QString(), toQString(control_->Connect())); }
-void QuorvelWidget::setConnect(const QString& v) { QV_SET(control_->setConnect(toStdString(v))); }
-int QuorvelWidget::DefaultCursorType() const { QV_GET(int, 0, control_->DefaultCursorType()); }
-void QuorvelWidget::setDefaultCursorType(int v) {
-    QV_SET(control_->setDefaultCursorType(integerArgument(v)));
-}
-int QuorvelWidget::DefaultType() const { QV_GET(int, 0, control_->DefaultType()); }
-void QuorvelWidget::setDefaultType(int v) { QV_SET(control_->setDefaultType(integerArgument(v))); }
-int QuorvelWidget::Options() const { QV_GET(int, 0, control_->Options()); }
-void QuorvelWidget::setOptions(int v) { QV_SET(control_->setOptions(integerArgument(v))); }
-int QuorvelWidget::ListRecordsetType() const { QV_GET(int, 0, control_->ListRecordsetType()); }
-void QuorvelWidget::setListRecordsetType(int v) {
-    QV_SET(control_->setListRecordsetType(integerArgument(v)));
-}
-RecordsetPtr QuorvelWidget::ListRecordset() const { QV_GET(RecordsetPtr, nullptr, control_->ListRecordset()); }
-void QuorvelWidget::setListRecordset(RecordsetPtr v) { QV_SET(control_->setListRecordset(std::move(v))); }
-
-// --- Value helpers and methods ---------------------------------------------
-
-QVariant QuorvelWidget::UnNull(const QVariant& che) {
-    QV_GET(QVariant, QVariant(), [&] {
-        Variant v = fromQVariant(che);
-        return toQVariant(control_->UnNull(v));
-    }());
-}
-QVariant QuorvelWidget::UnNull2(const QVariant& che2) {
-    QV_GET(QVariant, QVariant(), [&] {
-        Variant v = fromQVariant(che2);
-        return toQVariant(control_->UnNull2(v));
-    }());
-}
-QVariant QuorvelWidget::UnNullxSQL(const QVariant& che3) {
-    QV_GET(QVariant, QVariant(), [&] {
-        Variant v = fromQVariant(che3);
-        return toQVariant(control_->UnNullxSQL(v));
-    }());
-}
-QVariant QuorvelWidget::Val2(const QVariant& Cosa) {
-    QV_GET(QVariant, QVariant(), [&] {
-        Variant v = fromQVariant(Cosa);
-        return toQVariant(control_->Val2(v));
-    }());
-}
-QString QuorvelWidget::ValxSQL(const QVariant& Cosa) {
-    QV_GET(QString, QString(), [&] {
-        Variant v = fromQVariant(Cosa);
-        return toQString(control_->ValxSQL(v));
-    }());
-}
-
-void QuorvelWidget::ImpostaDataControl() { QV_SET(control_->ImpostaDataControl()); }
-void QuorvelWidget::ListaApri() { QV_SET(control_->ListaApri()); }
-void QuorvelWidget::ListaChiudi() { QV_SET(control_->ListaChiudi()); }
-void QuorvelWidget::AssettaGrid() { QV_SET(control_->AssettaGrid()); }
-void QuorvelWidget::AssettaGridDefault() { QV_SET(control_->AssettaGridDefault()); }
-void QuorvelWidget::Refresh() { QV_SET(control_->Refresh()); }
-void QuorvelWidget::ListRefresh() { QV_SET(control_->ListRefresh()); }
-
-#undef QV_GET
-#undef QV_SET
 
 }  // namespace quorvel::qt

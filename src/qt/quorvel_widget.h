@@ -41,6 +41,8 @@
 #include <functional>
 #include <memory>
 
+#include "control/interface_description.h"
+#include "control/member_table.h"
 #include "platform/host.h"
 
 namespace quorvel {
@@ -77,6 +79,32 @@ struct ValidateEventArgs {
     std::int16_t Action = 0;
     std::int16_t Save = 0;
 };
+
+// The Qt type of each value type of the control's interface: what a
+// property's getter returns (type) and its setter takes (param).
+template <idl::ValueType T> struct QtValue;
+template <class V, class P = V> struct QtValueAs {
+    using type = V;
+    using param = P;
+};
+template <> struct QtValue<idl::ValueType::Boolean> : QtValueAs<bool> {};
+template <> struct QtValue<idl::ValueType::Integer> : QtValueAs<int> {};
+template <> struct QtValue<idl::ValueType::Long> : QtValueAs<int> {};
+template <> struct QtValue<idl::ValueType::Single> : QtValueAs<double> {};
+template <> struct QtValue<idl::ValueType::String> : QtValueAs<QString, const QString&> {};
+template <> struct QtValue<idl::ValueType::Variant> : QtValueAs<QVariant, const QVariant&> {};
+// An RGB value 0x00BBGGRR or a system-colour reference with the high bit set.
+template <> struct QtValue<idl::ValueType::Colour> : QtValueAs<int> {};
+template <> struct QtValue<idl::ValueType::FontObject> : QtValueAs<QFont, const QFont&> {};
+template <> struct QtValue<idl::ValueType::PictureObject> : QtValueAs<PicturePtr> {};
+template <> struct QtValue<idl::ValueType::RecordsetObject> : QtValueAs<RecordsetPtr> {};
+template <> struct QtValue<idl::ValueType::Object> : QtValueAs<ObjectPtr> {};
+template <> struct QtValue<idl::ValueType::MarqueeStyle> : QtValueAs<int> {};
+template <> struct QtValue<idl::ValueType::ScrollBars> : QtValueAs<int> {};
+template <idl::ValueType T>
+using QtValueOf = typename QtValue<T>::type;
+template <idl::ValueType T>
+using QtParamOf = typename QtValue<T>::param;
 
 struct FailureInfo {
     std::int32_t number = 0;  // 0: none yet
@@ -184,117 +212,36 @@ public:
     static int hostColorOf(const QColor& color);
 
     // --- Properties -----------------------------------------------------
-    int BackColor() const;
-    void setBackColor(int v);
-    int ForeColor() const;
-    void setForeColor(int v);
-    QFont Font() const;
-    // Also the surface's own font, so that a form's font setting reaches
-    // the edit box.
-    void setFont(const QFont& v);
-    int BorderStyle() const;
-    int Alignment() const;
-    int Appearance() const;
-    bool Locked() const;
-    void setLocked(bool v);
-    int SelStart() const;
-    void setSelStart(int v);
-    int SelLength() const;
-    void setSelLength(int v);
-    QString SelText() const;
-    void setSelText(const QString& v);
-    QString Text() const;
-    void setText(const QString& v);
-    int MaxLength() const;
-    void setMaxLength(int v);
-
-    bool Enabled() const;
-    // The control's Enabled, which is also the widget's enabled state.
-    void setEnabled(bool v);
-    double CurrentX() const;
-    void setCurrentX(double v);
-    double CurrentY() const;
-    void setCurrentY(double v);
-    bool AutoRedraw() const;
-    void setAutoRedraw(bool v);
-    PicturePtr MouseIcon() const;
-    void setMouseIcon(PicturePtr v);
-    int MousePointer() const;
-    void setMousePointer(int v);
-    int hwnd() const;
-
-    int MarqueeStyle() const;
-    void setMarqueeStyle(int v);
-    double DefColWidth() const;
-    void setDefColWidth(double v);
-    int ScrollBars() const;
-    void setScrollBars(int v);
-    QFont ListBodyFont() const;
-    void setListBodyFont(const QFont& v);
-    QFont ListHeadFont() const;
-    void setListHeadFont(const QFont& v);
-    int ListForeColor() const;
-    void setListForeColor(int v);
-    int ListBackColor() const;
-    void setListBackColor(int v);
-    // The grid's columns collection; with an index (a number, or a column's
-    // field or caption) one column. None when the index names no column.
-    ObjectPtr Columns() const;
+    // Each property of the member table (control/member_table.h): a getter
+    // of its name, and a setter `set` + name unless it is read-only, in the
+    // Qt type of its value (QtValue below). Some say more than their type:
+    //   setFont        also the surface's own font, so that a form's font
+    //                  setting reaches the edit box;
+    //   setEnabled     the control's Enabled, which is also the widget's
+    //                  enabled state;
+    //   setDropDown    opens or closes the list to the state asked for;
+    //   BoundField, ListSearchField
+    //                  a field name (QString) or a zero-based field number
+    //                  (int);
+    //   Columns        the grid's columns collection; with an index (a
+    //                  number, or a column's field or caption) one column,
+    //                  none when the index names no column.
+#ifndef Q_MOC_RUN
+#define QV_DECLARE_MethodNone(Name, T)
+#define QV_DECLARE_PropertyGet(Name, T) QtValueOf<T> Name() const;
+#define QV_DECLARE_PropertyGetLet(Name, T) \
+    QV_DECLARE_PropertyGet(Name, T) void set##Name(QtParamOf<T> v);
+#define QV_DECLARE_PropertyGetSet(Name, T) QV_DECLARE_PropertyGetLet(Name, T)
+#define QV_DECLARE(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
+    QV_DECLARE_##Kind##Access(Name, idl::ValueType::Type)
+    QUORVEL_MEMBERS(QV_DECLARE)
+#undef QV_DECLARE_MethodNone
+#undef QV_DECLARE_PropertyGet
+#undef QV_DECLARE_PropertyGetLet
+#undef QV_DECLARE_PropertyGetSet
+#undef QV_DECLARE
+#endif
     ObjectPtr Columns(const QVariant& index) const;
-
-    QString ColsCaption() const;
-    void setColsCaption(const QString& v);
-    QString ColsField() const;
-    void setColsField(const QString& v);
-    QString ColsFormat() const;
-    void setColsFormat(const QString& v);
-    QString ColsSize() const;
-    void setColsSize(const QString& v);
-    QString ColsAlignment() const;
-    void setColsAlignment(const QString& v);
-
-    bool DropDown() const;
-    // Opens or closes the list to the state asked for.
-    void setDropDown(bool v);
-    bool DropDownAuto() const;
-    void setDropDownAuto(bool v);
-    bool OnListOnly() const;
-    void setOnListOnly(bool v);
-    int ListHeight() const;
-    void setListHeight(int v);
-    bool FastMode() const;
-    void setFastMode(bool v);
-    bool BringToFront() const;
-    void setBringToFront(bool v);
-    bool SearchDisable() const;
-    void setSearchDisable(bool v);
-    QVariant About() const;
-    void setAbout(const QVariant& v);
-
-    QString BoundText() const;
-    void setBoundText(const QString& v);
-    // A field name (QString) or a zero-based field number (int).
-    QVariant BoundField() const;
-    void setBoundField(const QVariant& v);
-    QVariant ListSearchField() const;
-    void setListSearchField(const QVariant& v);
-
-    QString ListDataBaseName() const;
-    void setListDataBaseName(const QString& v);
-    QString ListRecordSource() const;
-    void setListRecordSource(const QString& v);
-    QString Connect() const;
-    void setConnect(const QString& v);
-    int DefaultCursorType() const;
-    void setDefaultCursorType(int v);
-    int DefaultType() const;
-    void setDefaultType(int v);
-    int Options() const;
-    void setOptions(int v);
-    int ListRecordsetType() const;
-    void setListRecordsetType(int v);
-    RecordsetPtr ListRecordset() const;
-    void setListRecordset(RecordsetPtr v);
 
     // --- Value helpers --------------------------------------------------
     // Null-safe text, numbers and criteria pieces, as the control's own
@@ -351,6 +298,10 @@ private:
     void guarded(F&& f) const;
     template <class T, class F>
     T guardedValue(T fallback, F&& f) const;
+    // What a property's setter does to the QWidget itself before the control
+    // has the value: nothing, but for Font.
+    template <auto Setter, class V>
+    void beforeWrite(const V&) {}
     void reportFailure(std::int32_t number, const std::string& description) const;
 
     std::unique_ptr<QtSite> site_;
