@@ -124,6 +124,22 @@ std::string database(bool sorted) {
     return file;
 }
 
+// A copy of the random database in WAL mode: what the engine reads in the
+// background.
+std::string walDatabase() {
+    std::string file = (folder() / "wal.db").string();
+    if (!std::filesystem::exists(file)) {
+        std::filesystem::copy_file(database(false), file);
+        sqlite3* db = nullptr;
+        check(sqlite3_open(file.c_str(), &db), db);
+        check(sqlite3_exec(db, "PRAGMA journal_mode=WAL; CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT)",
+                           nullptr, nullptr, nullptr),
+              db);
+        sqlite3_close(db);
+    }
+    return file;
+}
+
 quorvel::engine::OpenSettings settingsFor(bool sorted, std::string source = "people") {
     quorvel::engine::OpenSettings settings;
     settings.databaseName = database(sorted);
@@ -220,14 +236,39 @@ void reportPercentiles(benchmark::State& state, std::vector<double>& micros) {
     state.counters["max_us"] = micros.back();
 }
 
-void BM_Find(benchmark::State& state, Op op, bool sorted, bool miss) {
-    SqliteRecordset& rs = opened(sorted);
+// The read system calls of this thread so far.
+std::int64_t readCalls() {
+    std::ifstream io("/proc/thread-self/io");
+    std::string key;
+    std::int64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "syscr:") return value;
+    }
+    return 0;
+}
+
+// The same finds on a recordset that looks at the file before each one
+// (a freshness interval of 0): what every find cost before the interval.
+SqliteRecordset& openedLookingEveryTime() {
+    static std::shared_ptr<SqliteRecordset> rs = [] {
+        auto settings = settingsFor(false);
+        settings.freshnessMilliseconds = 0;
+        auto opened = SqliteRecordset::open(settings);
+        opened->findFirst("name >= \"a\"");
+        return opened;
+    }();
+    return *rs;
+}
+
+void BM_Find(benchmark::State& state, Op op, bool sorted, bool miss, bool lookEveryTime) {
+    SqliteRecordset& rs = lookEveryTime ? openedLookingEveryTime() : opened(sorted);
     std::vector<std::string> texts = op == Op::Equal ? equalTexts(miss) : typedTexts(miss);
     std::vector<std::string> criteria;
     for (const auto& t : texts) criteria.push_back(criteriaFor(op, t, miss));
     std::vector<double> micros;
     micros.reserve(1 << 20);
     std::size_t i = 0;
+    std::int64_t callsBefore = readCalls();
     for (auto _ : state) {
         const std::string& c = criteria[i++ % criteria.size()];
         auto start = std::chrono::steady_clock::now();
@@ -236,7 +277,69 @@ void BM_Find(benchmark::State& state, Op op, bool sorted, bool miss) {
         micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());
         benchmark::DoNotOptimize(rs.absolutePosition());
     }
+    state.counters["read_syscalls_per_find"] =
+        static_cast<double>(readCalls() - callsBefore) / static_cast<double>(state.iterations());
     reportPercentiles(state, micros);
+}
+
+// What the next key release pays after another connection's commit to a
+// WAL file: a commit to another table or to the list's own table, then
+// one find (timed) and a few more. `background` false is the baseline: the
+// index built again on the key's path.
+void BM_FindAfterCommit(benchmark::State& state, bool ownTable, bool background) {
+    auto settings = settingsFor(false);
+    settings.databaseName = walDatabase();
+    settings.backgroundIndexes = background;
+    settings.freshnessMilliseconds = 0;
+    auto rs = SqliteRecordset::open(settings);
+    rs->findFirst("name >= \"m\"");
+    rs->waitForIndexes();
+    sqlite3* writer = nullptr;
+    check(sqlite3_open(settings.databaseName.c_str(), &writer), writer);
+    sqlite3_busy_timeout(writer, 5000);
+    std::vector<double> millis;
+    static int n = 0;  // each commit writes a new value
+    for (auto _ : state) {
+        state.PauseTiming();
+        rs->waitForIndexes();
+        std::string sql = ownTable ? "UPDATE people SET name = 'Mmm" + std::to_string(n) + "' WHERE id = " +
+                                         std::to_string(1000 + n)
+                                   : "INSERT INTO notes(text) VALUES ('saved')";
+        ++n;
+        check(sqlite3_exec(writer, sql.c_str(), nullptr, nullptr, nullptr), writer);
+        state.ResumeTiming();
+        auto start = std::chrono::steady_clock::now();
+        rs->findFirst("name >= \"mm\"");
+        millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    sqlite3_close(writer);
+    std::sort(millis.begin(), millis.end());
+    state.counters["first_find_ms_p50"] = millis[millis.size() / 2];
+    state.counters["first_find_ms_max"] = millis.back();
+}
+
+// The first key release after configuring: the opening, then the find
+// timed on its own. `background` false is the baseline (the index built
+// at that find).
+void BM_FirstFindAfterOpening(benchmark::State& state, bool background) {
+    auto settings = settingsFor(false);
+    settings.databaseName = walDatabase();
+    settings.backgroundIndexes = background;
+    double openMs = 0, findMs = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        auto rs = SqliteRecordset::open(settings);
+        auto opened = std::chrono::steady_clock::now();
+        rs->findFirst("name >= \"m\"");
+        auto found = std::chrono::steady_clock::now();
+        openMs = std::chrono::duration<double, std::milli>(opened - start).count();
+        findMs = std::chrono::duration<double, std::milli>(found - opened).count();
+        state.PauseTiming();
+        rs.reset();
+        state.ResumeTiming();
+    }
+    state.counters["open_ms"] = openMs;
+    state.counters["first_find_ms"] = findMs;
 }
 
 // The same question answered by visiting the folded keys in recordset
@@ -308,7 +411,7 @@ void registerAll() {
             for (const Case& c : ops) {
                 std::string suffix = std::string(c.name) + (sorted ? "/sorted" : "/random") +
                                      (miss ? "/miss" : "/hit") + "/" + rows;
-                benchmark::RegisterBenchmark(("Find/" + suffix).c_str(), BM_Find, c.op, sorted, miss)
+                benchmark::RegisterBenchmark(("Find/" + suffix).c_str(), BM_Find, c.op, sorted, miss, false)
                     ->Unit(benchmark::kMicrosecond)
                     ->Iterations(20000);
                 benchmark::RegisterBenchmark(("LinearScan/" + suffix).c_str(), BM_LinearScan, c.op, sorted, miss)
@@ -316,6 +419,25 @@ void registerAll() {
                     ->Iterations(rowCount() > 2000000 ? 60 : 300);
             }
         }
+    }
+    benchmark::RegisterBenchmark(("Find/AtOrAfter/random/hit/lookingEveryFind/" + rows).c_str(), BM_Find,
+                                 Op::AtOrAfter, false, false, true)
+        ->Unit(benchmark::kMicrosecond)
+        ->Iterations(20000);
+    for (bool own : {false, true}) {
+        for (bool background : {true, false}) {
+            std::string name = std::string("FindAfterCommit/") + (own ? "listTable" : "otherTable") +
+                               (background ? "/worker/" : "/baseline/") + rows;
+            benchmark::RegisterBenchmark(name.c_str(), BM_FindAfterCommit, own, background)
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(5);
+        }
+    }
+    for (bool background : {true, false}) {
+        std::string name = std::string("FirstFindAfterOpening/") + (background ? "worker/" : "baseline/") + rows;
+        benchmark::RegisterBenchmark(name.c_str(), BM_FirstFindAfterOpening, background)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
     }
     benchmark::RegisterBenchmark(("Open/table/" + rows).c_str(), BM_Open, false, "people")
         ->Unit(benchmark::kMillisecond)
