@@ -20,8 +20,6 @@ using namespace grid_dispid;
 
 namespace {
 
-constexpr float kDefaultColumnWidth = 1215.0f;
-
 bool isDateType(const Variant& v) { return v.type() == Variant::Type::Date; }
 
 bool looksLikeDatePattern(std::string_view f) {
@@ -220,13 +218,8 @@ private:
 // --- QtGrid -------------------------------------------------------------
 
 QtGrid::QtGrid(QtSite& site, QWidget* surface, std::string name, GridEvents& events)
-    : QtChildWindow<Grid>(site, new GridView(surface, *this)),
+    : GridOn(site, new GridView(surface, *this)),
       events_(&events),
-      columns_(std::make_shared<host::GridColumns>([this] {
-          float w = defColWidth();
-          return w > 0 ? w : kDefaultColumnWidth;
-      })),
-      binding_(*columns_),
       model_(std::make_unique<RecordsetModel>(*this)) {
     QTableView* v = view();
     v->setObjectName(toQString(name));
@@ -249,20 +242,17 @@ QtGrid::QtGrid(QtSite& site, QWidget* surface, std::string name, GridEvents& eve
     v->horizontalHeader()->setSectionsMovable(false);
     v->horizontalHeader()->setMinimumSectionSize(0);
 
-    // A fresh grid has two empty columns, as the headless grid does.
-    columns_->add(0);
-    columns_->add(1);
-    columns_->setChangeListener([this] {
+    grid_.columnModel().setChangeListener([this] {
         columnsDirty_ = true;
         scheduleSync();
     });
-    settings_.setChangeListener([this](std::int32_t) {
+    grid_.settings().setChangeListener([this](std::int32_t) {
         settingsDirty_ = true;
         scheduleSync();
     });
-    binding_.setCurrentRowListener([this] { showCurrentRow(); });
-    binding_.setRowsListener([this] {
-        if (col_ > 0 && col_ >= columns_->count()) col_ = 0;
+    grid_.setColumnListener([this] { showCurrentRow(); });
+    grid_.setCurrentRowListener([this] { showCurrentRow(); });
+    grid_.setRowsListener([this] {
         model_->reload();
         columnsDirty_ = true;
         syncView();
@@ -277,8 +267,10 @@ QtGrid::QtGrid(QtSite& site, QWidget* surface, std::string name, GridEvents& eve
 }
 
 QtGrid::~QtGrid() {
-    columns_->setNewColumnWidth([] { return kDefaultColumnWidth; });
-    columns_->setChangeListener({});
+    grid_.columnModel().setChangeListener({});
+    grid_.setColumnListener({});
+    grid_.setCurrentRowListener({});
+    grid_.setRowsListener({});
     if (QTableView* v = view()) v->setModel(nullptr);
 }
 
@@ -288,79 +280,6 @@ const Locale& QtGrid::locale() const {
     static const Locale english = Locale::english();
     return site_ ? site_->locale() : english;
 }
-
-ObjectRef QtGrid::columnsItem(const std::optional<Variant>& index) const {
-    if (!index) return columns_;
-    return columns_->item(*index);
-}
-
-float QtGrid::defColWidth() const { return settings_.get(kDefColWidth).asSingle(); }
-
-void QtGrid::setDefColWidth(float v) {
-    if (!(v >= 0) || std::isinf(v)) fail(failure::kInvalidPropertyValue);
-    settings_.set(kDefColWidth, Variant(v));
-}
-
-std::shared_ptr<Font> QtGrid::font() const { return settings_.font(kFont); }
-
-void QtGrid::setFont(std::shared_ptr<Font> v) {
-    if (!v) fail(failure::kInvalidPropertyValue);
-    settings_.set(kFont, Variant(std::move(v)));
-}
-
-std::shared_ptr<Font> QtGrid::headFont() const { return settings_.font(kHeadFont); }
-
-void QtGrid::setHeadFont(std::shared_ptr<Font> v) {
-    if (!v) fail(failure::kInvalidPropertyValue);
-    settings_.set(kHeadFont, Variant(std::move(v)));
-}
-
-Color QtGrid::foreColor() const { return settings_.get(kForeColor).asLong(); }
-void QtGrid::setForeColor(Color v) { settings_.set(kForeColor, Variant(v)); }
-Color QtGrid::backColor() const { return settings_.get(kBackColor).asLong(); }
-void QtGrid::setBackColor(Color v) { settings_.set(kBackColor, Variant(v)); }
-std::int32_t QtGrid::scrollBars() const { return settings_.get(kScrollBars).asLong(); }
-void QtGrid::setScrollBars(std::int32_t v) { settings_.set(kScrollBars, Variant(v)); }
-std::int32_t QtGrid::marqueeStyle() const { return settings_.get(kMarqueeStyle).asLong(); }
-void QtGrid::setMarqueeStyle(std::int32_t v) { settings_.set(kMarqueeStyle, Variant(v)); }
-
-void QtGrid::setCol(std::int16_t v) {
-    if (v < 0 || (v > 0 && v >= columns_->count())) fail(failure::kInvalidPropertyValue);
-    col_ = v;
-    showCurrentRow();
-}
-
-Variant QtGrid::setting(std::int32_t dispid) const {
-    if (dispid == kCol) return Variant(col_);
-    if (dispid == kColumns) return Variant(ObjectRef(columns_));
-    return settings_.get(dispid);
-}
-
-void QtGrid::setSetting(std::int32_t dispid, const Variant& value) {
-    if (dispid == kCol) {
-        setCol(value.toInteger());
-        return;
-    }
-    if (dispid == kColumns) {
-        if (!value.holdsNumber()) fail(failure::kTypeMismatch);
-        std::int16_t n = value.toInteger();
-        if (n < 0) fail(failure::kInvalidPropertyValue);
-        while (columns_->count() > 0) columns_->remove(0);
-        for (std::int16_t i = 0; i < n; ++i) columns_->add(i);
-        return;
-    }
-    if (dispid == kDefColWidth) {
-        setDefColWidth(value.toSingle());
-        return;
-    }
-    settings_.set(dispid, value);
-}
-
-void QtGrid::clearFields() { columns_->clearLayout(); }
-
-void QtGrid::rebind() { binding_.rebind(); }
-
-void QtGrid::setDataSource(DataControl* source) { binding_.setSource(source); }
 
 void QtGrid::scheduleSync() {
     // The control changes the columns one setting at a time; the view takes
@@ -377,7 +296,7 @@ void QtGrid::syncView() {
     if (settingsDirty_) applySettings();
     if (!columnsDirty_) return;
     columnsDirty_ = false;
-    if (columns_->count() != model_->columns()) {
+    if (grid_.columnModel().count() != model_->columns()) {
         model_->reload();
         showCurrentRow();
     } else {
@@ -385,7 +304,7 @@ void QtGrid::syncView() {
     }
     const double tpp = tppX();
     for (int i = 0; i < model_->columns(); ++i) {
-        auto column = columns_->column(i);
+        auto column = grid_.columnModel().column(i);
         v->setColumnHidden(i, column->visible() == kFalse);
         v->setColumnWidth(i, static_cast<int>(std::lround(column->width() / tpp)));
     }
@@ -402,8 +321,8 @@ void QtGrid::applySettings() {
     v->setPalette(p);
     if (auto f = font()) v->setFont(qFontOf(f->description()));
     if (auto f = headFont()) v->horizontalHeader()->setFont(qFontOf(f->description()));
-    v->horizontalHeader()->setVisible(settings_.boolean(kColumnHeaders) != kFalse);
-    std::int32_t rowHeight = settings_.get(kRowHeight).asLong();
+    v->horizontalHeader()->setVisible(settings().boolean(kColumnHeaders) != kFalse);
+    std::int32_t rowHeight = settings().get(kRowHeight).asLong();
     int px = rowHeight > 0 ? static_cast<int>(std::lround(rowHeight / tppY()))
                            : v->fontMetrics().height() + 4;
     v->verticalHeader()->setDefaultSectionSize(std::max(px, 1));
@@ -411,20 +330,20 @@ void QtGrid::applySettings() {
     auto policy = [](bool on) { return on ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff; };
     v->setHorizontalScrollBarPolicy(policy(bars == 1 || bars == 3 || bars >= 4));
     v->setVerticalScrollBarPolicy(policy(bars == 2 || bars == 3 || bars >= 4));
-    v->setFrameShape(settings_.get(kBorderStyle).toInteger() == 0 ? QFrame::NoFrame
+    v->setFrameShape(settings().get(kBorderStyle).toInteger() == 0 ? QFrame::NoFrame
                                                                      : QFrame::StyledPanel);
-    v->setEnabled(settings_.boolean(kEnabled) != kFalse);
+    v->setEnabled(settings().boolean(kEnabled) != kFalse);
 }
 
 void QtGrid::showCurrentRow() {
     QTableView* v = view();
     if (!v || showingRow_) return;
-    const int r = binding_.currentRow();
+    const int r = row();
     showingRow_ = true;
     if (r < 0 || r >= model_->rowCount() || model_->columns() == 0) {
         v->selectionModel()->clear();
     } else {
-        QModelIndex index = model_->index(r, std::clamp<int>(col_, 0, model_->columns() - 1));
+        QModelIndex index = model_->index(r, std::clamp<int>(col(), 0, model_->columns() - 1));
         v->selectionModel()->setCurrentIndex(
             index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         v->scrollTo(index);
@@ -434,20 +353,10 @@ void QtGrid::showCurrentRow() {
 
 void QtGrid::viewRowChanged(int r) {
     if (showingRow_) return;
-    moveQuietly(r);
+    grid_.moveQuietly(r);
     // A move that the recordset refused (a validate handler cancelled it)
     // leaves the view where the record is.
-    if (binding_.currentRow() != r) showCurrentRow();
-}
-
-void QtGrid::moveQuietly(std::int32_t target) {
-    std::int32_t count = rowCount();
-    if (count <= 0) return;
-    target = std::clamp(target, 0, count - 1);
-    try {
-        binding_.moveTo(target);
-    } catch (const Failure&) {
-    }
+    if (row() != r) showCurrentRow();
 }
 
 void QtGrid::keyDown(QKeyEvent* e) {
@@ -456,27 +365,9 @@ void QtGrid::keyDown(QKeyEvent* e) {
     QPointer<QWidget> alive(widget_);
     if (events_) events_->onKeyDown(keyCode, shift);
     if (!alive) return;
-    const std::int32_t r = row();
     QTableView* v = view();
     const int rowPx = std::max(1, v->verticalHeader()->defaultSectionSize());
-    const std::int32_t page = std::max(1, v->viewport()->height() / rowPx);
-    switch (keyCode) {
-        case key_code::kUp: moveQuietly(r - 1); break;
-        case key_code::kDown: moveQuietly(r < 0 ? 0 : r + 1); break;
-        case key_code::kPageUp: moveQuietly(r - page); break;
-        case key_code::kPageDown: moveQuietly(r < 0 ? page - 1 : r + page); break;
-        case key_code::kHome: moveQuietly(0); break;
-        case key_code::kEnd: moveQuietly(rowCount() - 1); break;
-        case key_code::kLeft:
-            if (col_ > 0) --col_;
-            showCurrentRow();
-            break;
-        case key_code::kRight:
-            if (col_ + 1 < columns_->count()) ++col_;
-            showCurrentRow();
-            break;
-        default: break;
-    }
+    grid_.navigate(keyCode, std::max(1, v->viewport()->height() / rowPx));
 }
 
 }  // namespace quorvel::qt
