@@ -6,7 +6,10 @@
 //
 //   - a Q_PROPERTY for each public property, under the control's own name
 //     (`ListRecordSource`, `BoundText`, ...), with a getter of that name and
-//     a setter `set` + name;
+//     a setter `set` + name. The accessors and the methods' bodies are made
+//     from the member table (control/member_table.h); the Q_PROPERTY lines,
+//     slots and signals below are spelled out for moc, and a test compares
+//     them with the table;
 //   - a signal for each of the control's 13 events, under the event's name;
 //     an event's by-reference arguments come as a pointer to a small struct
 //     that a slot connected directly (the default within the GUI thread) may

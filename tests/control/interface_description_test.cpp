@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "control/events.h"
 #include "control/interface_description.h"
+#include "support/control_fixture.h"
 
 namespace quorvel::idl {
 namespace {
@@ -352,6 +356,52 @@ TEST(InterfaceDescription, IdentityPagesAndVersionRecord) {
     EXPECT_EQ(v.language, 0x0410);
     EXPECT_EQ(v.codePage, 1200);
     EXPECT_EQ(v.translation, "041004B0");
+}
+
+// Records every key asked for or written, with its default, and holds
+// nothing: each read gives the default back.
+struct RecordingBag final : PropertyBag {
+    Variant readProperty(std::string_view name, const Variant& def) override {
+        reads.emplace_back(name, def);
+        return def;
+    }
+    void writeProperty(std::string_view name, const Variant&, const Variant& def) override {
+        writes.emplace_back(name, def);
+    }
+    std::vector<std::pair<std::string, Variant>> reads, writes;
+};
+
+using SavedKeys = quorvel::testing::ControlTest;
+
+// Saving is made from the member table; loading keeps steps of its own. The
+// keys written are the table's, in its order, and loading asks for each of
+// them with the default it is saved with, so a default mistyped on either
+// side shows here.
+TEST_F(SavedKeys, SavingWritesTheTablesKeysInOrderAndLoadingAsksForTheSameDefaults) {
+    site.setAmbientFont(Font::make({"Arial", 11.0f}));  // one object: defaults compare equal
+    Quorvel2000& c = newControl();
+    RecordingBag saved;
+    c.WriteProperties(saved);
+    std::vector<std::pair<std::string, Variant>> table;
+    for (const SavedProperty& p : savedProperties())
+        table.emplace_back(std::string(p.key), p.defaultValue(site));
+    EXPECT_EQ(saved.writes, table);
+    EXPECT_EQ(table.size(), 45u);
+    EXPECT_EQ(table[19].first, "DataBindings");
+    for (const SavedProperty& p : savedProperties()) {
+        if (p.key == "DataBindings") continue;
+        EXPECT_EQ(p.property, p.key);
+    }
+
+    RecordingBag loaded;
+    c.ReadProperties(loaded);
+    for (const auto& [key, def] : table) {
+        SCOPED_TRACE(key);
+        auto read = std::find_if(loaded.reads.begin(), loaded.reads.end(),
+                                 [&](const auto& r) { return r.first == key; });
+        ASSERT_NE(read, loaded.reads.end());
+        EXPECT_EQ(read->second, def);
+    }
 }
 
 }  // namespace

@@ -5,7 +5,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
 #include "control/interface_description.h"
+#include "control/member_table.h"
 #include "headless/json_property_bag.h"
 #include "qt/convert.h"
 #include "qt_fixture.h"
@@ -15,29 +21,81 @@ namespace {
 
 using WidgetApi = QtControlTest;
 
-TEST_F(WidgetApi, EveryPropertyOfTheControlIsAQtProperty) {
+// The Qt type a member's value or result has on the widget.
+template <idl::ValueType T>
+QMetaType qtTypeOf() {
+    if constexpr (T == idl::ValueType::None) return QMetaType::fromType<void>();
+    else return QMetaType::fromType<QtValueOf<T>>();
+}
+
+// The Q_PROPERTY lines, slots and signals are the widget's only hand-spelled
+// copy of the interface (moc must read them): each is checked here against
+// the member table and the events, by name, type and access, both ways.
+TEST_F(WidgetApi, TheMetaObjectMatchesTheMemberTableAndTheEvents) {
+    std::map<std::string, QMetaType> qtTypes;
+#define QV_QT_TYPE(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
+    qtTypes[#Name] = qtTypeOf<idl::ValueType::Type>();
+    QUORVEL_MEMBERS(QV_QT_TYPE)
+#undef QV_QT_TYPE
+
     const QMetaObject* meta = widget->metaObject();
-    int properties = 0;
+    auto ownMethod = [&](const std::string& name) -> std::optional<QMetaMethod> {
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+            if (meta->method(i).name() == name.c_str()) return meta->method(i);
+        return std::nullopt;
+    };
+    std::set<std::string> expectedProperties, expectedMethods;
     for (const auto& m : idl::members()) {
-        if (m.kind != idl::MemberKind::Property) continue;
-        ++properties;
         const std::string name(m.name);
         SCOPED_TRACE(name);
-        int i = meta->indexOfProperty(name.c_str());
-        ASSERT_GE(i, 0);
-        QMetaProperty p = meta->property(i);
-        EXPECT_EQ(p.isWritable(), m.hasAccess(idl::kLet) || m.hasAccess(idl::kSet));
+        if (m.kind == idl::MemberKind::Property) {
+            expectedProperties.insert(name);
+            const int i = meta->indexOfProperty(name.c_str());
+            ASSERT_GE(i, meta->propertyOffset());
+            const QMetaProperty p = meta->property(i);
+            EXPECT_EQ(p.metaType(), qtTypes.at(name)) << p.typeName();
+            EXPECT_TRUE(p.isReadable());
+            EXPECT_EQ(p.isWritable(), m.hasAccess(idl::kLet) || m.hasAccess(idl::kSet));
+            EXPECT_EQ(p.isUser(), m.hasFlag(idl::kUiDefault));
+            continue;
+        }
+        // A method without a result is a slot; a value helper is invokable
+        // with its one argument.
+        expectedMethods.insert(name);
+        const auto method = ownMethod(name);
+        ASSERT_TRUE(method.has_value());
+        EXPECT_EQ(method->access(), QMetaMethod::Public);
+        EXPECT_EQ(method->returnMetaType(), qtTypes.at(name));
+        EXPECT_EQ(method->parameterCount(), static_cast<int>(m.arguments.size()));
+        if (m.type == idl::ValueType::None) {
+            EXPECT_EQ(method->methodType(), QMetaMethod::Slot);
+        } else {
+            EXPECT_EQ(method->methodType(), QMetaMethod::Method);
+            EXPECT_EQ(method->parameterMetaType(0), QMetaType::fromType<QVariant>());
+        }
     }
-    EXPECT_EQ(properties, 51);
-    // And one signal per event, by the event's name.
+    EXPECT_EQ(expectedProperties.size(), 51u);
     for (const auto& e : idl::events()) {
         const std::string name(e.event->name);
-        bool found = false;
-        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
-            if (meta->method(i).methodType() == QMetaMethod::Signal && meta->method(i).name() == name.c_str())
-                found = true;
-        EXPECT_TRUE(found) << name;
+        SCOPED_TRACE(name);
+        const auto signal = ownMethod(name);
+        ASSERT_TRUE(signal.has_value());
+        EXPECT_EQ(signal->methodType(), QMetaMethod::Signal);
+        // By-reference arguments come as one pointer to a struct.
+        EXPECT_EQ(signal->parameterCount(), e.event->argumentCount > 0 ? 1 : 0);
+        expectedMethods.insert(name);
     }
+
+    // And nothing beyond them, but the widget's own signals.
+    for (const char* own : {"propertyChanged", "editRequested", "traced", "failed"})
+        expectedMethods.insert(own);
+    std::set<std::string> properties, methods;
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
+        properties.insert(meta->property(i).name());
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+        methods.insert(meta->method(i).name().toStdString());
+    EXPECT_EQ(properties, expectedProperties);
+    EXPECT_EQ(methods, expectedMethods);
 }
 
 TEST_F(WidgetApi, PropertiesReadAndWriteThroughTheMetaObject) {
