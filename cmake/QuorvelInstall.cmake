@@ -19,8 +19,14 @@ set(QUORVEL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel
 set(QUORVEL_INSTALL_MODULEDIR ${CMAKE_INSTALL_LIBDIR}/quorvel
     CACHE STRING "Where the component-server module is installed, under the prefix")
 
-# The folders of src/ whose headers make the public headers of Quorvel::Core.
-set(QUORVEL_CORE_HEADER_DIRS platform engine control layout data list search host headless)
+# The public headers, the API a program includes (the README lists them);
+# what they include is installed with them.
+set(QUORVEL_CORE_PUBLIC_HEADERS
+    control/quorvel2000.h control/events.h control/dispatch.h control/interface_description.h
+    platform/variant.h platform/failure.h platform/locale.h platform/text.h
+    engine/data_engine.h
+    headless/site.h headless/json_property_bag.h host/json_property_bag.h)
+set(QUORVEL_QT_PUBLIC_HEADERS qt/quorvel_widget.h qt/site.h)
 # The programs, installed as soon as their targets exist.
 set(QUORVEL_PROGRAMS quorvel-example quorvel-run quorvel-demo)
 
@@ -43,15 +49,35 @@ function(quorvel_rpath_to_libdir out from)
     endif()
 endfunction()
 
-# Installs the headers of src/<dir>/ as include/quorvel/<dir>/.
-function(quorvel_install_headers component)
-    foreach(dir IN LISTS ARGN)
-        file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*.h)
-        if(headers)
-            install(FILES ${headers}
-                DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quorvel/${dir}
-                COMPONENT ${component})
+# The headers of src/ that the given public headers need, themselves
+# included: an installed header always compiles, and nothing else of the
+# tree is installed.
+function(quorvel_header_closure out)
+    set(pending ${ARGN})
+    set(found)
+    while(pending)
+        list(POP_FRONT pending header)
+        if(header IN_LIST found OR NOT EXISTS ${PROJECT_SOURCE_DIR}/src/${header})
+            continue()
         endif()
+        list(APPEND found ${header})
+        file(STRINGS ${PROJECT_SOURCE_DIR}/src/${header} lines REGEX "^#include \"[^\"]+\"")
+        foreach(line IN LISTS lines)
+            string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+            list(APPEND pending ${included})
+        endforeach()
+    endwhile()
+    set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# Installs headers given from src/ (as "control/quorvel2000.h") as
+# include/quorvel/control/quorvel2000.h.
+function(quorvel_install_headers component)
+    foreach(header IN LISTS ARGN)
+        get_filename_component(dir ${header} DIRECTORY)
+        install(FILES ${PROJECT_SOURCE_DIR}/src/${header}
+            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quorvel/${dir}
+            COMPONENT ${component})
     endforeach()
 endfunction()
 
@@ -120,7 +146,8 @@ function(quorvel_install)
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Core NAMELINK_COMPONENT Core
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Core
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Core)
-    quorvel_install_headers(Core ${QUORVEL_CORE_HEADER_DIRS})
+    quorvel_header_closure(core_headers ${QUORVEL_CORE_PUBLIC_HEADERS})
+    quorvel_install_headers(Core ${core_headers})
     # The module's interface as a host that loads it sees it.
     install(FILES ${PROJECT_SOURCE_DIR}/src/server/component.h
         ${PROJECT_SOURCE_DIR}/src/server/module_exports.h
@@ -153,7 +180,9 @@ function(quorvel_install)
         install(TARGETS quorvel_qt EXPORT QuorvelQtTargets
             LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Qt NAMELINK_COMPONENT Qt
             RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Qt)
-        quorvel_install_headers(Qt qt)
+        quorvel_header_closure(qt_headers ${QUORVEL_QT_PUBLIC_HEADERS})
+        list(REMOVE_ITEM qt_headers ${core_headers})
+        quorvel_install_headers(Qt ${qt_headers})
         list(APPEND components Qt)
     endif()
 
