@@ -93,8 +93,8 @@ constexpr Binding kBindings[] = {QUORVEL_MEMBERS(QV_BINDING)};
 #undef QV_BINDING_PropertyGetSet
 #undef QV_BINDING
 
-static_assert(std::size(kBindings) == 63);
-
+// The bindings and the description are the member table's rows in the same
+// order, so a member's binding is found by its slot.
 const Binding& bindingOf(const MemberDescription& m) { return kBindings[m.slot - 1]; }
 
 std::size_t requiredArguments(const MemberDescription& m) {

@@ -109,8 +109,6 @@ constexpr auto kMembers = [] {
     return members;
 }();
 
-static_assert(std::size(kMembers) == 63);
-
 // The saved property set. A row's default is made when the set is written:
 // the ambient font is asked for afresh at each key, as the host may hand
 // out a new object every time.

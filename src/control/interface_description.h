@@ -132,7 +132,7 @@ struct MemberDescription {
     bool hasFlag(MemberFlag f) const { return (flags & f) != 0; }
 };
 
-// The 63 members of `_Quorvel2000`, in slot order.
+// The members of `_Quorvel2000`, in slot order.
 std::span<const MemberDescription> members();
 // Names compared without regard to case; none when nothing matches.
 const MemberDescription* findMember(std::string_view name);
@@ -146,7 +146,7 @@ struct SavedProperty {
     Variant (*defaultValue)(ControlSite& site) = nullptr;
 };
 
-// The 45 keys in the order saving writes them. Loading reads them in an
+// The keys in the order saving writes them. Loading reads them in an
 // order of its own (Quorvel2000::ReadProperties).
 std::span<const SavedProperty> savedProperties();
 
