@@ -189,8 +189,8 @@ void Runner::configure(HeadlessSite& site) {
     site.setLogListener([this](const std::string& line) { print(line); });
 }
 
-std::function<void(headless::EventCall&)> Runner::eventHandler(const Handler& handler) {
-    return [this, handler](headless::EventCall& call) {
+std::function<void(host::EventCall&)> Runner::eventHandler(const Handler& handler) {
+    return [this, handler](host::EventCall& call) {
         for (const auto& [name, value] : handler.values)
             if (call.has(name)) call[name] = value;
         // A control that is ending has no program left to call it.

@@ -35,8 +35,10 @@
 
 namespace quorvel {
 class Quorvel2000;
-namespace headless {
+namespace host {
 class EventCall;
+}  // namespace host
+namespace headless {
 class HeadlessSite;
 class JsonPropertyBag;
 }  // namespace headless
@@ -87,7 +89,7 @@ private:
 
     void startControl(const headless::JsonPropertyBag* bag);
     void configure(headless::HeadlessSite& site);
-    std::function<void(headless::EventCall&)> eventHandler(const Handler& handler);
+    std::function<void(host::EventCall&)> eventHandler(const Handler& handler);
     // Get or call through the late-bound interface, printing the result.
     void callMember(const Command& c, bool isGet);
     // Failure 91 before the script made a control.

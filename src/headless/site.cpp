@@ -11,9 +11,6 @@
 namespace quorvel::headless {
 
 using host::KeyStroke;
-using host::parseSendKeys;
-using host::traceString;
-using host::traceValue;
 using host::decodeUtf8;
 using host::virtualKeyOf;
 
@@ -53,25 +50,6 @@ private:
 };
 
 }  // namespace
-
-// --- EventCall ----------------------------------------------------------
-
-bool EventCall::has(std::string_view name) const {
-    auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)),
-                                   arguments_.size());
-    for (std::size_t i = 0; i < n; ++i)
-        if (event_.argumentNames[i] == name) return true;
-    return false;
-}
-
-Variant& EventCall::operator[](std::string_view name) const {
-    auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)),
-                                   arguments_.size());
-    for (std::size_t i = 0; i < n; ++i)
-        if (event_.argumentNames[i] == name) return arguments_[i];
-    fail(failure::kInvalidProcedureCall,
-         std::string(event_.name) + " has no argument " + std::string(name));
-}
 
 Target targetNamed(std::string_view name) {
     if (name == "text") return Target::Text;
@@ -221,82 +199,6 @@ void HeadlessSite::setContainer(float width, float height, std::optional<float> 
 
 void HeadlessSite::setContainerBackColor(Color c) { container_->backColor_ = c; }
 
-// --- The log and the host's answers --------------------------------------
-
-void HeadlessSite::append(std::string line) {
-    log_.push_back(std::move(line));
-    if (logListener_) logListener_(log_.back());
-}
-
-std::string HeadlessSite::log() const {
-    std::string out;
-    for (std::size_t i = 0; i < log_.size(); ++i) {
-        if (i) out += '|';
-        out += log_[i];
-    }
-    return out;
-}
-
-void HeadlessSite::mark(std::string text) { append(std::move(text)); }
-
-void HeadlessSite::propertyChanged(std::string_view name) { append("notify " + std::string(name)); }
-
-bool HeadlessSite::canPropertyChange(std::string_view name) {
-    auto it = editAnswers_.find(name);
-    bool allow = it == editAnswers_.end() ? editAllowed_ : it->second;
-    append("request " + std::string(name) + (allow ? " allowed" : " refused"));
-    return allow;
-}
-
-void HeadlessSite::raiseEvent(const EventDescription& event, std::span<Variant> arguments) {
-    std::string line = "event " + std::string(event.name);
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name;
-        if (static_cast<int>(i) < event.argumentCount && i < event.argumentNames.size())
-            name = std::string(event.argumentNames[i]);
-        if (name.empty()) name = "Arg" + std::to_string(i + 1);
-        line += " " + name + "=" + traceValue(arguments[i]);
-    }
-    append(std::move(line));
-    auto it = handlers_.find(event.name);
-    if (it == handlers_.end()) return;
-    // A copy: the handler may replace or clear itself.
-    EventHandler handler = it->second;
-    EventCall call(event, arguments);
-    handler(call);
-}
-
-void HeadlessSite::msgBox(const std::string& prompt) {
-    append("msgbox " + traceString(prompt));
-    if (msgBoxHandler_) {
-        auto handler = msgBoxHandler_;
-        handler(prompt);
-    }
-}
-
-void HeadlessSite::sendKeys(std::string_view keys) {
-    std::vector<KeyStroke> strokes = parseSendKeys(keys);
-    append("sendkeys " + traceString(keys));
-    queue_.insert(queue_.end(), strokes.begin(), strokes.end());
-}
-
-void HeadlessSite::setEventHandler(std::string eventName, EventHandler handler) {
-    handlers_[std::move(eventName)] = std::move(handler);
-}
-
-void HeadlessSite::setEventArguments(std::string eventName,
-                                     std::vector<std::pair<std::string, Variant>> values) {
-    setEventHandler(std::move(eventName), [values = std::move(values)](EventCall& call) {
-        for (const auto& [name, value] : values)
-            if (call.has(name)) call[name] = value;
-    });
-}
-
-void HeadlessSite::clearEventHandler(std::string_view eventName) {
-    auto it = handlers_.find(eventName);
-    if (it != handlers_.end()) handlers_.erase(it);
-}
-
 // --- Children ------------------------------------------------------------
 
 void HeadlessSite::addChild(std::string_view name, std::shared_ptr<ChildWindow> window,
@@ -399,26 +301,15 @@ HeadlessSite::Child& HeadlessSite::childFor(Target target) {
 
 // --- Surface calls -------------------------------------------------------
 
-void HeadlessSite::attach(SurfaceEvents& events) {
-    if (std::find(sinks_.begin(), sinks_.end(), &events) != sinks_.end()) return;
-    sinks_.push_back(&events);
+void HeadlessSite::sinkAttached() {
     // A control that starts here is sized by the next place, whatever size it has.
     sized_ = false;
 }
 
-void HeadlessSite::detach(SurfaceEvents& events) {
-    auto it = std::remove(sinks_.begin(), sinks_.end(), &events);
-    if (it == sinks_.end()) return;
-    sinks_.erase(it, sinks_.end());
+void HeadlessSite::lastSinkDetached() {
     // The control is ending: user actions find no child of it afterwards
     // instead of calling into what it leaves behind.
-    if (sinks_.empty()) releaseChildren();
-}
-
-void HeadlessSite::forEachSink(const std::function<void(SurfaceEvents&)>& f) {
-    std::vector<SurfaceEvents*> sinks = sinks_;
-    for (SurfaceEvents* s : sinks)
-        if (std::find(sinks_.begin(), sinks_.end(), s) != sinks_.end()) f(*s);
+    releaseChildren();
 }
 
 void HeadlessSite::surfaceResized() {
@@ -546,14 +437,14 @@ void HeadlessSite::pumpKeys() {
     if (pumping_) return;
     ScopedFlag pumping(pumping_);
     int delivered = 0;
-    while (!queue_.empty()) {
+    while (!keys_.empty()) {
         if (++delivered > kMaxKeysPerPump) {
-            queue_.clear();
+            keys_.clear();
             append("sendkeys dropped");
             return;
         }
-        KeyStroke s = queue_.front();
-        queue_.pop_front();
+        KeyStroke s = keys_.front();
+        keys_.pop_front();
         stroke(s);
     }
 }

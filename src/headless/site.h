@@ -1,15 +1,8 @@
 // The deterministic in-memory host of one control.
 //
-// Everything the control tells its host lands, in order, in one log of
-// lines in the form runner's trace format:
-//
-//   event NAME ARG=VALUE ...     an event, with its arguments as raised
-//   notify NAME                  a property-changed notification
-//   request NAME allowed|refused an edit request and the host's answer
-//   msgbox "PROMPT"              a message box
-//   sendkeys "KEYS"              keys queued for the focused window
-//
-// plus any marker a test writes itself. Nothing else is logged: repaints
+// Everything the control tells its host lands, in order, in one log: the
+// host core's trace (host/site_core.h), every line kept, plus any marker a
+// test writes itself. Nothing else is logged: repaints
 // are counted, not logged, so a log compares the same whatever repaints.
 //
 // The host decides where the keyboard focus is: on one of the control's
@@ -38,29 +31,14 @@
 #include "headless/command_button.h"
 #include "headless/grid.h"
 #include "host/keys.h"
+#include "host/site_core.h"
 #include "headless/text_box.h"
 #include "platform/host.h"
 
 namespace quorvel::headless {
 
-// What a host's event handler is given: the event and the raiser's own
-// argument variables, which the handler may change.
-class EventCall {
-public:
-    EventCall(const EventDescription& event, std::span<Variant> arguments)
-        : event_(event), arguments_(arguments) {}
-    const EventDescription& event() const { return event_; }
-    std::span<Variant> arguments() const { return arguments_; }
-    bool has(std::string_view name) const;
-    // Failure 5 for a name the event does not have.
-    Variant& operator[](std::string_view name) const;
-
-private:
-    const EventDescription& event_;
-    std::span<Variant> arguments_;
-};
-
-using EventHandler = std::function<void(EventCall&)>;
+using host::EventCall;
+using host::EventHandler;
 
 // Where a user action lands: the edit box, the drop-down button, the
 // control's bare surface, or the grid.
@@ -68,7 +46,7 @@ enum class Target { Text, Button, Surface, Grid };
 // "text", "button", "surface", "grid"; Failure 5 otherwise.
 Target targetNamed(std::string_view name);
 
-class HeadlessSite final : public ControlSite, private ChildHost {
+class HeadlessSite final : public host::SiteCore, private ChildHost {
 public:
     // The names under which the user actions find the children they act on.
     static constexpr std::string_view kEditBox = "Text2";
@@ -85,48 +63,22 @@ public:
     Extender& extender() override;
     std::shared_ptr<Font> ambientFont() override;
     const Locale& locale() const override { return locale_; }
-    void propertyChanged(std::string_view name) override;
-    bool canPropertyChange(std::string_view name) override;
-    void raiseEvent(const EventDescription& event, std::span<Variant> arguments) override;
-    void msgBox(const std::string& prompt) override;
-    // Failure 5 for a key string that does not read.
-    void sendKeys(std::string_view keys) override;
     std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) override;
     std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
                                                        CommandButtonEvents& events) override;
     std::shared_ptr<DataControl> createDataControl(std::string_view name,
                                                    DataControlEvents& events) override;
     std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) override;
-    void attach(SurfaceEvents& events) override;
-    void detach(SurfaceEvents& events) override;
 
-    // --- The log -----------------------------------------------------------
-    const std::vector<std::string>& logLines() const { return log_; }
+    // --- The log: the trace, every line kept --------------------------------
+    const std::vector<std::string>& logLines() const { return traceLines(); }
     // The lines joined with "|".
-    std::string log() const;
-    void clearLog() { log_.clear(); }
-    void mark(std::string text);
+    std::string log() const { return trace(); }
+    void clearLog() { clearTrace(); }
     // Runs for every line as it is logged, for a caller that prints the
     // trace while it happens.
     void setLogListener(std::function<void(const std::string&)> listener) {
-        logListener_ = std::move(listener);
-    }
-
-    // --- The host's answers ------------------------------------------------
-    // The answer to every edit request, and to one property's requests.
-    void setEditAnswer(bool allow) { editAllowed_ = allow; }
-    void setEditAnswer(std::string name, bool allow) { editAnswers_[std::move(name)] = allow; }
-    void clearEditAnswers() { editAnswers_.clear(); }
-    // The host's handler of an event, by the event's name.
-    void setEventHandler(std::string eventName, EventHandler handler);
-    // A handler that sets the named by-reference arguments to the values;
-    // names the event does not have are passed over.
-    void setEventArguments(std::string eventName, std::vector<std::pair<std::string, Variant>> values);
-    void clearEventHandler(std::string_view eventName);
-    // Runs while a message box is "open", after it was logged: a host may
-    // deliver events then.
-    void setMessageBoxHandler(std::function<void(const std::string&)> handler) {
-        msgBoxHandler_ = std::move(handler);
+        setTraceListener(std::move(listener));
     }
 
     // --- Ambient values and the container ----------------------------------
@@ -190,7 +142,6 @@ public:
     //
     // Delivers the queued keys, and any that they queue in turn, in order.
     void pumpKeys();
-    std::size_t pendingKeys() const { return queue_.size(); }
     // For each character: key down with its key code and shift 0, key press
     // with the character (inserted by an edit box at its caret), key up.
     void type(std::string_view text);
@@ -247,7 +198,8 @@ private:
     void focusRequested(ChildState& child) override;
     void visibilityChanged(ChildState& child) override;
 
-    void append(std::string line);
+    void sinkAttached() override;
+    void lastSinkDetached() override;
     void addChild(std::string_view name, std::shared_ptr<ChildWindow> window, ChildState* state);
     void releaseChildren();
     Child* findChild(std::string_view name);
@@ -259,22 +211,11 @@ private:
     void deliverKeyPress(ChildWindow& window, char32_t character);
     void deliverKeyUp(ChildWindow& window, std::int16_t keyCode, std::int16_t shift);
     void surfaceResized();
-    // Runs the sinks on a copy of the list: a handler may detach.
-    void forEachSink(const std::function<void(SurfaceEvents&)>& f);
     bool surfaceEnabled() const;
 
     std::unique_ptr<Surface> surface_;
     std::unique_ptr<Ext> extender_;
     std::unique_ptr<Box> container_;
-    std::vector<SurfaceEvents*> sinks_;
-
-    std::vector<std::string> log_;
-    std::function<void(const std::string&)> logListener_;
-
-    bool editAllowed_ = true;
-    std::map<std::string, bool, std::less<>> editAnswers_;
-    std::map<std::string, EventHandler, std::less<>> handlers_;
-    std::function<void(const std::string&)> msgBoxHandler_;
 
     Locale locale_ = Locale::english();
     FontDescription ambientDescription_;
@@ -286,7 +227,6 @@ private:
     ChildState* focus_ = nullptr;
     bool inside_ = false;
 
-    std::deque<host::KeyStroke> queue_;
     bool pumping_ = false;
 
     // The host placed the control since it attached.

@@ -14,7 +14,6 @@
 #include <new>
 
 #include "engine/data_engine.h"
-#include "host/trace.h"
 #include "qt/children.h"
 #include "qt/convert.h"
 #include "qt/grid.h"
@@ -277,6 +276,8 @@ QtSite::QtSite(QWidget* surface)
     surface_->installEventFilter(dispatcher_.get());
     notifiedSize_ = surface_->size();
     surfaceImpl_->setBackColor(systemColor(15));
+    // A long session would grow a kept trace: a test turns it on.
+    setRecording(false);
 }
 
 QtSite::~QtSite() {
@@ -336,61 +337,12 @@ void QtSite::disconnectControl() {
         } catch (...) {
         }
     }
-    sinks_.clear();
+    dropSinks();
 }
 
-// --- Trace and the host's answers ----------------------------------------
+// --- The message box and the failures -----------------------------------
 
-void QtSite::append(std::string line) {
-    if (recording_) trace_.push_back(line);
-    if (traceListener_) traceListener_(line);
-}
-
-std::string QtSite::trace() const {
-    std::string out;
-    for (std::size_t i = 0; i < trace_.size(); ++i) {
-        if (i) out += '|';
-        out += trace_[i];
-    }
-    return out;
-}
-
-void QtSite::mark(std::string text) { append(std::move(text)); }
-
-void QtSite::propertyChanged(std::string_view name) {
-    append("notify " + std::string(name));
-    if (propertyChangedHandler_) propertyChangedHandler_(name);
-}
-
-bool QtSite::canPropertyChange(std::string_view name) {
-    bool allow = editRequestHandler_ ? editRequestHandler_(name) : true;
-    append("request " + std::string(name) + (allow ? " allowed" : " refused"));
-    return allow;
-}
-
-void QtSite::raiseEvent(const EventDescription& event, std::span<Variant> arguments) {
-    std::string line = "event " + std::string(event.name);
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name;
-        if (static_cast<int>(i) < event.argumentCount && i < event.argumentNames.size())
-            name = std::string(event.argumentNames[i]);
-        if (name.empty()) name = "Arg" + std::to_string(i + 1);
-        line += " " + name + "=" + host::traceValue(arguments[i]);
-    }
-    append(std::move(line));
-    if (!eventHandler_) return;
-    // A copy: the handler may replace itself.
-    EventHandler handler = eventHandler_;
-    handler(event, arguments);
-}
-
-void QtSite::msgBox(const std::string& prompt) {
-    append("msgbox " + host::traceString(prompt));
-    if (msgBoxHandler_) {
-        auto handler = msgBoxHandler_;
-        handler(prompt);
-        return;
-    }
+void QtSite::showMessageBox(const std::string& prompt) {
     // The application's own title: the message is the control's, not a
     // window of its own.
     QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
@@ -421,16 +373,10 @@ void QtSite::reportFailure(const Failure& failure) {
 
 // --- Keys ----------------------------------------------------------------
 
-void QtSite::sendKeys(std::string_view keys) {
-    std::vector<host::KeyStroke> strokes = host::parseSendKeys(keys);
-    append("sendkeys " + host::traceString(keys));
-    for (const auto& s : strokes) {
-        keys_.push_back(s);
+void QtSite::keysQueued(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
         QCoreApplication::postEvent(dispatcher_.get(), new QEvent(kQueuedKeyEvent));
-    }
 }
-
-std::size_t QtSite::pendingKeys() const { return keys_.size(); }
 
 void QtSite::deliverQueuedKey() {
     if (keys_.empty()) return;
@@ -514,20 +460,6 @@ QTableView* QtSite::tableView(std::string_view name) const {
 }
 
 // --- Surface calls -------------------------------------------------------
-
-void QtSite::attach(SurfaceEvents& events) {
-    if (std::find(sinks_.begin(), sinks_.end(), &events) == sinks_.end()) sinks_.push_back(&events);
-}
-
-void QtSite::detach(SurfaceEvents& events) {
-    sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), &events), sinks_.end());
-}
-
-void QtSite::forEachSink(const std::function<void(SurfaceEvents&)>& f) {
-    std::vector<SurfaceEvents*> sinks = sinks_;
-    for (SurfaceEvents* s : sinks)
-        if (std::find(sinks_.begin(), sinks_.end(), s) != sinks_.end()) f(*s);
-}
 
 void QtSite::resized() {
     if (surface_) notifiedSize_ = surface_->size();

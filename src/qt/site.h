@@ -29,9 +29,8 @@
 //     the keyboard focus then;
 //   - msgBox is a modal QMessageBox with an OK button only, under the
 //     application's title, unless a handler replaces it.
-// Everything the control tells its host can be traced in the headless
-// host's format ("event NAME ARG=VALUE", "notify NAME", "request NAME
-// allowed|refused", "msgbox \"PROMPT\"", "sendkeys \"KEYS\"").
+// Everything the control tells its host is traced in the host core's format
+// (host/site_core.h); the lines are kept only when recording is turned on.
 //
 // A failure that leaves one of the control's handlers while Qt delivers an
 // input event never crosses into Qt: it goes to the failure handler (by
@@ -50,7 +49,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/keys.h"
+#include "host/site_core.h"
 #include "platform/failure.h"
 #include "platform/host.h"
 
@@ -65,7 +64,7 @@ class QtCommandButton;
 class QtGrid;
 class SiteDispatcher;
 
-class QtSite final : public ControlSite {
+class QtSite final : public host::SiteCore {
 public:
     // The surface must outlive the site.
     explicit QtSite(QWidget* surface);
@@ -79,52 +78,18 @@ public:
     // From the container's font (the surface's own when it has none).
     std::shared_ptr<Font> ambientFont() override;
     const Locale& locale() const override { return locale_; }
-    void propertyChanged(std::string_view name) override;
-    bool canPropertyChange(std::string_view name) override;
-    void raiseEvent(const EventDescription& event, std::span<Variant> arguments) override;
-    void msgBox(const std::string& prompt) override;
-    // Failure 5 for a key string that does not read.
-    void sendKeys(std::string_view keys) override;
     std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) override;
     std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
                                                        CommandButtonEvents& events) override;
     std::shared_ptr<DataControl> createDataControl(std::string_view name,
                                                    DataControlEvents& events) override;
     std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) override;
-    void attach(SurfaceEvents& events) override;
-    void detach(SurfaceEvents& events) override;
 
-    // --- The host's answers ------------------------------------------------
-    using EventHandler = std::function<void(const EventDescription&, std::span<Variant>)>;
-    void setEventHandler(EventHandler handler) { eventHandler_ = std::move(handler); }
-    void setPropertyChangedHandler(std::function<void(std::string_view)> handler) {
-        propertyChangedHandler_ = std::move(handler);
-    }
-    // The answer to edit requests; with none, every change is allowed.
-    void setEditRequestHandler(std::function<bool(std::string_view)> handler) {
-        editRequestHandler_ = std::move(handler);
-    }
-    // Replaces the modal QMessageBox: a test never blocks on one.
-    void setMessageBoxHandler(std::function<void(const std::string&)> handler) {
-        msgBoxHandler_ = std::move(handler);
-    }
+    // --- The host's answers (the rest are the core's) ------------------------
     void setFailureHandler(std::function<void(const Failure&)> handler) {
         failureHandler_ = std::move(handler);
     }
     void setLocale(Locale locale) { locale_ = std::move(locale); }
-
-    // --- The trace ---------------------------------------------------------
-    // Runs for every trace line as it happens.
-    void setTraceListener(std::function<void(const std::string&)> listener) {
-        traceListener_ = std::move(listener);
-    }
-    // Keeps the lines too (off by default: a long session would grow it).
-    void setRecording(bool on) { recording_ = on; }
-    const std::vector<std::string>& traceLines() const { return trace_; }
-    // The kept lines joined with "|".
-    std::string trace() const;
-    void clearTrace() { trace_.clear(); }
-    void mark(std::string text);
 
     // --- The host's calls --------------------------------------------------
     // The host sized the control: runs its resize handler.
@@ -148,8 +113,6 @@ public:
     QToolButton* toolButton(std::string_view name) const;
     QTableView* tableView(std::string_view name) const;
     QtGrid* grid(std::string_view name) const;
-    // Keys queued and not delivered yet.
-    std::size_t pendingKeys() const;
 
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
@@ -175,8 +138,8 @@ private:
     class Surface;
     class Ext;
     class Box;
-    void append(std::string line);
-    void forEachSink(const std::function<void(SurfaceEvents&)>& f);
+    void showMessageBox(const std::string& prompt) override;
+    void keysQueued(std::size_t count) override;
     bool inside(QWidget* w) const;
 
     QPointer<QWidget> surface_;
@@ -184,9 +147,6 @@ private:
     std::unique_ptr<Ext> extender_;
     std::unique_ptr<Box> container_;
     std::unique_ptr<SiteDispatcher> dispatcher_;
-    std::vector<SurfaceEvents*> sinks_;
-
-    std::deque<host::KeyStroke> keys_;
     bool parking_ = false;
     QPointer<QWidget> parkedFrom_;
     QSize notifiedSize_{-1, -1};
@@ -195,14 +155,7 @@ private:
     std::vector<std::shared_ptr<QtGrid>> grids_;
     std::vector<std::shared_ptr<DataControl>> dataControls_;
 
-    EventHandler eventHandler_;
-    std::function<void(std::string_view)> propertyChangedHandler_;
-    std::function<bool(std::string_view)> editRequestHandler_;
-    std::function<void(const std::string&)> msgBoxHandler_;
     std::function<void(const Failure&)> failureHandler_;
-    std::function<void(const std::string&)> traceListener_;
-    bool recording_ = false;
-    std::vector<std::string> trace_;
 
     Locale locale_ = Locale::english();
     bool focusInside_ = false;

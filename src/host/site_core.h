@@ -1,0 +1,147 @@
+// What every host's site does the same way, with no toolkit: the trace of
+// what the control tells its host, the host's answers (edit requests, event
+// handlers, message boxes), the queue of keys the control sends, and the
+// control's registrations for the surface's calls.
+//
+// The trace is one line per call, in the form runner's format:
+//
+//   event NAME ARG=VALUE ...     an event, with its arguments as raised
+//   notify NAME                  a property-changed notification
+//   request NAME allowed|refused an edit request and the host's answer
+//   msgbox "PROMPT"              a message box
+//   sendkeys "KEYS"              keys queued for the focused window
+//
+// plus any marker the host's user writes itself. A port adds what only it
+// can do: showing a message box, delivering the queued keys, focus, widgets.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/keys.h"
+#include "platform/host.h"
+
+namespace quorvel::host {
+
+// What a host's event handler is given: the event and the raiser's own
+// argument variables, which the handler may change.
+class EventCall {
+public:
+    EventCall(const EventDescription& event, std::span<Variant> arguments)
+        : event_(event), arguments_(arguments) {}
+    const EventDescription& event() const { return event_; }
+    std::span<Variant> arguments() const { return arguments_; }
+    bool has(std::string_view name) const;
+    // Failure 5 for a name the event does not have.
+    Variant& operator[](std::string_view name) const;
+
+private:
+    const EventDescription& event_;
+    std::span<Variant> arguments_;
+};
+
+using EventHandler = std::function<void(EventCall&)>;
+// One handler for every event, given the event and the raiser's arguments.
+using AnyEventHandler = std::function<void(const EventDescription&, std::span<Variant>)>;
+
+class SiteCore : public ControlSite {
+public:
+    SiteCore() = default;
+    ~SiteCore() override = default;
+    SiteCore(const SiteCore&) = delete;
+    SiteCore& operator=(const SiteCore&) = delete;
+
+    // --- ControlSite: the calls every host answers alike -------------------
+    void propertyChanged(std::string_view name) override;
+    // The request handler's answer, else the one set for the property, else
+    // the one set for every property (allowed unless set otherwise).
+    bool canPropertyChange(std::string_view name) override;
+    // Traced, then the event's own handler runs, then the handler of every
+    // event.
+    void raiseEvent(const EventDescription& event, std::span<Variant> arguments) override;
+    // Traced, then the message box handler runs, or the port shows the box.
+    void msgBox(const std::string& prompt) override;
+    // Failure 5 for a key string that does not read; nothing is queued then.
+    void sendKeys(std::string_view keys) override;
+    void attach(SurfaceEvents& events) override;
+    void detach(SurfaceEvents& events) override;
+
+    // --- The trace ---------------------------------------------------------
+    // Keeps the lines (on unless the port turns it off).
+    void setRecording(bool on) { recording_ = on; }
+    const std::vector<std::string>& traceLines() const { return trace_; }
+    // The kept lines joined with "|".
+    std::string trace() const;
+    void clearTrace() { trace_.clear(); }
+    void mark(std::string text) { append(std::move(text)); }
+    // Runs for every line as it is traced.
+    void setTraceListener(std::function<void(const std::string&)> listener) {
+        traceListener_ = std::move(listener);
+    }
+
+    // --- The host's answers ------------------------------------------------
+    void setEditAnswer(bool allow) { editAllowed_ = allow; }
+    void setEditAnswer(std::string name, bool allow) { editAnswers_[std::move(name)] = allow; }
+    void clearEditAnswers() { editAnswers_.clear(); }
+    void setEditRequestHandler(std::function<bool(std::string_view)> handler) {
+        editRequestHandler_ = std::move(handler);
+    }
+    void setPropertyChangedHandler(std::function<void(std::string_view)> handler) {
+        propertyChangedHandler_ = std::move(handler);
+    }
+    // The handler of an event, by the event's name.
+    void setEventHandler(std::string eventName, EventHandler handler);
+    void setEventHandler(AnyEventHandler handler) { anyEventHandler_ = std::move(handler); }
+    // A handler that sets the named by-reference arguments to the values;
+    // names the event does not have are passed over.
+    void setEventArguments(std::string eventName, std::vector<std::pair<std::string, Variant>> values);
+    void clearEventHandler(std::string_view eventName);
+    // Replaces the port's message box: runs while the box is "open", after
+    // it was traced.
+    void setMessageBoxHandler(std::function<void(const std::string&)> handler) {
+        msgBoxHandler_ = std::move(handler);
+    }
+
+    // Keys queued and not delivered yet.
+    std::size_t pendingKeys() const { return keys_.size(); }
+
+protected:
+    void append(std::string line);
+    // Runs f for every registered sink, on a copy of the list: a handler may
+    // detach.
+    void forEachSink(const std::function<void(SurfaceEvents&)>& f);
+    bool hasSinks() const { return !sinks_.empty(); }
+    void dropSinks() { sinks_.clear(); }
+
+    // The port's side: a message box no handler replaced, keys just queued,
+    // the first registration and the last one ending.
+    virtual void showMessageBox(const std::string& prompt) { (void)prompt; }
+    virtual void keysQueued(std::size_t count) { (void)count; }
+    virtual void sinkAttached() {}
+    virtual void lastSinkDetached() {}
+
+    std::deque<KeyStroke> keys_;
+
+private:
+    std::vector<SurfaceEvents*> sinks_;
+    bool recording_ = true;
+    std::vector<std::string> trace_;
+    std::function<void(const std::string&)> traceListener_;
+
+    bool editAllowed_ = true;
+    std::map<std::string, bool, std::less<>> editAnswers_;
+    std::function<bool(std::string_view)> editRequestHandler_;
+    std::function<void(std::string_view)> propertyChangedHandler_;
+    std::map<std::string, EventHandler, std::less<>> handlers_;
+    AnyEventHandler anyEventHandler_;
+    std::function<void(const std::string&)> msgBoxHandler_;
+};
+
+}  // namespace quorvel::host
