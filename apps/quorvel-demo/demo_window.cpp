@@ -94,7 +94,10 @@ DemoWindow::DemoWindow(DataFolder data, headless::FormDocument form, const Local
         if (auto bag = loadableProperties(form_, name, data_.folder)) {
             mark(tr("%1: the property set from the form file").arg(qs(name)));
             widget->load(*bag);
-            mark(tr("%1: loaded value %2, shown as %3").arg(qs(name), widget->BoundText(), widget->Text()));
+            if (widget->BoundText().isEmpty())
+                mark(tr("%1: no value loaded").arg(qs(name)));
+            else
+                mark(tr("%1: loaded value %2, shown as %3").arg(qs(name), widget->BoundText(), widget->Text()));
             continue;
         }
         firstSettings_ = true;
