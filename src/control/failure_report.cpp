@@ -126,7 +126,7 @@ void Quorvel2000::raise(const EventDescription& event, std::int16_t& button, std
 }
 
 std::shared_ptr<Recordset> Quorvel2000::listRecordset() const {
-    auto recordset = Data1->recordset();
+    auto recordset = Data1.recordset();
     if (!recordset) fail(failure::kObjectNotSet);
     return recordset;
 }

@@ -65,8 +65,8 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
             skipBoundChange = kTrue;
             skipNextKeyUp = kTrue;
 
-            Text2->setBackColor(longFrom(read("BackColor", colour(kSystemWindowBackground)), loc));
-            Text2->setForeColor(longFrom(read("ForeColor", colour(kSystemWindowText)), loc));
+            Text2.setBackColor(longFrom(read("BackColor", colour(kSystemWindowBackground)), loc));
+            Text2.setForeColor(longFrom(read("ForeColor", colour(kSystemWindowText)), loc));
 
             setListBodyFont(readFont("ListBodyFont"));
             setListHeadFont(readFont("ListHeadFont"));
@@ -78,14 +78,14 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
             colsFormat = readText("ColsFormat", "");
             colsSize = readText("ColsSize", "");
 
-            Text1->setText(readText("BoundText", "Text1"));
+            Text1.setText(readText("BoundText", "Text1"));
 
-            Text2->setLocked(readBoolean("Locked", kFalse));
-            DBGrid1->setMarqueeStyle(readLong("MarqueeStyle", 4));
-            Text2->setSelStart(readLong("SelStart", 0));
-            Text2->setSelLength(readLong("SelLength", 0));
-            Text2->setSelText(readText("SelText", ""));
-            Text2->setText(readText("Text", "Text2"));
+            Text2.setLocked(readBoolean("Locked", kFalse));
+            DBGrid1.setMarqueeStyle(readLong("MarqueeStyle", 4));
+            Text2.setSelStart(readLong("SelStart", 0));
+            Text2.setSelLength(readLong("SelLength", 0));
+            Text2.setSelText(readText("SelText", ""));
+            Text2.setText(readText("Text", "Text2"));
 
             // Members only: the data source is configured at the end.
             listSearchField = read("ListSearchField", Variant::integer(0));
@@ -95,34 +95,34 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
             (void)readBoolean("DropDown", kFalse);
             boundField = read("BoundField", Variant::integer(0));
 
-            Text1->setText(readText("DataBindings", ""));
+            Text1.setText(readText("DataBindings", ""));
 
             site_.surface().setEnabled(readBoolean("Enabled", kTrue));
             site_.surface().setCurrentX(readSingle("CurrentX"));
             site_.surface().setCurrentY(readSingle("CurrentY"));
             site_.surface().setAutoRedraw(readBoolean("AutoRedraw", kFalse));
-            DBGrid1->setDefColWidth(readSingle("DefColWidth"));
-            Text2->setMaxLength(readLong("MaxLength", 0));
+            DBGrid1.setDefColWidth(readSingle("DefColWidth"));
+            Text2.setMaxLength(readLong("MaxLength", 0));
             setMouseIcon(pictureFrom(read("MouseIcon", nothing())));
             site_.surface().setMousePointer(readInteger("MousePointer", 0));
-            DBGrid1->setScrollBars(readLong("ScrollBars", 3));
+            DBGrid1.setScrollBars(readLong("ScrollBars", 3));
 
             dropDownAuto = readBoolean("DropDownAuto", kTrue);
             onListOnly = readBoolean("OnListOnly", kTrue);
             listHeight = readLong("ListHeight", 2055);
 
-            Data1->setDatabaseName(readText("ListDataBaseName", ""));
-            Data1->setRecordSource(readText("ListRecordSource", ""));
-            Data1->setConnect(readText("Connect", "Access"));
-            Data1->setDefaultCursorType(readInteger("DefaultCursorType", 0));
-            Data1->setDefaultType(readInteger("DefaultType", 2));
-            Data1->setOptions(readInteger("Options", 0));
-            Data1->setRecordsetType(readInteger("ListRecordsetType", 1));
+            Data1.setDatabaseName(readText("ListDataBaseName", ""));
+            Data1.setRecordSource(readText("ListRecordSource", ""));
+            Data1.setConnect(readText("Connect", "Access"));
+            Data1.setDefaultCursorType(readInteger("DefaultCursorType", 0));
+            Data1.setDefaultType(readInteger("DefaultType", 2));
+            Data1.setOptions(readInteger("Options", 0));
+            Data1.setRecordsetType(readInteger("ListRecordsetType", 1));
 
             colsAlignment = readText("ColsAlignment", "");
-            DBGrid1->setForeColor(longFrom(read("ListForeColor", colour(kSystemWindowText)), loc));
+            DBGrid1.setForeColor(longFrom(read("ListForeColor", colour(kSystemWindowText)), loc));
             fastMode = readBoolean("FastMode", kFalse);
-            DBGrid1->setBackColor(longFrom(read("ListBackColor", colour(kSystemWindowBackground)), loc));
+            DBGrid1.setBackColor(longFrom(read("ListBackColor", colour(kSystemWindowBackground)), loc));
             bringToFront = readBoolean("BringToFront", kTrue);
 
             // Never written: a stored form normally has no recordset, and the

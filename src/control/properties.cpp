@@ -9,61 +9,61 @@ namespace quorvel {
 
 // --- The edit box -------------------------------------------------------
 
-Color Quorvel2000::BackColor() const { return Text2->backColor(); }
+Color Quorvel2000::BackColor() const { return Text2.backColor(); }
 void Quorvel2000::setBackColor(Color v) {
-    Text2->setBackColor(v);
+    Text2.setBackColor(v);
     notify("BackColor");
 }
 
-Color Quorvel2000::ForeColor() const { return Text2->foreColor(); }
+Color Quorvel2000::ForeColor() const { return Text2.foreColor(); }
 void Quorvel2000::setForeColor(Color v) {
-    Text2->setForeColor(v);
+    Text2.setForeColor(v);
     notify("ForeColor");
 }
 
-std::shared_ptr<quorvel::Font> Quorvel2000::Font() const { return Text2->font(); }
+std::shared_ptr<quorvel::Font> Quorvel2000::Font() const { return Text2.font(); }
 void Quorvel2000::setFont(std::shared_ptr<quorvel::Font> v) {
-    Text2->setFont(std::move(v));
+    Text2.setFont(std::move(v));
     notify("Font");
 }
 
-std::int16_t Quorvel2000::Alignment() const { return Text2->alignment(); }
+std::int16_t Quorvel2000::Alignment() const { return Text2.alignment(); }
 
-VBool Quorvel2000::Locked() const { return Text2->locked(); }
+VBool Quorvel2000::Locked() const { return Text2.locked(); }
 void Quorvel2000::setLocked(VBool v) {
-    Text2->setLocked(v);
+    Text2.setLocked(v);
     notify("Locked");
 }
 
-std::int32_t Quorvel2000::SelStart() const { return Text2->selStart(); }
+std::int32_t Quorvel2000::SelStart() const { return Text2.selStart(); }
 void Quorvel2000::setSelStart(std::int32_t v) {
-    Text2->setSelStart(v);
+    Text2.setSelStart(v);
     notify("SelStart");
 }
 
-std::int32_t Quorvel2000::SelLength() const { return Text2->selLength(); }
+std::int32_t Quorvel2000::SelLength() const { return Text2.selLength(); }
 void Quorvel2000::setSelLength(std::int32_t v) {
-    Text2->setSelLength(v);
+    Text2.setSelLength(v);
     notify("SelLength");
 }
 
-std::string Quorvel2000::SelText() const { return Text2->selText(); }
+std::string Quorvel2000::SelText() const { return Text2.selText(); }
 void Quorvel2000::setSelText(const std::string& v) {
     // The edit box reports the change inside the write, so its change
     // handler has run before the host hears of "SelText".
-    Text2->setSelText(v);
+    Text2.setSelText(v);
     notify("SelText");
 }
 
-std::string Quorvel2000::Text() const { return Text2->text(); }
+std::string Quorvel2000::Text() const { return Text2.text(); }
 void Quorvel2000::setText(const std::string& v) {
-    Text2->setText(v);
+    Text2.setText(v);
     notify("Text");
 }
 
-std::int32_t Quorvel2000::MaxLength() const { return Text2->maxLength(); }
+std::int32_t Quorvel2000::MaxLength() const { return Text2.maxLength(); }
 void Quorvel2000::setMaxLength(std::int32_t v) {
-    Text2->setMaxLength(v);
+    Text2.setMaxLength(v);
     notify("MaxLength");
 }
 
@@ -109,50 +109,50 @@ std::int32_t Quorvel2000::hwnd() const { return site_.surface().hwnd(); }
 
 // --- The grid -----------------------------------------------------------
 
-std::int32_t Quorvel2000::MarqueeStyle() const { return DBGrid1->marqueeStyle(); }
+std::int32_t Quorvel2000::MarqueeStyle() const { return DBGrid1.marqueeStyle(); }
 void Quorvel2000::setMarqueeStyle(std::int32_t v) {
-    DBGrid1->setMarqueeStyle(v);
+    DBGrid1.setMarqueeStyle(v);
     notify("MarqueeStyle");
 }
 
-float Quorvel2000::DefColWidth() const { return DBGrid1->defColWidth(); }
+float Quorvel2000::DefColWidth() const { return DBGrid1.defColWidth(); }
 void Quorvel2000::setDefColWidth(float v) {
-    DBGrid1->setDefColWidth(v);
+    DBGrid1.setDefColWidth(v);
     notify("DefColWidth");
 }
 
-std::int32_t Quorvel2000::ScrollBars() const { return DBGrid1->scrollBars(); }
+std::int32_t Quorvel2000::ScrollBars() const { return DBGrid1.scrollBars(); }
 void Quorvel2000::setScrollBars(std::int32_t v) {
-    DBGrid1->setScrollBars(v);
+    DBGrid1.setScrollBars(v);
     notify("ScrollBars");
 }
 
-std::shared_ptr<quorvel::Font> Quorvel2000::ListBodyFont() const { return DBGrid1->font(); }
+std::shared_ptr<quorvel::Font> Quorvel2000::ListBodyFont() const { return DBGrid1.font(); }
 void Quorvel2000::setListBodyFont(std::shared_ptr<quorvel::Font> v) {
-    DBGrid1->setFont(std::move(v));
+    DBGrid1.setFont(std::move(v));
     notify("ListBodyFont");
 }
 
-std::shared_ptr<quorvel::Font> Quorvel2000::ListHeadFont() const { return DBGrid1->headFont(); }
+std::shared_ptr<quorvel::Font> Quorvel2000::ListHeadFont() const { return DBGrid1.headFont(); }
 void Quorvel2000::setListHeadFont(std::shared_ptr<quorvel::Font> v) {
-    DBGrid1->setHeadFont(std::move(v));
+    DBGrid1.setHeadFont(std::move(v));
     notify("ListHeadFont");
 }
 
-Color Quorvel2000::ListForeColor() const { return DBGrid1->foreColor(); }
+Color Quorvel2000::ListForeColor() const { return DBGrid1.foreColor(); }
 void Quorvel2000::setListForeColor(Color v) {
-    DBGrid1->setForeColor(v);
+    DBGrid1.setForeColor(v);
     notify("ListForeColor");
 }
 
-Color Quorvel2000::ListBackColor() const { return DBGrid1->backColor(); }
+Color Quorvel2000::ListBackColor() const { return DBGrid1.backColor(); }
 void Quorvel2000::setListBackColor(Color v) {
-    DBGrid1->setBackColor(v);
+    DBGrid1.setBackColor(v);
     notify("ListBackColor");
 }
 
 ObjectRef Quorvel2000::Columns(const std::optional<Variant>& index) const {
-    return DBGrid1->columnsItem(index);
+    return DBGrid1.columnsItem(index);
 }
 
 // --- Behaviour kept in members ------------------------------------------

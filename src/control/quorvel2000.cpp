@@ -4,17 +4,18 @@
 
 namespace quorvel {
 
-Quorvel2000::Quorvel2000(ControlSite& site) : site_(site) {
-    Text1 = site_.createTextBox("Text1", text1Sink_);
-    Text2 = site_.createTextBox("Text2", text2Sink_);
-    Command1 = site_.createCommandButton("Command1", command1Sink_);
-    Data1 = site_.createDataControl("Data1", data1Sink_);
-    DBGrid1 = site_.createGrid("DBGrid1", gridSink_);
+Quorvel2000::Quorvel2000(ControlSite& site)
+    : site_(site),
+      Text1(site.createTextBox("Text1", text1Sink_)),
+      Text2(site.createTextBox("Text2", text2Sink_)),
+      Command1(site.createCommandButton("Command1", command1Sink_)),
+      Data1(site.createDataControl("Data1", data1Sink_)),
+      DBGrid1(site.createGrid("DBGrid1", gridSink_)) {
     applyDesignTimeSettings();
-    site_.attach(surfaceSink_);
+    surfaceSubscription_ = site_.attach(surfaceSink_);
 }
 
-Quorvel2000::~Quorvel2000() { site_.detach(surfaceSink_); }
+Quorvel2000::~Quorvel2000() = default;
 
 void Quorvel2000::InitProperties() {
     colsCaption = "";

@@ -184,11 +184,11 @@ public:
     // --- For hosts, runners and tests -----------------------------------
     // The private members, read-only: a diagnostic view.
     const ControlMembers& members() const { return *this; }
-    TextBox& text1() const { return *Text1; }
-    TextBox& text2() const { return *Text2; }
-    CommandButton& command1() const { return *Command1; }
-    DataControl& data1() const { return *Data1; }
-    Grid& dbGrid1() const { return *DBGrid1; }
+    TextBox& text1() const { return Text1; }
+    TextBox& text2() const { return Text2; }
+    CommandButton& command1() const { return Command1; }
+    DataControl& data1() const { return Data1; }
+    Grid& dbGrid1() const { return DBGrid1; }
 
 private:
     // Sinks that route each child's events to the handler that owns them.
@@ -339,11 +339,13 @@ private:
     SurfaceSink surfaceSink_{*this};
 
     // The children, owned by the host platform; the control holds references.
-    std::shared_ptr<TextBox> Text1;
-    std::shared_ptr<TextBox> Text2;
-    std::shared_ptr<CommandButton> Command1;
-    std::shared_ptr<DataControl> Data1;
-    std::shared_ptr<Grid> DBGrid1;
+    TextBox& Text1;
+    TextBox& Text2;
+    CommandButton& Command1;
+    DataControl& Data1;
+    Grid& DBGrid1;
+    // Last: it ends first, and with it the host's calls into the control.
+    Subscription surfaceSubscription_;
 };
 
 // Clears a flag when the scope ends, whichever way it ends.

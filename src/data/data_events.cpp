@@ -36,12 +36,12 @@ void Quorvel2000::dataReposition() {
         skipSilently(skipped, [&] {
             skipBoundChange = kTrue;
             Variant value = listRecordset()->fields().item(boundFieldName).value();
-            Text1->setText(locale().textOf(UnNull(value)));
+            Text1.setText(locale().textOf(UnNull(value)));
         });
         skipSilently(skipped, [&] {
             skipNextKeyUp = kTrue;
             Variant value = listRecordset()->fields().item(searchFieldName).value();
-            Text2->setText(locale().textOf(UnNull(value)));
+            Text2.setText(locale().textOf(UnNull(value)));
         });
     });
     skipNextKeyUp = kFalse;

@@ -29,7 +29,7 @@ void Quorvel2000::ImpostaDataControl() {
         [&] {
             // The reposition that the reopening raises is handled while the
             // field names of the previous configuration are still in place.
-            Data1->refresh();
+            Data1.refresh();
             std::shared_ptr<Recordset> held = listRecordset();
             Fields& fields = held->fields();
 
@@ -58,10 +58,10 @@ void Quorvel2000::ImpostaDataControl() {
 }
 
 void Quorvel2000::ListRefresh() {
-    Variant bound(Text1->text());
+    Variant bound(Text1.text());
     const std::string held = locale().textOf(UnNull(bound));
-    Data1->refresh();
-    Text1->setText(held);
+    Data1.refresh();
+    Text1.setText(held);
     // Run again even when the write above changed nothing, so that the held
     // value's record is looked up in the reopened recordset.
     boundValueChanged();
@@ -69,57 +69,57 @@ void Quorvel2000::ListRefresh() {
 
 // --- The data-source properties -------------------------------------------
 
-std::string Quorvel2000::ListDataBaseName() const { return Data1->databaseName(); }
+std::string Quorvel2000::ListDataBaseName() const { return Data1.databaseName(); }
 void Quorvel2000::setListDataBaseName(const std::string& v) {
-    Data1->setDatabaseName(v);
+    Data1.setDatabaseName(v);
     notify("ListDataBaseName");
     ImpostaDataControl();
     resizeLayout();
 }
 
-std::string Quorvel2000::ListRecordSource() const { return Data1->recordSource(); }
+std::string Quorvel2000::ListRecordSource() const { return Data1.recordSource(); }
 void Quorvel2000::setListRecordSource(const std::string& v) {
-    Data1->setRecordSource(v);
+    Data1.setRecordSource(v);
     notify("ListRecordSource");
     ImpostaDataControl();
     resizeLayout();
 }
 
-std::string Quorvel2000::Connect() const { return Data1->connect(); }
+std::string Quorvel2000::Connect() const { return Data1.connect(); }
 void Quorvel2000::setConnect(const std::string& v) {
-    Data1->setConnect(v);
+    Data1.setConnect(v);
     notify("Connect");
     ImpostaDataControl();
 }
 
 // These four take effect at the next reopening of the recordset.
-std::int16_t Quorvel2000::DefaultCursorType() const { return Data1->defaultCursorType(); }
+std::int16_t Quorvel2000::DefaultCursorType() const { return Data1.defaultCursorType(); }
 void Quorvel2000::setDefaultCursorType(std::int16_t v) {
-    Data1->setDefaultCursorType(v);
+    Data1.setDefaultCursorType(v);
     notify("DefaultCursorType");
 }
 
-std::int16_t Quorvel2000::DefaultType() const { return Data1->defaultType(); }
+std::int16_t Quorvel2000::DefaultType() const { return Data1.defaultType(); }
 void Quorvel2000::setDefaultType(std::int16_t v) {
-    Data1->setDefaultType(v);
+    Data1.setDefaultType(v);
     notify("DefaultType");
 }
 
-std::int16_t Quorvel2000::Options() const { return Data1->options(); }
+std::int16_t Quorvel2000::Options() const { return Data1.options(); }
 void Quorvel2000::setOptions(std::int16_t v) {
-    Data1->setOptions(v);
+    Data1.setOptions(v);
     notify("Options");
 }
 
-std::int16_t Quorvel2000::ListRecordsetType() const { return Data1->recordsetType(); }
+std::int16_t Quorvel2000::ListRecordsetType() const { return Data1.recordsetType(); }
 void Quorvel2000::setListRecordsetType(std::int16_t v) {
-    Data1->setRecordsetType(v);
+    Data1.setRecordsetType(v);
     notify("ListRecordsetType");
 }
 
-std::shared_ptr<Recordset> Quorvel2000::ListRecordset() const { return Data1->recordset(); }
+std::shared_ptr<Recordset> Quorvel2000::ListRecordset() const { return Data1.recordset(); }
 void Quorvel2000::setListRecordset(std::shared_ptr<Recordset> v) {
-    Data1->setRecordset(std::move(v));
+    Data1.setRecordset(std::move(v));
     notify("ListRecordset");
     ImpostaDataControl();
 }

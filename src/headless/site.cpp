@@ -155,30 +155,24 @@ HeadlessSite::HeadlessSite()
       extender_(std::make_unique<Ext>(*this)),
       container_(std::make_unique<Box>()) {}
 
-HeadlessSite::~HeadlessSite() { releaseChildren(); }
+HeadlessSite::~HeadlessSite() = default;
+
+void HeadlessSite::retire(Child& child) {
+    if (focus_ == child.state) focus_ = nullptr;
+    child.state->detachHost();
+    if (auto* g = dynamic_cast<HeadlessGrid*>(child.window.get())) g->binding().release();
+    retired_.push_back(std::move(child.window));
+}
 
 void HeadlessSite::releaseChildren() {
-    // The children and the data controls may outlive the site, or the
-    // control that made them, in other hands: nothing of theirs may call back
-    // into either, and no grid may stay bound to a data control that could
-    // end first.
-    for (auto& c : children_) {
-        c.state->detachHost();
-        if (auto* g = dynamic_cast<HeadlessGrid*>(c.window.get())) {
-            try {
-                g->setDataSource(nullptr);
-            } catch (...) {
-            }
-        }
-    }
-    for (auto& [name, dc] : dataControls_) {
-        try {
-            dc->setEvents(nullptr);
-        } catch (...) {
-        }
-    }
+    // Nothing of the ended control's children may call back into the site
+    // or into a data control that ends here.
+    for (auto& c : children_) retire(c);
     children_.clear();
+    for (auto& w : retired_)
+        if (auto* g = dynamic_cast<HeadlessGrid*>(w.get())) g->binding().release();
     dataControls_.clear();
+    retiredData_.clear();
     focus_ = nullptr;
 }
 
@@ -201,46 +195,43 @@ void HeadlessSite::setContainerBackColor(Color c) { container_->backColor_ = c; 
 
 // --- Children ------------------------------------------------------------
 
-void HeadlessSite::addChild(std::string_view name, std::shared_ptr<ChildWindow> window,
-                            ChildState* state) {
+template <class Window>
+Window& HeadlessSite::addChild(std::string_view name, std::unique_ptr<Window> window) {
     // A second child of the same name replaces the first for the user
-    // actions; the first one stays alive for whoever still holds it.
+    // actions; the first one stays for whoever still holds it.
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->name != name) continue;
-        if (focus_ == it->state) focus_ = nullptr;
-        it->state->detachHost();
-        if (auto* g = dynamic_cast<HeadlessGrid*>(it->window.get())) g->setDataSource(nullptr);
+        retire(*it);
         children_.erase(it);
         break;
     }
-    children_.push_back(Child{std::string(name), std::move(window), state});
+    Window& added = *window;
+    children_.push_back(Child{std::string(name), std::move(window), &added});
+    return added;
 }
 
-std::shared_ptr<TextBox> HeadlessSite::createTextBox(std::string_view name, TextBoxEvents& events) {
-    auto box = std::make_shared<HeadlessTextBox>(std::string(name), events, static_cast<ChildHost*>(this));
-    addChild(name, box, box.get());
-    return box;
+TextBox& HeadlessSite::createTextBox(std::string_view name, TextBoxEvents& events) {
+    return addChild(name, std::make_unique<HeadlessTextBox>(std::string(name), events,
+                                                            static_cast<ChildHost*>(this)));
 }
 
-std::shared_ptr<CommandButton> HeadlessSite::createCommandButton(std::string_view name,
-                                                                 CommandButtonEvents& events) {
-    auto button = std::make_shared<HeadlessCommandButton>(std::string(name), events, static_cast<ChildHost*>(this));
-    addChild(name, button, button.get());
-    return button;
+CommandButton& HeadlessSite::createCommandButton(std::string_view name, CommandButtonEvents& events) {
+    return addChild(name, std::make_unique<HeadlessCommandButton>(std::string(name), events,
+                                                                  static_cast<ChildHost*>(this)));
 }
 
-std::shared_ptr<DataControl> HeadlessSite::createDataControl(std::string_view name,
-                                                             DataControlEvents& events) {
+DataControl& HeadlessSite::createDataControl(std::string_view name, DataControlEvents& events) {
     auto dc = engine::createDataControl();
     dc->setEvents(&events);
-    dataControls_[std::string(name)] = dc;
-    return dc;
+    auto& slot = dataControls_[std::string(name)];
+    if (slot) retiredData_.push_back(std::move(slot));
+    slot = std::move(dc);
+    return *slot;
 }
 
-std::shared_ptr<Grid> HeadlessSite::createGrid(std::string_view name, GridEvents& events) {
-    auto grid = std::make_shared<HeadlessGrid>(std::string(name), events, static_cast<ChildHost*>(this));
-    addChild(name, grid, grid.get());
-    return grid;
+Grid& HeadlessSite::createGrid(std::string_view name, GridEvents& events) {
+    return addChild(name, std::make_unique<HeadlessGrid>(std::string(name), events,
+                                                         static_cast<ChildHost*>(this)));
 }
 
 HeadlessSite::Child* HeadlessSite::findChild(std::string_view name) {
@@ -385,10 +376,10 @@ void HeadlessSite::focusOut() {
     forEachSink([](SurfaceEvents& s) { s.onExitFocus(); });
 }
 
-std::shared_ptr<ChildWindow> HeadlessSite::focusedWindow() const {
+ChildWindow* HeadlessSite::focusedWindow() const {
     if (!focus_) return nullptr;
     for (const auto& c : children_)
-        if (c.state == focus_) return c.window;
+        if (c.state == focus_) return c.window.get();
     return nullptr;
 }
 
@@ -420,15 +411,16 @@ void HeadlessSite::deliverKeyUp(ChildWindow& window, std::int16_t keyCode, std::
 }
 
 void HeadlessSite::stroke(const KeyStroke& s) {
-    // Held for the whole stroke: the handlers may replace the children.
-    std::shared_ptr<ChildWindow> down = focusedWindow();
+    // Safe for the whole stroke: a child the handlers replace stays with
+    // the site.
+    ChildWindow* down = focusedWindow();
     if (down) {
         deliverKeyDown(*down, s.keyCode, s.shift);
         // The character goes where the key went down, as a keyboard's
         // translation of a key into a character does.
         if (s.character != 0) deliverKeyPress(*down, s.character);
     }
-    if (std::shared_ptr<ChildWindow> up = focusedWindow()) deliverKeyUp(*up, s.keyCode, s.shift);
+    if (ChildWindow* up = focusedWindow()) deliverKeyUp(*up, s.keyCode, s.shift);
 }
 
 void HeadlessSite::pumpKeys() {
@@ -468,7 +460,7 @@ void HeadlessSite::keyPress(std::int16_t keyAscii) {
     requireFocusInside();
     auto w = focusedWindow();
     if (!w) return;
-    if (auto* box = dynamic_cast<HeadlessTextBox*>(w.get())) box->keyPress(keyAscii);
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(w)) box->keyPress(keyAscii);
 }
 
 void HeadlessSite::keyUp(std::int16_t keyCode, std::int16_t shift) {
@@ -479,7 +471,7 @@ void HeadlessSite::keyUp(std::int16_t keyCode, std::int16_t shift) {
 void HeadlessSite::keyDown(std::string_view child, std::int16_t keyCode, std::int16_t shift) {
     Child* c = findChild(child);
     if (!c) noSuchChild(child);
-    auto w = c->window;
+    ChildWindow* w = c->window.get();
     deliverKeyDown(*w, keyCode, shift);
 }
 
@@ -490,7 +482,7 @@ void HeadlessSite::keyPress(std::string_view child, std::int16_t keyAscii) {
 void HeadlessSite::keyUp(std::string_view child, std::int16_t keyCode, std::int16_t shift) {
     Child* c = findChild(child);
     if (!c) noSuchChild(child);
-    auto w = c->window;
+    ChildWindow* w = c->window.get();
     deliverKeyUp(*w, keyCode, shift);
 }
 
@@ -500,23 +492,23 @@ void HeadlessSite::click(Target target) {
     if (target == Target::Surface || target == Target::Grid)
         fail(failure::kInvalidProcedureCall, "Nothing to click there");
     Child& c = childFor(target);
-    auto keep = c.window;
+    ChildWindow* keep = c.window.get();
     focusRequested(*c.state);
-    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->click();
-    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->click();
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->click();
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->click();
 }
 
 void HeadlessSite::dblClick(Target target) {
     if (target == Target::Surface || target == Target::Grid)
         fail(failure::kInvalidProcedureCall, "Nothing to click there");
     Child& c = childFor(target);
-    auto keep = c.window;
+    ChildWindow* keep = c.window.get();
     focusRequested(*c.state);
-    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) {
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) {
         box->dblClick();
         return;
     }
-    if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) {
+    if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) {
         b->click();
         b->click();
     }
@@ -529,11 +521,11 @@ void HeadlessSite::mouseDown(Target target, std::int16_t button, std::int16_t sh
         return;
     }
     Child& c = childFor(target);
-    auto keep = c.window;
+    ChildWindow* keep = c.window.get();
     focusRequested(*c.state);
-    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->mouseDown(button, shift, x, y);
-    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->mouseDown(button, shift, x, y);
-    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep.get())) g->mouseDown(button, shift, x, y);
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->mouseDown(button, shift, x, y);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->mouseDown(button, shift, x, y);
+    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseDown(button, shift, x, y);
 }
 
 void HeadlessSite::mouseMove(Target target, std::int16_t button, std::int16_t shift, float x,
@@ -542,10 +534,10 @@ void HeadlessSite::mouseMove(Target target, std::int16_t button, std::int16_t sh
         forEachSink([&](SurfaceEvents& s) { s.onMouseMove(button, shift, x, y); });
         return;
     }
-    auto keep = childFor(target).window;
-    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->mouseMove(button, shift, x, y);
-    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->mouseMove(button, shift, x, y);
-    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep.get())) g->mouseMove(button, shift, x, y);
+    ChildWindow* keep = childFor(target).window.get();
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->mouseMove(button, shift, x, y);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->mouseMove(button, shift, x, y);
+    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseMove(button, shift, x, y);
 }
 
 void HeadlessSite::mouseUp(Target target, std::int16_t button, std::int16_t shift, float x,
@@ -554,10 +546,10 @@ void HeadlessSite::mouseUp(Target target, std::int16_t button, std::int16_t shif
         forEachSink([&](SurfaceEvents& s) { s.onMouseUp(button, shift, x, y); });
         return;
     }
-    auto keep = childFor(target).window;
-    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep.get())) box->mouseUp(button, shift, x, y);
-    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep.get())) b->mouseUp(button, shift, x, y);
-    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep.get())) g->mouseUp(button, shift, x, y);
+    ChildWindow* keep = childFor(target).window.get();
+    if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->mouseUp(button, shift, x, y);
+    else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->mouseUp(button, shift, x, y);
+    else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseUp(button, shift, x, y);
 }
 
 void HeadlessSite::caret(std::int32_t start, std::int32_t length) {
@@ -576,14 +568,14 @@ void HeadlessSite::gridRow(std::int32_t row) {
 
 void HeadlessSite::gridKey(std::int16_t keyCode, std::int16_t shift) {
     Child& c = childFor(Target::Grid);
-    auto keep = c.window;
+    ChildWindow* keep = c.window.get();
     focusRequested(*c.state);
     static_cast<HeadlessGrid&>(*keep).keyDown(keyCode, shift);
 }
 
 void HeadlessSite::gridClick(std::int32_t row) {
     Child& c = childFor(Target::Grid);
-    auto keep = c.window;
+    ChildWindow* keep = c.window.get();
     auto& g = static_cast<HeadlessGrid&>(*keep);
     if (row < 0 || row >= g.rowCount()) fail(failure::kNoCurrentRecord);
     float y = g.scrollToRow(row);

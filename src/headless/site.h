@@ -63,12 +63,10 @@ public:
     Extender& extender() override;
     std::shared_ptr<Font> ambientFont() override;
     const Locale& locale() const override { return locale_; }
-    std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) override;
-    std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
-                                                       CommandButtonEvents& events) override;
-    std::shared_ptr<DataControl> createDataControl(std::string_view name,
-                                                   DataControlEvents& events) override;
-    std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) override;
+    TextBox& createTextBox(std::string_view name, TextBoxEvents& events) override;
+    CommandButton& createCommandButton(std::string_view name, CommandButtonEvents& events) override;
+    DataControl& createDataControl(std::string_view name, DataControlEvents& events) override;
+    Grid& createGrid(std::string_view name, GridEvents& events) override;
 
     // --- The log: the trace, every line kept --------------------------------
     const std::vector<std::string>& logLines() const { return traceLines(); }
@@ -191,7 +189,7 @@ private:
 
     struct Child {
         std::string name;
-        std::shared_ptr<ChildWindow> window;
+        std::unique_ptr<ChildWindow> window;
         ChildState* state;
     };
 
@@ -200,12 +198,14 @@ private:
 
     void sinkAttached() override;
     void lastSinkDetached() override;
-    void addChild(std::string_view name, std::shared_ptr<ChildWindow> window, ChildState* state);
+    template <class Window>
+    Window& addChild(std::string_view name, std::unique_ptr<Window> window);
+    void retire(Child& child);
     void releaseChildren();
     Child* findChild(std::string_view name);
     const Child* findChild(std::string_view name) const;
     Child& childFor(Target target);
-    std::shared_ptr<ChildWindow> focusedWindow() const;
+    ChildWindow* focusedWindow() const;
     void requireFocusInside() const;
     void deliverKeyDown(ChildWindow& window, std::int16_t keyCode, std::int16_t shift);
     void deliverKeyPress(ChildWindow& window, char32_t character);
@@ -221,8 +221,16 @@ private:
     FontDescription ambientDescription_;
     std::shared_ptr<Font> sharedAmbientFont_;
 
-    std::vector<Child> children_;
+    // Before the children: a grid's binding ends before its data control.
     std::map<std::string, std::shared_ptr<DataControl>, std::less<>> dataControls_;
+    // Data controls replaced by a namesake: the control that made them may
+    // still use them, until the last control ends.
+    std::vector<std::shared_ptr<DataControl>> retiredData_;
+    std::vector<Child> children_;
+    // Children replaced by a namesake or left by an ended control: no user
+    // action reaches them, and they end with the site (a key being
+    // delivered may still be on one of them).
+    std::vector<std::unique_ptr<ChildWindow>> retired_;
 
     ChildState* focus_ = nullptr;
     bool inside_ = false;

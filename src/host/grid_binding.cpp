@@ -11,6 +11,11 @@ GridBinding::~GridBinding() {
     if (source_) source_->removeObserver(this);
 }
 
+void GridBinding::release() noexcept {
+    if (source_) source_->removeObserver(this);
+    source_ = nullptr;
+}
+
 void GridBinding::setSource(DataControl* source) {
     if (source == source_) return;
     if (source_) source_->removeObserver(this);

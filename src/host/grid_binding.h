@@ -30,6 +30,9 @@ public:
     // before it ends; the binding registers as its observer.
     void setSource(DataControl* source);
     DataControl* source() const { return source_; }
+    // Stops observing the source without a word to anyone: the source is
+    // ending, or its owner is.
+    void release() noexcept;
     std::shared_ptr<Recordset> recordset() const;
 
     // 0 without a recordset.

@@ -120,10 +120,12 @@ void SiteCore::sendKeys(std::string_view keys) {
 
 // --- The surface's sinks ------------------------------------------------
 
-void SiteCore::attach(SurfaceEvents& events) {
-    if (std::find(sinks_.begin(), sinks_.end(), &events) != sinks_.end()) return;
+Subscription SiteCore::attach(SurfaceEvents& events) {
+    Subscription subscription(alive_, [this, &events] { detach(events); });
+    if (std::find(sinks_.begin(), sinks_.end(), &events) != sinks_.end()) return subscription;
     sinks_.push_back(&events);
     sinkAttached();
+    return subscription;
 }
 
 void SiteCore::detach(SurfaceEvents& events) {

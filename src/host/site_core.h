@@ -19,6 +19,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -70,8 +71,9 @@ public:
     void msgBox(const std::string& prompt) override;
     // Failure 5 for a key string that does not read; nothing is queued then.
     void sendKeys(std::string_view keys) override;
-    void attach(SurfaceEvents& events) override;
-    void detach(SurfaceEvents& events) override;
+    // Registering a sink twice gives a second subscription to the one
+    // registration; the first to end detaches it.
+    [[nodiscard]] Subscription attach(SurfaceEvents& events) override;
 
     // --- The trace ---------------------------------------------------------
     // Keeps the lines (on unless the port turns it off).
@@ -114,6 +116,7 @@ public:
 
 protected:
     void append(std::string line);
+    void detach(SurfaceEvents& events);
     // Runs f for every registered sink, on a copy of the list: a handler may
     // detach.
     void forEachSink(const std::function<void(SurfaceEvents&)>& f);
@@ -128,6 +131,9 @@ protected:
     virtual void lastSinkDetached() {}
 
     std::deque<KeyStroke> keys_;
+
+    // Lives as long as the site: what the subscriptions it hands out check.
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 
 private:
     std::vector<SurfaceEvents*> sinks_;

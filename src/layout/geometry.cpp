@@ -61,36 +61,36 @@ void Quorvel2000::resizeLayout() {
         closedLeft = hostLeft;
         openLeft = hostLeft;
 
-        closedTextLeft = roundToLong(Text2->left());
+        closedTextLeft = roundToLong(Text2.left());
         openTextLeft = closedTextLeft;
 
         const float width = surface.width();
         const float height = surface.height();
 
         const std::int32_t editWidth =
-            roundToLong(static_cast<double>(width) - static_cast<double>(Command1->width()));
-        if (differs(Text2->width(), editWidth)) Text2->setWidth(static_cast<float>(editWidth));
+            roundToLong(static_cast<double>(width) - static_cast<double>(Command1.width()));
+        if (differs(Text2.width(), editWidth)) Text2.setWidth(static_cast<float>(editWidth));
 
-        if (differs(Text2->height(), height)) Text2->setHeight(height);
+        if (differs(Text2.height(), height)) Text2.setHeight(height);
 
-        if (differs(DBGrid1->height(), listHeight))
-            DBGrid1->setHeight(static_cast<float>(listHeight));
+        if (differs(DBGrid1.height(), listHeight))
+            DBGrid1.setHeight(static_cast<float>(listHeight));
 
         closedHeight = roundToLong(height);
         // The grid may not take the height exactly; what it shows counts.
-        openHeight = roundToLong(static_cast<double>(DBGrid1->height()) +
+        openHeight = roundToLong(static_cast<double>(DBGrid1.height()) +
                                  (static_cast<double>(height) + kGapAboveGrid) + kSpareBelowGrid);
         closedWidth = roundToLong(width);
 
-        closedButtonLeft = roundToLong(static_cast<double>(Text2->width()) + closedTextLeft);
-        if (differs(Command1->left(), closedButtonLeft))
-            Command1->setLeft(static_cast<float>(closedButtonLeft));
+        closedButtonLeft = roundToLong(static_cast<double>(Text2.width()) + closedTextLeft);
+        if (differs(Command1.left(), closedButtonLeft))
+            Command1.setLeft(static_cast<float>(closedButtonLeft));
 
-        if (differs(Command1->height(), Text2->height())) Command1->setHeight(Text2->height());
+        if (differs(Command1.height(), Text2.height())) Command1.setHeight(Text2.height());
 
         AssettaGrid();
 
-        const auto columns = DBGrid1->columns();
+        const auto columns = DBGrid1.columns();
         if (!columns) fail(failure::kObjectNotSet);
         openWidth = 0;
         const std::int32_t columnCount = columns->count();
@@ -103,7 +103,7 @@ void Quorvel2000::resizeLayout() {
         // The open control is never narrower than the closed pieces, even
         // when that passes the margin.
         const double closedPieces =
-            static_cast<double>(Text2->width()) + static_cast<double>(Command1->width());
+            static_cast<double>(Text2.width()) + static_cast<double>(Command1.width());
         if (closedPieces > openWidth) openWidth = roundToLong(closedPieces);
 
         if (static_cast<double>(openWidth) + hostLeft > containerWidth - kRightMargin) {
@@ -114,9 +114,9 @@ void Quorvel2000::resizeLayout() {
             openTextLeft =
                 roundToLong(static_cast<double>(closedTextLeft) + closedLeft - openLeft);
         }
-        openButtonLeft = roundToLong(static_cast<double>(Text2->width()) + openTextLeft);
+        openButtonLeft = roundToLong(static_cast<double>(Text2.width()) + openTextLeft);
 
-        if (differs(DBGrid1->width(), openWidth)) DBGrid1->setWidth(static_cast<float>(openWidth));
+        if (differs(DBGrid1.width(), openWidth)) DBGrid1.setWidth(static_cast<float>(openWidth));
 
         closedTop = hostTop;
         closedTextTop = 0;
@@ -129,7 +129,7 @@ void Quorvel2000::resizeLayout() {
 
         // Upward only when the list would pass the container's bottom and
         // fits above; otherwise it opens downward regardless.
-        const double editHeight = Text2->height();
+        const double editHeight = Text2.height();
         if (static_cast<double>(hostTop) + openHeight > containerHeight &&
             editHeight + hostTop - openHeight >= 0) {
             openTop = roundToLong(editHeight + hostTop - openHeight);
@@ -139,8 +139,8 @@ void Quorvel2000::resizeLayout() {
         }
 
         // Closed, the grid lies below the control's rectangle and is clipped.
-        if (differs(DBGrid1->top(), closedGridTop))
-            DBGrid1->setTop(static_cast<float>(closedGridTop));
+        if (differs(DBGrid1.top(), closedGridTop))
+            DBGrid1.setTop(static_cast<float>(closedGridTop));
 
         const Color background = container.backColor();
         if (surface.backColor() != background) surface.setBackColor(background);

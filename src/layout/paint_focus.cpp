@@ -57,7 +57,7 @@ void Quorvel2000::enterFocus() {
     }
     if (dropDownAuto == kTrue && listOpen == kFalse) {
         ListaApri();
-        Text2->setFocus();
+        Text2.setFocus();
     }
 }
 
@@ -80,7 +80,7 @@ void Quorvel2000::surfaceMouseUp(std::int16_t& button, std::int16_t& shift, floa
     raise(events::MouseUp, button, shift, x, y);
 }
 
-std::int16_t Quorvel2000::BorderStyle() const { return Text2->borderStyle(); }
-std::int16_t Quorvel2000::Appearance() const { return Text2->appearance(); }
+std::int16_t Quorvel2000::BorderStyle() const { return Text2.borderStyle(); }
+std::int16_t Quorvel2000::Appearance() const { return Text2.appearance(); }
 
 }  // namespace quorvel

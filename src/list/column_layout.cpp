@@ -12,7 +12,7 @@ void Quorvel2000::AssettaGrid() {
     // columns as far as the steps got; the grid is never worth a message
     // here, and the setters and the layout routine that run this must go on.
     try {
-        auto columns = DBGrid1->columns();
+        auto columns = DBGrid1.columns();
         if (!columns) fail(failure::kObjectNotSet);
         std::int32_t count = columns->count();
 
@@ -62,8 +62,8 @@ void Quorvel2000::AssettaGrid() {
 }
 
 void Quorvel2000::AssettaGridDefault() {
-    DBGrid1->clearFields();
-    DBGrid1->rebind();
+    DBGrid1.clearFields();
+    DBGrid1.rebind();
 }
 
 std::string Quorvel2000::ColsCaption() const { return colsCaption; }

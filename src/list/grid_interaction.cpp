@@ -43,21 +43,21 @@ void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     // would otherwise swallow the lookup of the next, unrelated change.
     {
         FlagScope noLookup(skipBoundChange);
-        Text1->setText(fieldText(boundFieldName));
+        Text1.setText(fieldText(boundFieldName));
     }
     // The release of the key that chose the row must not start a search.
     skipNextKeyUp = kTrue;
-    Text2->setText(fieldText(searchFieldName));
+    Text2.setText(fieldText(searchFieldName));
 
     raise(events::BeenChosen);
 
     if (k == key_code::kControl || dropDownAuto != kFalse) {
         buttonClick();
     } else {
-        Text2->setFocus();
-        Variant text(Text2->text());
+        Text2.setFocus();
+        Variant text(Text2.text());
         const std::int32_t length = utf16Length(locale().textOf(UnNull(text)));
-        if (length > 0) Text2->setSelStart(length);
+        if (length > 0) Text2.setSelStart(length);
     }
 
     keyCode = 0;

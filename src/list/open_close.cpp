@@ -41,15 +41,15 @@ void Quorvel2000::ListaApri() {
     listMoving = kTrue;
     bool completed = false;
     runReported(kCodeListaApri, {}, [&] {
-        Command1->setVisible(kFalse);
-        Text2->setVisible(kFalse);
+        Command1.setVisible(kFalse);
+        Text2.setVisible(kFalse);
 
-        DBGrid1->setTop(static_cast<float>(openGridTop));
+        DBGrid1.setTop(static_cast<float>(openGridTop));
 
-        Command1->setTop(static_cast<float>(openButtonTop));
-        Text2->setTop(static_cast<float>(openTextTop));
-        Command1->setLeft(static_cast<float>(openButtonLeft));
-        Text2->setLeft(static_cast<float>(openTextLeft));
+        Command1.setTop(static_cast<float>(openButtonTop));
+        Text2.setTop(static_cast<float>(openTextTop));
+        Command1.setLeft(static_cast<float>(openButtonLeft));
+        Text2.setLeft(static_cast<float>(openTextLeft));
 
         Extender& extender = site_.extender();
         extender.setTop(static_cast<float>(openTop));
@@ -61,15 +61,15 @@ void Quorvel2000::ListaApri() {
 
         if (bringToFront != kFalse) extender.zOrder(0);
 
-        DBGrid1->setCol(0);
+        DBGrid1.setCol(0);
 
-        Command1->setVisible(kTrue);
-        Text2->setVisible(kTrue);
+        Command1.setVisible(kTrue);
+        Text2.setVisible(kTrue);
 
         // The round trip makes the edit box lay itself out afresh at its new
         // place; it ends with the width it had.
-        Text2->setWidth(Text2->width() + 10);
-        Text2->setWidth(Text2->width() - 10);
+        Text2.setWidth(Text2.width() + 10);
+        Text2.setWidth(Text2.width() - 10);
 
         // Updated before Drop, so a handler reads the new state and a nested
         // open or close meets the entry guards.
@@ -78,7 +78,7 @@ void Quorvel2000::ListaApri() {
         raise(events::Drop);
         completed = true;
     });
-    if (!completed) showPiecesAgain(*Command1, *Text2);
+    if (!completed) showPiecesAgain(Command1, Text2);
     listMoving = kFalse;
 }
 
@@ -88,8 +88,8 @@ void Quorvel2000::ListaChiudi() {
     listMoving = kTrue;
     bool completed = false;
     runReported(kCodeListaChiudi, {}, [&] {
-        Command1->setVisible(kFalse);
-        Text2->setVisible(kFalse);
+        Command1.setVisible(kFalse);
+        Text2.setVisible(kFalse);
 
         // The reverse order of opening: height, width, Left, Top.
         HostSurface& surface = site_.surface();
@@ -100,22 +100,22 @@ void Quorvel2000::ListaChiudi() {
         extender.setLeft(static_cast<float>(closedLeft));
         extender.setTop(static_cast<float>(closedTop));
 
-        DBGrid1->setTop(static_cast<float>(closedGridTop));
+        DBGrid1.setTop(static_cast<float>(closedGridTop));
 
-        Command1->setTop(static_cast<float>(closedButtonTop));
-        Text2->setTop(static_cast<float>(closedTextTop));
-        Text2->setLeft(static_cast<float>(closedTextLeft));
-        Command1->setLeft(static_cast<float>(closedButtonLeft));
+        Command1.setTop(static_cast<float>(closedButtonTop));
+        Text2.setTop(static_cast<float>(closedTextTop));
+        Text2.setLeft(static_cast<float>(closedTextLeft));
+        Command1.setLeft(static_cast<float>(closedButtonLeft));
 
-        Command1->setVisible(kTrue);
-        Text2->setVisible(kTrue);
+        Command1.setVisible(kTrue);
+        Text2.setVisible(kTrue);
 
         listOpen = kFalse;
         notify("DropDown");
         raise(events::Drop);
         completed = true;
     });
-    if (!completed) showPiecesAgain(*Command1, *Text2);
+    if (!completed) showPiecesAgain(Command1, Text2);
     listMoving = kFalse;
 }
 
@@ -124,11 +124,11 @@ void Quorvel2000::buttonClick() {
         ListaChiudi();
     else
         ListaApri();
-    Text2->setFocus();
-    Variant text(Text2->text());
+    Text2.setFocus();
+    Variant text(Text2.text());
     const std::int32_t length = utf16Length(locale().textOf(UnNull(text)));
     // An empty box keeps its caret where it is.
-    if (length > 0) Text2->setSelStart(length);
+    if (length > 0) Text2.setSelStart(length);
 }
 
 bool Quorvel2000::listKeyDown(std::int16_t& keyCode, std::int16_t& shift) {

@@ -16,6 +16,7 @@
 #include "platform/font.h"
 #include "platform/grid.h"
 #include "platform/locale.h"
+#include "platform/subscription.h"
 #include "platform/variant.h"
 
 namespace quorvel {
@@ -132,18 +133,19 @@ public:
     // they are delivered after the current handler has returned.
     virtual void sendKeys(std::string_view keys) = 0;
 
-    // The control's children. The site keeps them alive as long as it lives
-    // and routes their events to the given sink.
-    virtual std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) = 0;
-    virtual std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
-                                                               CommandButtonEvents& events) = 0;
-    virtual std::shared_ptr<DataControl> createDataControl(std::string_view name,
-                                                           DataControlEvents& events) = 0;
-    virtual std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) = 0;
+    // The control's children. The site owns them and keeps them as long as
+    // it lives; the control holds references. Their events go to the given
+    // sinks until the control's surface registration ends (the control
+    // ending): from then on no child calls into the control.
+    virtual TextBox& createTextBox(std::string_view name, TextBoxEvents& events) = 0;
+    virtual CommandButton& createCommandButton(std::string_view name,
+                                               CommandButtonEvents& events) = 0;
+    virtual DataControl& createDataControl(std::string_view name, DataControlEvents& events) = 0;
+    virtual Grid& createGrid(std::string_view name, GridEvents& events) = 0;
 
-    // The control registers for the host's calls about its surface.
-    virtual void attach(SurfaceEvents& events) = 0;
-    virtual void detach(SurfaceEvents& events) = 0;
+    // The control registers for the host's calls about its surface, for as
+    // long as it holds the subscription.
+    [[nodiscard]] virtual Subscription attach(SurfaceEvents& events) = 0;
 };
 
 }  // namespace quorvel

@@ -1,8 +1,8 @@
 // The Qt children of the control: text boxes on QLineEdit and the command
 // button on QToolButton, each an adapter that implements the platform's
 // interface on its widget. The widgets are children of the control's
-// surface; the site owns them and deletes them when it ends, and an adapter
-// that the control still holds then keeps its last values.
+// surface; each adapter owns its widget and the site owns the adapters, so
+// both end with the site.
 #pragma once
 
 #include <QLineEdit>
@@ -26,6 +26,10 @@ template <class Interface>
 class QtChildWindow : public Interface {
 public:
     QtChildWindow(QtSite& site, QWidget* widget) : site_(&site), widget_(widget) {}
+    // The adapter owns its widget.
+    ~QtChildWindow() override { delete widget_.data(); }
+    QtChildWindow(const QtChildWindow&) = delete;
+    QtChildWindow& operator=(const QtChildWindow&) = delete;
 
     float left() const override;
     void setLeft(float v) override;

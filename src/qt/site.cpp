@@ -281,36 +281,10 @@ QtSite::QtSite(QWidget* surface)
 }
 
 QtSite::~QtSite() {
+    // The children end with the site, after it stopped listening to Qt: a
+    // widget that goes with the focus reaches no handler.
     connected_ = false;
     if (surface_) surface_->removeEventFilter(dispatcher_.get());
-    // The adapters may outlive the site in the control's hands: nothing of
-    // theirs may call back into it, no grid may stay bound to a data control
-    // that could end first, and their widgets go with the site.
-    for (auto& g : grids_) {
-        try {
-            g->setDataSource(nullptr);
-        } catch (...) {
-        }
-        g->disconnectEvents();
-        g->detachSite();
-        delete g->widget();
-    }
-    for (auto& b : textBoxes_) {
-        b->disconnectEvents();
-        b->detachSite();
-        delete b->widget();
-    }
-    for (auto& b : buttons_) {
-        b->disconnectEvents();
-        b->detachSite();
-        delete b->widget();
-    }
-    for (auto& dc : dataControls_) {
-        try {
-            dc->setEvents(nullptr);
-        } catch (...) {
-        }
-    }
 }
 
 HostSurface& QtSite::surface() { return *surfaceImpl_; }
@@ -328,17 +302,18 @@ std::shared_ptr<Font> QtSite::ambientFont() {
 
 void QtSite::disconnectControl() {
     connected_ = false;
+    disconnectChildren();
+    dropSinks();
+}
+
+void QtSite::disconnectChildren() {
     for (auto& b : textBoxes_) b->disconnectEvents();
     for (auto& b : buttons_) b->disconnectEvents();
     for (auto& g : grids_) g->disconnectEvents();
-    for (auto& dc : dataControls_) {
-        try {
-            dc->setEvents(nullptr);
-        } catch (...) {
-        }
-    }
-    dropSinks();
+    for (auto& dc : dataControls_) dc->setEvents(nullptr);
 }
+
+void QtSite::lastSinkDetached() { disconnectChildren(); }
 
 // --- The message box and the failures -----------------------------------
 
@@ -402,30 +377,23 @@ void QtSite::deliverQueuedKey() {
 
 // --- Children ------------------------------------------------------------
 
-std::shared_ptr<TextBox> QtSite::createTextBox(std::string_view name, TextBoxEvents& events) {
-    auto box = std::make_shared<QtTextBox>(*this, surface_, std::string(name), events);
-    textBoxes_.push_back(box);
-    return box;
+TextBox& QtSite::createTextBox(std::string_view name, TextBoxEvents& events) {
+    return *textBoxes_.emplace_back(std::make_unique<QtTextBox>(*this, surface_, std::string(name), events));
 }
 
-std::shared_ptr<CommandButton> QtSite::createCommandButton(std::string_view name,
-                                                           CommandButtonEvents& events) {
-    auto button = std::make_shared<QtCommandButton>(*this, surface_, std::string(name), events);
-    buttons_.push_back(button);
-    return button;
+CommandButton& QtSite::createCommandButton(std::string_view name, CommandButtonEvents& events) {
+    return *buttons_.emplace_back(
+        std::make_unique<QtCommandButton>(*this, surface_, std::string(name), events));
 }
 
-std::shared_ptr<DataControl> QtSite::createDataControl(std::string_view, DataControlEvents& events) {
+DataControl& QtSite::createDataControl(std::string_view, DataControlEvents& events) {
     auto dc = engine::createDataControl();
     dc->setEvents(&events);
-    dataControls_.push_back(dc);
-    return dc;
+    return *dataControls_.emplace_back(std::move(dc));
 }
 
-std::shared_ptr<Grid> QtSite::createGrid(std::string_view name, GridEvents& events) {
-    auto grid = std::make_shared<QtGrid>(*this, surface_, std::string(name), events);
-    grids_.push_back(grid);
-    return grid;
+Grid& QtSite::createGrid(std::string_view name, GridEvents& events) {
+    return *grids_.emplace_back(std::make_unique<QtGrid>(*this, surface_, std::string(name), events));
 }
 
 QLineEdit* QtSite::lineEdit(std::string_view name) const {

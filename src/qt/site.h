@@ -78,12 +78,11 @@ public:
     // From the container's font (the surface's own when it has none).
     std::shared_ptr<Font> ambientFont() override;
     const Locale& locale() const override { return locale_; }
-    std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) override;
-    std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
-                                                       CommandButtonEvents& events) override;
-    std::shared_ptr<DataControl> createDataControl(std::string_view name,
-                                                   DataControlEvents& events) override;
-    std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) override;
+    // The children's widgets are the surface's; each adapter owns its own.
+    TextBox& createTextBox(std::string_view name, TextBoxEvents& events) override;
+    CommandButton& createCommandButton(std::string_view name, CommandButtonEvents& events) override;
+    DataControl& createDataControl(std::string_view name, DataControlEvents& events) override;
+    Grid& createGrid(std::string_view name, GridEvents& events) override;
 
     // --- The host's answers (the rest are the core's) ------------------------
     void setFailureHandler(std::function<void(const Failure&)> handler) {
@@ -140,6 +139,9 @@ private:
     class Box;
     void showMessageBox(const std::string& prompt) override;
     void keysQueued(std::size_t count) override;
+    void lastSinkDetached() override;
+    // No child calls into the control any more.
+    void disconnectChildren();
     bool inside(QWidget* w) const;
 
     QPointer<QWidget> surface_;
@@ -150,10 +152,11 @@ private:
     bool parking_ = false;
     QPointer<QWidget> parkedFrom_;
     QSize notifiedSize_{-1, -1};
-    std::vector<std::shared_ptr<QtTextBox>> textBoxes_;
-    std::vector<std::shared_ptr<QtCommandButton>> buttons_;
-    std::vector<std::shared_ptr<QtGrid>> grids_;
+    // Before the children: a grid's binding ends before its data control.
     std::vector<std::shared_ptr<DataControl>> dataControls_;
+    std::vector<std::unique_ptr<QtTextBox>> textBoxes_;
+    std::vector<std::unique_ptr<QtCommandButton>> buttons_;
+    std::vector<std::unique_ptr<QtGrid>> grids_;
 
     std::function<void(const Failure&)> failureHandler_;
 

@@ -23,7 +23,7 @@ void Quorvel2000::boundValueChanged() {
             // Our own write of the edit box must not start a search; the
             // scope clears the flag on the failure path too.
             FlagScope noSearch(skipNextKeyUp);
-            Text2->setText(Text1->text());
+            Text2.setText(Text1.text());
         }
         if (fastMode != kFalse) {
             if (textIsBoundValue == kFalse) endsHere = true;
@@ -34,7 +34,7 @@ void Quorvel2000::boundValueChanged() {
             skipBoundChange = kFalse;
             return;
         }
-        Variant text(Text1->text());
+        Variant text(Text1.text());
         Variant s = UnNull(text);
         std::shared_ptr<Recordset> held = listRecordset();
         Recordset& recordset = *held;
@@ -50,11 +50,11 @@ void Quorvel2000::boundValueChanged() {
         recordset.findFirst(boundFieldName + " = " + *value);
         if (textIsBoundValue != kFalse) return;
         if (recordset.noMatch() != kFalse) {
-            Text2->setText("");
+            Text2.setText("");
             return;
         }
         Variant found = recordset.fields().item(searchFieldName).value();
-        Text2->setText(locale().textOf(UnNull(found)));
+        Text2.setText(locale().textOf(UnNull(found)));
     });
     if (endsHere) return;
 
@@ -64,7 +64,7 @@ void Quorvel2000::boundValueChanged() {
     notify("BoundText");
 }
 
-std::string Quorvel2000::BoundText() const { return Text1->text(); }
+std::string Quorvel2000::BoundText() const { return Text1.text(); }
 
 void Quorvel2000::setBoundText(const std::string& v) {
     if (!site_.canPropertyChange("BoundText")) return;
@@ -73,7 +73,7 @@ void Quorvel2000::setBoundText(const std::string& v) {
         // makes it. The scope also clears the flag when the write fails, so
         // a stale flag cannot swallow the next real change.
         FlagScope noLookup(skipBoundChange);
-        Text1->setText(v);
+        Text1.setText(v);
         notify("BoundText");
     }
     boundValueChanged();

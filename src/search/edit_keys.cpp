@@ -35,7 +35,7 @@ void Quorvel2000::editKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
             keyCode = 0;
             shift = 0;
             // The arrow only moves the focus; the grid's current row stays.
-            DBGrid1->setFocus();
+            DBGrid1.setFocus();
             return;
         default:
             raise(events::KeyDown, keyCode, shift);

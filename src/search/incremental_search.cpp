@@ -47,7 +47,7 @@ void Quorvel2000::editKeyUp(std::int16_t& keyCode, std::int16_t& shift) {
         }
         if (searchDisable != kFalse) return;
 
-        Variant text(Text2->text());
+        Variant text(Text2.text());
         Variant s = UnNull(text);
         const std::string_view op = searchOperator(s.asString());
         std::shared_ptr<Recordset> held = listRecordset();
@@ -77,7 +77,7 @@ void Quorvel2000::editChanged() {
         // The edit box is the value: copy it without a lookup of its own
         // (the handler of Text1 skips it while the flag is set).
         FlagScope noLookup(skipBoundChange);
-        Text1->setText(Text2->text());
+        Text1.setText(Text2.text());
     }
     raise(events::Change);
 }

@@ -12,11 +12,11 @@ std::string mouse(const char* what, std::int16_t b, std::int16_t s, float x, flo
 }  // namespace
 
 FakeControl::FakeControl(HeadlessSite& s) : site(s) {
-    text1 = site.createTextBox("Text1", text1Sink_);
-    text2 = site.createTextBox("Text2", text2Sink_);
-    command1 = site.createCommandButton("Command1", buttonSink_);
-    data1 = site.createDataControl("Data1", dataSink_);
-    grid = site.createGrid("DBGrid1", gridSink_);
+    text1 = &site.createTextBox("Text1", text1Sink_);
+    text2 = &site.createTextBox("Text2", text2Sink_);
+    command1 = &site.createCommandButton("Command1", buttonSink_);
+    data1 = &site.createDataControl("Data1", dataSink_);
+    grid = &site.createGrid("DBGrid1", gridSink_);
 
     text2->setLeft(0), text2->setTop(0), text2->setWidth(2400), text2->setHeight(285);
     text2->setTabIndex(1);
@@ -27,15 +27,15 @@ FakeControl::FakeControl(HeadlessSite& s) : site(s) {
     // Below the closed control, clipped away, like the closed list.
     grid->setTop(360), grid->setWidth(2655), grid->setHeight(2055);
     grid->setTabIndex(0);
-    grid->setDataSource(data1.get());
+    grid->setDataSource(data1);
 
-    site.attach(surfaceSink_);
+    surface_ = site.attach(surfaceSink_);
     site.surface().setWidth(2580);
     site.surface().setHeight(285);
     site.clearLog();
 }
 
-FakeControl::~FakeControl() { site.detach(surfaceSink_); }
+FakeControl::~FakeControl() = default;
 
 std::string FakeControl::gridRow() const {
     return "row=" + std::to_string(site.grid("DBGrid1").row());

@@ -22,10 +22,12 @@ public:
     ~FakeControl();
 
     HeadlessSite& site;
-    std::shared_ptr<TextBox> text1, text2;
-    std::shared_ptr<CommandButton> command1;
-    std::shared_ptr<DataControl> data1;
-    std::shared_ptr<Grid> grid;
+    // The site's children, as the site made them.
+    TextBox* text1;
+    TextBox* text2;
+    CommandButton* command1;
+    DataControl* data1;
+    Grid* grid;
 
     KeyHook text2KeyDown, gridKeyDown;
     std::function<void(std::int16_t& keyAscii)> text2KeyPress;
@@ -82,6 +84,7 @@ private:
     GridSink gridSink_{*this};
     DataSink dataSink_{*this};
     SurfaceSink surfaceSink_{*this};
+    Subscription surface_;
 };
 
 }  // namespace quorvel::headless::testing

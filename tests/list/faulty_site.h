@@ -30,22 +30,19 @@ public:
     }
     void msgBox(const std::string& prompt) override { host_.msgBox(prompt); }
     void sendKeys(std::string_view keys) override { host_.sendKeys(keys); }
-    std::shared_ptr<TextBox> createTextBox(std::string_view name, TextBoxEvents& events) override {
+    TextBox& createTextBox(std::string_view name, TextBoxEvents& events) override {
         return host_.createTextBox(name, events);
     }
-    std::shared_ptr<CommandButton> createCommandButton(std::string_view name,
-                                                       CommandButtonEvents& events) override {
+    CommandButton& createCommandButton(std::string_view name, CommandButtonEvents& events) override {
         return host_.createCommandButton(name, events);
     }
-    std::shared_ptr<DataControl> createDataControl(std::string_view name,
-                                                   DataControlEvents& events) override {
+    DataControl& createDataControl(std::string_view name, DataControlEvents& events) override {
         return host_.createDataControl(name, events);
     }
-    std::shared_ptr<Grid> createGrid(std::string_view name, GridEvents& events) override {
+    Grid& createGrid(std::string_view name, GridEvents& events) override {
         return host_.createGrid(name, events);
     }
-    void attach(SurfaceEvents& events) override { host_.attach(events); }
-    void detach(SurfaceEvents& events) override { host_.detach(events); }
+    Subscription attach(SurfaceEvents& events) override { return host_.attach(events); }
 
 private:
     struct RefusingExtender final : Extender {

@@ -48,9 +48,9 @@ struct QtHost {
     QWidget surface;
     QtSite site{&surface};
     Recorder events;
-    std::shared_ptr<TextBox> box = site.createTextBox("Text2", events);
-    QtHost() { events.box = box.get(); }
-    TextBox& textBox() { return *box; }
+    TextBox& box = site.createTextBox("Text2", events);
+    QtHost() { events.box = &box; }
+    TextBox& textBox() { return box; }
     void type(const std::string& text) { QTest::keyClicks(site.lineEdit("Text2"), QString::fromStdString(text)); }
 };
 
