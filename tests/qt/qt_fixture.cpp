@@ -1,6 +1,7 @@
 #include "qt_fixture.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QTest>
 
 #include "support/sqlite_files.h"
@@ -61,8 +62,18 @@ void QtControlTest::focusEditBox() {
     settle();
 }
 
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    QDeadlineTimer deadline(timeout);
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::sendPostedEvents();
+        if (done()) return true;
+    } while (!deadline.hasExpired());
+    return false;
+}
+
 void QtControlTest::settle() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_TRUE(pumpUntil([this] { return site().pendingKeys() == 0; }));
 }
 
 int QtControlTest::currentViewRow() const {

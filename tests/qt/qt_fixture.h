@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +22,11 @@
 #include "support/temp_dir.h"
 
 namespace quorvel::qt::testing {
+
+// Lets Qt deliver its events until the condition holds, at least one pass;
+// false when the time ran out first.
+bool pumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // People sorted by name: Amato, Bianchi, O'Brien, Romano, Rossi, Verdi.
 std::string sortedPeopleSql();
@@ -40,8 +47,8 @@ protected:
     void showForm();
     // The focus into the edit box, as a user's click would put it there.
     void focusEditBox();
-    // Lets Qt deliver what is posted (the queued keys among them).
-    static void settle();
+    // Lets Qt deliver what is posted until the queued keys are delivered.
+    void settle();
 
     QLineEdit* edit() const { return widget->site().lineEdit("Text2"); }
     QToolButton* button() const { return widget->site().toolButton("Command1"); }
