@@ -230,7 +230,7 @@ std::vector<std::string> equalTexts(bool miss) {
 void reportPercentiles(benchmark::State& state, std::vector<double>& micros) {
     if (micros.empty()) return;
     std::sort(micros.begin(), micros.end());
-    auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * micros.size()))]; };
+    auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * static_cast<double>(micros.size())))]; };
     state.counters["p50_us"] = at(0.50);
     state.counters["p99_us"] = at(0.99);
     state.counters["max_us"] = micros.back();

@@ -35,9 +35,9 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 
 }  // namespace
 
-DemoWindow::DemoWindow(DataFolder data, headless::FormDocument form, const Locale& locale,
+DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Locale& locale,
                        bool logMessages, QWidget* parent)
-    : QWidget(parent), data_(std::move(data)), form_(std::move(form)), messagesLogged_(logMessages) {
+    : QWidget(parent), data_(std::move(folder)), form_(std::move(form)), messagesLogged_(logMessages) {
     auto caption = form_.container().properties.readProperty("Caption", Variant(kDefaultCaption));
     setWindowTitle(qs(caption.type() == Variant::Type::String ? caption.asString() : kDefaultCaption));
 

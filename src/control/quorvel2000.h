@@ -193,12 +193,12 @@ public:
 private:
     // Sinks that route each child's events to the handler that owns them.
     struct Text1Sink final : TextBoxEvents {
-        explicit Text1Sink(Quorvel2000& c) : c(c) {}
+        explicit Text1Sink(Quorvel2000& control) : c(control) {}
         void onChange() override;
         Quorvel2000& c;
     };
     struct Text2Sink final : TextBoxEvents {
-        explicit Text2Sink(Quorvel2000& c) : c(c) {}
+        explicit Text2Sink(Quorvel2000& control) : c(control) {}
         void onChange() override;
         void onKeyDown(std::int16_t& keyCode, std::int16_t& shift) override;
         void onKeyPress(std::int16_t& keyAscii) override;
@@ -211,7 +211,7 @@ private:
         Quorvel2000& c;
     };
     struct Command1Sink final : CommandButtonEvents {
-        explicit Command1Sink(Quorvel2000& c) : c(c) {}
+        explicit Command1Sink(Quorvel2000& control) : c(control) {}
         void onClick() override;
         void onMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) override;
         void onMouseMove(std::int16_t& button, std::int16_t& shift, float& x, float& y) override;
@@ -219,14 +219,14 @@ private:
         Quorvel2000& c;
     };
     struct Data1Sink final : DataControlEvents {
-        explicit Data1Sink(Quorvel2000& c) : c(c) {}
+        explicit Data1Sink(Quorvel2000& control) : c(control) {}
         void onError(std::int16_t& dataErr, std::int16_t& response) override;
         void onReposition() override;
         void onValidate(std::int16_t& action, std::int16_t& save) override;
         Quorvel2000& c;
     };
     struct GridSink final : GridEvents {
-        explicit GridSink(Quorvel2000& c) : c(c) {}
+        explicit GridSink(Quorvel2000& control) : c(control) {}
         void onKeyDown(std::int16_t& keyCode, std::int16_t& shift) override;
         void onMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) override;
         void onMouseMove(std::int16_t& button, std::int16_t& shift, float& x, float& y) override;
@@ -234,7 +234,7 @@ private:
         Quorvel2000& c;
     };
     struct SurfaceSink final : SurfaceEvents {
-        explicit SurfaceSink(Quorvel2000& c) : c(c) {}
+        explicit SurfaceSink(Quorvel2000& control) : c(control) {}
         void onResize() override;
         void onPaint() override;
         void onEnterFocus() override;

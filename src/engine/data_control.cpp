@@ -116,7 +116,11 @@ private:
         }
     }
 
-    OpenSettings settings_{"", "", "Access 2000;", 1, 2, 0, 0, {}};
+    OpenSettings settings_ = [] {
+        OpenSettings s;
+        s.connect = "Access 2000;";
+        return s;
+    }();
     std::string caption_ = "Data1";
     std::shared_ptr<Recordset> recordset_;
     bool adopted_ = false;

@@ -111,7 +111,8 @@ struct TwoByteFolds {
             if (result.empty() || result.size() > sizeof(Entry::bytes)) continue;
             UChar32 first = 0;
             int32_t at = 0;
-            U8_NEXT(result.data(), at, static_cast<int32_t>(result.size()), first);
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(result.data());
+            U8_NEXT(bytes, at, static_cast<int32_t>(result.size()), first);
             if (first < 0 || !unorm2_hasBoundaryBefore(nfc, first)) continue;
             Entry& e = entries[c];
             e.usable = true;

@@ -10,7 +10,7 @@ namespace quorvel::headless {
 using namespace grid_dispid;
 
 HeadlessGrid::HeadlessGrid(std::string name, GridEvents& events, ChildHost* host)
-    : GridOn(std::move(name), host, 0, 0, 2655, 2055), events_(events) {
+    : GridOn(std::move(name), host, 0.0f, 0.0f, 2655.0f, 2055.0f), events_(events) {
     grid_.setCurrentRowListener([this] { keepCurrentRowShown(); });
     grid_.setRowsListener([this] {
         topRow_ = 0;

@@ -62,7 +62,7 @@ void HeadlessTextBox::setSelStart(std::int32_t v) {
 void HeadlessTextBox::setSelLength(std::int32_t v) {
     if (v < 0) fail(failure::kInvalidPropertyValue);
     std::int32_t start = selStart();
-    std::int32_t end = std::min<std::int64_t>(std::int64_t{start} + v, length());
+    std::int32_t end = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{start} + v, length()));
     anchor_ = start;
     caret_ = snap(end);
 }

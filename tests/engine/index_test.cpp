@@ -74,8 +74,8 @@ TEST(Fold, TheFastTableAgreesWithIcuEverywhere) {
     for (int i = 0; i < 20000; ++i) {
         std::string text;
         for (int k = 0, n = 1 + static_cast<int>(rng() % 5); k < n; ++k) {
-            unsigned pick = rng() % 10;
-            char32_t c = pick < 3 ? 0x41 + rng() % 58 : pick < 8 ? 0x80 + rng() % 0x780 : 0x300 + rng() % 0x70;
+            auto pick = static_cast<unsigned>(rng() % 10);
+            auto c = static_cast<char32_t>(pick < 3 ? 0x41 + rng() % 58 : pick < 8 ? 0x80 + rng() % 0x780 : 0x300 + rng() % 0x70);
             text += utf8Of(c);
         }
         ASSERT_EQ(folded(text), byIcu(text)) << text;

@@ -91,7 +91,7 @@ public:
                                           std::numeric_limits<float>::denorm_min(), -0.0f, 0.1f, 1e-38f,
                                           16777217.0f, 1.0f / 3.0f};
         if (coin()) return kExtremes[pick(static_cast<int>(std::size(kExtremes)))];
-        std::uint32_t bits = rng_();
+        auto bits = static_cast<std::uint32_t>(rng_());
         float f;
         std::memcpy(&f, &bits, sizeof f);
         return std::isfinite(f) ? f : 0.5f;

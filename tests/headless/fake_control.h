@@ -35,7 +35,7 @@ public:
 
 private:
     struct TextSink : TextBoxEvents {
-        TextSink(FakeControl& c, std::string n) : c(c), name(std::move(n)) {}
+        TextSink(FakeControl& control, std::string n) : c(control), name(std::move(n)) {}
         void onChange() override;
         void onKeyDown(std::int16_t& keyCode, std::int16_t& shift) override;
         void onKeyPress(std::int16_t& keyAscii) override;
@@ -48,25 +48,25 @@ private:
         std::string name;
     };
     struct ButtonSink : CommandButtonEvents {
-        explicit ButtonSink(FakeControl& c) : c(c) {}
+        explicit ButtonSink(FakeControl& control) : c(control) {}
         void onClick() override;
         void onMouseDown(std::int16_t& b, std::int16_t& s, float& x, float& y) override;
         FakeControl& c;
     };
     struct GridSink : GridEvents {
-        explicit GridSink(FakeControl& c) : c(c) {}
+        explicit GridSink(FakeControl& control) : c(control) {}
         void onKeyDown(std::int16_t& keyCode, std::int16_t& shift) override;
         void onMouseDown(std::int16_t& b, std::int16_t& s, float& x, float& y) override;
         void onMouseUp(std::int16_t& b, std::int16_t& s, float& x, float& y) override;
         FakeControl& c;
     };
     struct DataSink : DataControlEvents {
-        explicit DataSink(FakeControl& c) : c(c) {}
+        explicit DataSink(FakeControl& control) : c(control) {}
         void onReposition() override;
         FakeControl& c;
     };
     struct SurfaceSink : SurfaceEvents {
-        explicit SurfaceSink(FakeControl& c) : c(c) {}
+        explicit SurfaceSink(FakeControl& control) : c(control) {}
         void onResize() override;
         void onPaint() override;
         void onEnterFocus() override;

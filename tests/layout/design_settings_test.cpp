@@ -31,29 +31,29 @@ Place placeOf(const ChildWindow& w) {
 using DesignSettings = testing::ControlTest;
 
 TEST_F(DesignSettings, ChildrenPlacesAndSettings) {
-    Quorvel2000& control = bareControl();
+    Quorvel2000& made = bareControl();
 
     EXPECT_EQ(site.surface().width(), 2580);
     EXPECT_EQ(site.surface().height(), 285);
-    EXPECT_EQ(placeOf(control.text2()), (Place{0, 0, 2415, 285, kTrue, 1}));
-    EXPECT_EQ(placeOf(control.text1()), (Place{240, 0, 1815, 285, kFalse, 2}));
-    EXPECT_EQ(placeOf(control.command1()), (Place{2400, 0, 180, 285, kTrue, 3}));
-    EXPECT_EQ(placeOf(control.dbGrid1()), (Place{0, 360, 2655, 2055, kTrue, 0}));
+    EXPECT_EQ(placeOf(made.text2()), (Place{0, 0, 2415, 285, kTrue, 1}));
+    EXPECT_EQ(placeOf(made.text1()), (Place{240, 0, 1815, 285, kFalse, 2}));
+    EXPECT_EQ(placeOf(made.command1()), (Place{2400, 0, 180, 285, kTrue, 3}));
+    EXPECT_EQ(placeOf(made.dbGrid1()), (Place{0, 360, 2655, 2055, kTrue, 0}));
 
-    EXPECT_EQ(control.text2().borderStyle(), 1);
-    EXPECT_EQ(control.text2().appearance(), 1);
-    EXPECT_EQ(control.text2().alignment(), 0);
-    EXPECT_EQ(control.text2().locked(), kFalse);
-    EXPECT_EQ(control.text2().maxLength(), 0);
+    EXPECT_EQ(made.text2().borderStyle(), 1);
+    EXPECT_EQ(made.text2().appearance(), 1);
+    EXPECT_EQ(made.text2().alignment(), 0);
+    EXPECT_EQ(made.text2().locked(), kFalse);
+    EXPECT_EQ(made.text2().maxLength(), 0);
 
-    EXPECT_EQ(control.command1().caption(), "");
-    EXPECT_EQ(control.command1().style(), 1);
-    ASSERT_NE(control.command1().picture(), nullptr);
-    EXPECT_EQ(control.command1().picture()->format(), "gif");
+    EXPECT_EQ(made.command1().caption(), "");
+    EXPECT_EQ(made.command1().style(), 1);
+    ASSERT_NE(made.command1().picture(), nullptr);
+    EXPECT_EQ(made.command1().picture()->format(), "gif");
     const auto gif = dropDownArrowGif();
-    EXPECT_EQ(control.command1().picture()->bytes(), std::vector<std::uint8_t>(gif.begin(), gif.end()));
+    EXPECT_EQ(made.command1().picture()->bytes(), std::vector<std::uint8_t>(gif.begin(), gif.end()));
 
-    DataControl& data = control.data1();
+    DataControl& data = made.data1();
     EXPECT_EQ(data.caption(), "Data1");
     EXPECT_EQ(data.connect(), "Access 2000;");
     EXPECT_EQ(data.databaseName(), "");
@@ -64,14 +64,14 @@ TEST_F(DesignSettings, ChildrenPlacesAndSettings) {
     EXPECT_EQ(data.defaultCursorType(), 0);
 
     // Creation lays nothing out and tells the host nothing.
-    EXPECT_EQ(control.members().resizing, kFalse);
-    EXPECT_EQ(control.members().closedWidth, 0);
+    EXPECT_EQ(made.members().resizing, kFalse);
+    EXPECT_EQ(made.members().closedWidth, 0);
     EXPECT_EQ(site.log(), "");
 }
 
 TEST_F(DesignSettings, TheGridOnlyShowsRecords) {
-    Quorvel2000& control = bareControl();
-    Grid& grid = control.dbGrid1();
+    Quorvel2000& made = bareControl();
+    Grid& grid = made.dbGrid1();
     namespace id = grid_dispid;
     struct Expected {
         std::int32_t dispid;
@@ -121,18 +121,18 @@ TEST_F(DesignSettings, TheGridOnlyShowsRecords) {
         EXPECT_EQ(columns->item(i)->dataField(), "");
         EXPECT_EQ(columns->item(i)->numberFormat(), "");
     }
-    EXPECT_EQ(site.grid("DBGrid1").binding().source(), &control.data1());
+    EXPECT_EQ(site.grid("DBGrid1").binding().source(), &made.data1());
 }
 
 TEST_F(DesignSettings, TheFirstLayoutFitsTheEditBoxBesideTheButton) {
-    Quorvel2000& control = newControl();
+    Quorvel2000& made = newControl();
     // The host shows the new control where the designer put it.
     site.move(120, 120);
     site.paint();
-    EXPECT_EQ(control.text2().width(), 2400);
-    EXPECT_EQ(control.command1().left(), 2400);
-    EXPECT_EQ(control.dbGrid1().left(), 0);
-    EXPECT_EQ(control.dbGrid1().height(), 2055);
+    EXPECT_EQ(made.text2().width(), 2400);
+    EXPECT_EQ(made.command1().left(), 2400);
+    EXPECT_EQ(made.dbGrid1().left(), 0);
+    EXPECT_EQ(made.dbGrid1().height(), 2055);
 }
 
 }  // namespace

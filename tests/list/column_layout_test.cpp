@@ -18,8 +18,8 @@ protected:
     std::vector<std::string> fields() {
         std::vector<std::string> out;
         for (std::int32_t i = 0; i < columns()->count(); ++i) {
-            auto c = columns()->item(i);
-            out.push_back(c->visible() == kTrue ? c->dataField() : "(hidden) " + c->dataField());
+            auto column = columns()->item(i);
+            out.push_back(column->visible() == kTrue ? column->dataField() : "(hidden) " + column->dataField());
         }
         return out;
     }
@@ -29,8 +29,8 @@ protected:
         for (std::int32_t i = 0; i < columns()->count(); ++i) out.push_back(get(*columns()->item(i)));
         return out;
     }
-    std::vector<float> widths() { return each([](Column& c) { return c.width(); }); }
-    std::vector<std::string> captions() { return each([](Column& c) { return c.caption(); }); }
+    std::vector<float> widths() { return each([](Column& column) { return column.width(); }); }
+    std::vector<std::string> captions() { return each([](Column& column) { return column.caption(); }); }
 
     Quorvel2000& c = newControl();
 };
@@ -68,7 +68,7 @@ TEST_F(Columns, NumericListsReadAsWholePositiveNumbers) {
     EXPECT_EQ(widths(), (std::vector<float>{1500, 0, 900}));
 
     c.setColsAlignment("2;7;-1");
-    EXPECT_EQ(each([](Column& c) { return c.alignment(); }),
+    EXPECT_EQ(each([](Column& column) { return column.alignment(); }),
               (std::vector<std::int16_t>{2, 3, 1}));
 }
 
@@ -82,10 +82,10 @@ TEST_F(Columns, ShortAndLongListsAndQuotes) {
     c.setColsSize("100");
     EXPECT_EQ(widths(), (std::vector<float>{100, fresh, fresh}));
     c.setColsFormat("0.00;\"x\"");
-    EXPECT_EQ(each([](Column& c) { return c.numberFormat(); }), (Names{"0.00", "'x'", ""}));
+    EXPECT_EQ(each([](Column& column) { return column.numberFormat(); }), (Names{"0.00", "'x'", ""}));
     // Every list is applied again at every rebuild, in its own right.
     EXPECT_EQ(captions(), (Names{"Only", "", ""}));
-    EXPECT_EQ(each([](Column& c) { return c.alignment(); }), (std::vector<std::int16_t>{3, 3, 3}));
+    EXPECT_EQ(each([](Column& column) { return column.alignment(); }), (std::vector<std::int16_t>{3, 3, 3}));
 }
 
 TEST_F(Columns, EverySetterNotifiesThenRebuildsFromScratch) {

@@ -46,7 +46,7 @@ public:
 
 private:
     struct RefusingExtender final : Extender {
-        explicit RefusingExtender(Extender& inner) : inner(inner) {}
+        explicit RefusingExtender(Extender& wrapped) : inner(wrapped) {}
         float left() const override { return inner.left(); }
         void setLeft(float v) override { inner.setLeft(v); }
         float top() const override { return inner.top(); }
