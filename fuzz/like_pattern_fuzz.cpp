@@ -25,6 +25,7 @@
 #include "engine/text_fold.h"
 #include "fuzz_check.h"
 #include "platform/failure.h"
+#include "platform/text.h"
 
 using namespace quorvel;
 using namespace quorvel::engine;
@@ -117,24 +118,6 @@ bool referenceMatch(const std::vector<RefToken>& tokens, const std::u32string& k
     return can[key.size()] != 0;
 }
 
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // A key that the pattern must match: every token given a character it takes.
 std::optional<std::u32string> instanceOf(const std::vector<RefToken>& tokens, bool fillRuns) {
     std::u32string out;
@@ -210,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (bool fillRuns : {false, true}) {
         if (auto instance = instanceOf(*reference, fillRuns)) {
             std::string key;
-            for (char32_t c : *instance) appendUtf8(c, key);
+            for (char32_t c : *instance) appendUtf8(key, c);
             check(compiled->matches(key), "a pattern does not match a key built from it",
                   shown(pattern) + " against " + shown(key));
             checkKey(*compiled, &*reference, pattern, key);

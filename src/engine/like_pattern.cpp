@@ -7,30 +7,11 @@
 #include "engine/data_engine.h"
 #include "engine/text_fold.h"
 #include "platform/failure.h"
+#include "platform/text.h"
 
 namespace quorvel::engine {
 
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 [[noreturn]] void badPattern(std::string_view pattern, std::string_view why) {
     fail(failure_code::kCriteriaSyntax,
@@ -38,44 +19,6 @@ void appendUtf8(char32_t c, std::string& out) {
 }
 
 }  // namespace
-
-void decodeUtf8(std::string_view text, std::u32string& out) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    // Never more characters than bytes: written in place, then cut to size.
-    out.resize(n);
-    char32_t* to = out.data();
-    std::size_t i = 0;
-    while (i < n) {
-        unsigned char b = s[i];
-        if (b < 0x80) {
-            *to++ = b;
-            ++i;
-            continue;
-        }
-        std::size_t extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
-        bool ok = extra > 0 && i + extra < n + 1 && extra <= n - i - 1;
-        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : (b & 0x1F);
-        for (std::size_t k = 1; ok && k <= extra; ++k) {
-            unsigned char cont = s[i + k];
-            if ((cont & 0xC0) != 0x80) ok = false;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        if (ok) {
-            bool overlong = (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
-            bool invalid = (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF;
-            ok = !overlong && !invalid;
-        }
-        if (!ok) {
-            *to++ = kReplacement;
-            ++i;
-            continue;
-        }
-        *to++ = c;
-        i += extra + 1;
-    }
-    out.resize(static_cast<std::size_t>(to - out.data()));
-}
 
 bool LikePattern::CharSet::contains(char32_t c) const {
     bool inside = false;
@@ -173,7 +116,7 @@ LikePattern LikePattern::compile(std::string_view pattern) {
 
     std::size_t literalCount = 0;
     while (literalCount < result.tokens_.size() && result.tokens_[literalCount].kind == Kind::Char) {
-        appendUtf8(result.tokens_[literalCount].ch, result.prefix_);
+        appendUtf8(result.prefix_, result.tokens_[literalCount].ch);
         ++literalCount;
     }
     result.literal_ = literalCount == result.tokens_.size();

@@ -95,8 +95,4 @@ private:
     mutable std::vector<std::uint64_t> spare_;  // a mask once the cache is full
 };
 
-// Decodes UTF-8 into code points; a byte that is not UTF-8 decodes as
-// U+FFFD on its own.
-void decodeUtf8(std::string_view text, std::u32string& out);
-
 }  // namespace quorvel::engine

@@ -5,13 +5,12 @@
 
 #include "engine/data_engine.h"
 #include "host/trace.h"
-#include "host/utf.h"
+#include "platform/text.h"
 #include "platform/failure.h"
 
 namespace quorvel::headless {
 
 using host::KeyStroke;
-using host::decodeUtf8;
 using host::virtualKeyOf;
 
 namespace {

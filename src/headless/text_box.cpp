@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/utf.h"
 #include "platform/text.h"
 #include "platform/key_codes.h"
 
 namespace quorvel::headless {
 
-using host::appendUtf8;
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string>
 
-#include "host/utf.h"
+#include "platform/text.h"
 #include "platform/failure.h"
 
 namespace quorvel::host {

@@ -119,4 +119,60 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return upperForNames(a) == upperForNames(b);
 }
 
+namespace {
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+}  // namespace
+
+void decodeUtf8(std::string_view text, std::u32string& out) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    // Never more characters than bytes: written in place, then cut to size.
+    out.resize(n);
+    char32_t* to = out.data();
+    std::size_t i = 0;
+    while (i < n) {
+        unsigned char b = s[i];
+        if (b < 0x80) {
+            *to++ = b;
+            ++i;
+            continue;
+        }
+        std::size_t extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
+        bool ok = extra > 0 && i + extra < n + 1 && extra <= n - i - 1;
+        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : (b & 0x1F);
+        for (std::size_t k = 1; ok && k <= extra; ++k) {
+            unsigned char cont = s[i + k];
+            if ((cont & 0xC0) != 0x80) ok = false;
+            c = (c << 6) | (cont & 0x3F);
+        }
+        if (ok) {
+            bool overlong = (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
+            bool invalid = (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF;
+            ok = !overlong && !invalid;
+        }
+        if (!ok) {
+            *to++ = kReplacementCharacter;
+            ++i;
+            continue;
+        }
+        *to++ = c;
+        i += extra + 1;
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+std::u32string decodeUtf8(std::string_view text) {
+    std::u32string out;
+    decodeUtf8(text, out);
+    return out;
+}
+
+void appendUtf8(std::string& out, char32_t codePoint) {
+    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) codePoint = kReplacementCharacter;
+    char buf[U8_MAX_LENGTH];
+    std::int32_t n = 0;
+    U8_APPEND_UNSAFE(reinterpret_cast<std::uint8_t*>(buf), n, static_cast<UChar32>(codePoint));
+    out.append(buf, static_cast<std::size_t>(n));
+}
+
 }  // namespace quorvel

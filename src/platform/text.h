@@ -20,6 +20,15 @@ std::size_t byteOffsetOfUnit(std::string_view utf8, std::int32_t units);
 // The substring of `units` UTF-16 code units starting at unit `start`.
 std::string utf16Mid(std::string_view utf8, std::int32_t start, std::int32_t units);
 
+// Decodes UTF-8 into code points, written over `out`; a byte that is not
+// part of a well-formed sequence decodes as U+FFFD on its own.
+void decodeUtf8(std::string_view text, std::u32string& out);
+std::u32string decodeUtf8(std::string_view text);
+
+// Appends the UTF-8 bytes of the code point; a surrogate or a value past
+// U+10FFFF appends U+FFFD.
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // True when the text is well-formed UTF-8.
 bool isValidUtf8(std::string_view text);
 

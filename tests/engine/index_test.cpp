@@ -11,26 +11,12 @@
 #include "engine/text_fold.h"
 #include "engine_fixture.h"
 #include "platform/locale.h"
+#include "platform/text.h"
 
 namespace quorvel::engine {
 namespace {
 
 using testing::failureOf;
-
-std::string utf8Of(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
 
 std::string byIcu(const std::string& text) {
     std::string out;
@@ -66,7 +52,7 @@ TEST(Fold, FoldsCaseFullyAndComposes) {
 TEST(Fold, TheFastTableAgreesWithIcuEverywhere) {
     for (char32_t c = 0x80; c < 0x800; ++c) {
         std::string text = "A";
-        text += utf8Of(c);
+        appendUtf8(text, c);
         text += "b";
         ASSERT_EQ(folded(text), byIcu(text)) << "U+" << std::hex << static_cast<unsigned>(c);
     }
@@ -76,7 +62,7 @@ TEST(Fold, TheFastTableAgreesWithIcuEverywhere) {
         for (int k = 0, n = 1 + static_cast<int>(rng() % 5); k < n; ++k) {
             auto pick = static_cast<unsigned>(rng() % 10);
             auto c = static_cast<char32_t>(pick < 3 ? 0x41 + rng() % 58 : pick < 8 ? 0x80 + rng() % 0x780 : 0x300 + rng() % 0x70);
-            text += utf8Of(c);
+            appendUtf8(text, c);
         }
         ASSERT_EQ(folded(text), byIcu(text)) << text;
     }
