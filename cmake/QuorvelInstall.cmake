@@ -25,7 +25,7 @@ set(QUORVEL_CORE_PUBLIC_HEADERS
     control/quorvel2000.h control/events.h control/dispatch.h control/interface_description.h
     platform/variant.h platform/failure.h platform/locale.h platform/text.h
     engine/data_engine.h
-    headless/site.h headless/json_property_bag.h host/json_property_bag.h)
+    headless/site.h headless/json_property_bag.h)
 set(QUORVEL_QT_PUBLIC_HEADERS qt/quorvel_widget.h qt/site.h)
 # The programs, installed as soon as their targets exist.
 set(QUORVEL_PROGRAMS quorvel-example quorvel-run quorvel-demo)
@@ -53,6 +53,11 @@ endfunction()
 # included: an installed header always compiles, and nothing else of the
 # tree is installed.
 function(quorvel_header_closure out)
+    foreach(header IN LISTS ARGN)
+        if(NOT EXISTS ${PROJECT_SOURCE_DIR}/src/${header})
+            message(FATAL_ERROR "The public header ${header} is not in src/")
+        endif()
+    endforeach()
     set(pending ${ARGN})
     set(found)
     while(pending)

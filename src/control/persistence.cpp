@@ -56,86 +56,87 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
     // The data source's reopenings below must not replace the stored value
     // with the first record's; it is looked up once the list is configured.
     bool configured = false;
-    keepStoredValue_ = true;
-    runReported(
-        kCodeReadProperties, {failure::kObjectNotSet, failure::kFileNotFound},
-        [&] {
-            // The values written into Text1 and Text2 below are stored
-            // settings, not the user's doing: no lookup, no search.
-            skipBoundChange = kTrue;
-            skipNextKeyUp = kTrue;
+    {
+        FlagScope keep(keepStoredValue_);
+        runReported(
+            kCodeReadProperties, {failure::kObjectNotSet, failure::kFileNotFound},
+            [&] {
+                // The values written into Text1 and Text2 below are stored
+                // settings, not the user's doing: no lookup, no search.
+                skipBoundChange = kTrue;
+                skipNextKeyUp = kTrue;
 
-            Text2.setBackColor(longFrom(read("BackColor", colour(kSystemWindowBackground)), loc));
-            Text2.setForeColor(longFrom(read("ForeColor", colour(kSystemWindowText)), loc));
+                Text2.setBackColor(longFrom(read("BackColor", colour(kSystemWindowBackground)), loc));
+                Text2.setForeColor(longFrom(read("ForeColor", colour(kSystemWindowText)), loc));
 
-            setListBodyFont(readFont("ListBodyFont"));
-            setListHeadFont(readFont("ListHeadFont"));
-            setFont(readFont("Font"));
+                setListBodyFont(readFont("ListBodyFont"));
+                setListHeadFont(readFont("ListHeadFont"));
+                setFont(readFont("Font"));
 
-            // The columns are laid out by the layout routine, not here.
-            colsCaption = readText("ColsCaption", "");
-            colsField = readText("ColsField", "");
-            colsFormat = readText("ColsFormat", "");
-            colsSize = readText("ColsSize", "");
+                // The columns are laid out by the layout routine, not here.
+                colsCaption = readText("ColsCaption", "");
+                colsField = readText("ColsField", "");
+                colsFormat = readText("ColsFormat", "");
+                colsSize = readText("ColsSize", "");
 
-            Text1.setText(readText("BoundText", "Text1"));
+                Text1.setText(readText("BoundText", "Text1"));
 
-            Text2.setLocked(readBoolean("Locked", kFalse));
-            DBGrid1.setMarqueeStyle(readLong("MarqueeStyle", 4));
-            Text2.setSelStart(readLong("SelStart", 0));
-            Text2.setSelLength(readLong("SelLength", 0));
-            Text2.setSelText(readText("SelText", ""));
-            Text2.setText(readText("Text", "Text2"));
+                Text2.setLocked(readBoolean("Locked", kFalse));
+                DBGrid1.setMarqueeStyle(readLong("MarqueeStyle", 4));
+                Text2.setSelStart(readLong("SelStart", 0));
+                Text2.setSelLength(readLong("SelLength", 0));
+                Text2.setSelText(readText("SelText", ""));
+                Text2.setText(readText("Text", "Text2"));
 
-            // Members only: the data source is configured at the end.
-            listSearchField = read("ListSearchField", Variant::integer(0));
-            // Read and not acted on: the list is closed when a control is
-            // created, and a stored True would only stop the layout routine
-            // until the first toggle.
-            (void)readBoolean("DropDown", kFalse);
-            boundField = read("BoundField", Variant::integer(0));
+                // Members only: the data source is configured at the end.
+                listSearchField = read("ListSearchField", Variant::integer(0));
+                // Read and not acted on: the list is closed when a control is
+                // created, and a stored True would only stop the layout routine
+                // until the first toggle.
+                (void)readBoolean("DropDown", kFalse);
+                boundField = read("BoundField", Variant::integer(0));
 
-            Text1.setText(readText("DataBindings", ""));
+                Text1.setText(readText("DataBindings", ""));
 
-            site_.surface().setEnabled(readBoolean("Enabled", kTrue));
-            site_.surface().setCurrentX(readSingle("CurrentX"));
-            site_.surface().setCurrentY(readSingle("CurrentY"));
-            site_.surface().setAutoRedraw(readBoolean("AutoRedraw", kFalse));
-            DBGrid1.setDefColWidth(readSingle("DefColWidth"));
-            Text2.setMaxLength(readLong("MaxLength", 0));
-            setMouseIcon(pictureFrom(read("MouseIcon", nothing())));
-            site_.surface().setMousePointer(readInteger("MousePointer", 0));
-            DBGrid1.setScrollBars(readLong("ScrollBars", 3));
+                site_.surface().setEnabled(readBoolean("Enabled", kTrue));
+                site_.surface().setCurrentX(readSingle("CurrentX"));
+                site_.surface().setCurrentY(readSingle("CurrentY"));
+                site_.surface().setAutoRedraw(readBoolean("AutoRedraw", kFalse));
+                DBGrid1.setDefColWidth(readSingle("DefColWidth"));
+                Text2.setMaxLength(readLong("MaxLength", 0));
+                setMouseIcon(pictureFrom(read("MouseIcon", nothing())));
+                site_.surface().setMousePointer(readInteger("MousePointer", 0));
+                DBGrid1.setScrollBars(readLong("ScrollBars", 3));
 
-            dropDownAuto = readBoolean("DropDownAuto", kTrue);
-            onListOnly = readBoolean("OnListOnly", kTrue);
-            listHeight = readLong("ListHeight", 2055);
+                dropDownAuto = readBoolean("DropDownAuto", kTrue);
+                onListOnly = readBoolean("OnListOnly", kTrue);
+                listHeight = readLong("ListHeight", 2055);
 
-            Data1.setDatabaseName(readText("ListDataBaseName", ""));
-            Data1.setRecordSource(readText("ListRecordSource", ""));
-            Data1.setConnect(readText("Connect", "Access"));
-            Data1.setDefaultCursorType(readInteger("DefaultCursorType", 0));
-            Data1.setDefaultType(readInteger("DefaultType", 2));
-            Data1.setOptions(readInteger("Options", 0));
-            Data1.setRecordsetType(readInteger("ListRecordsetType", 1));
+                Data1.setDatabaseName(readText("ListDataBaseName", ""));
+                Data1.setRecordSource(readText("ListRecordSource", ""));
+                Data1.setConnect(readText("Connect", "Access"));
+                Data1.setDefaultCursorType(readInteger("DefaultCursorType", 0));
+                Data1.setDefaultType(readInteger("DefaultType", 2));
+                Data1.setOptions(readInteger("Options", 0));
+                Data1.setRecordsetType(readInteger("ListRecordsetType", 1));
 
-            colsAlignment = readText("ColsAlignment", "");
-            DBGrid1.setForeColor(longFrom(read("ListForeColor", colour(kSystemWindowText)), loc));
-            fastMode = readBoolean("FastMode", kFalse);
-            DBGrid1.setBackColor(longFrom(read("ListBackColor", colour(kSystemWindowBackground)), loc));
-            bringToFront = readBoolean("BringToFront", kTrue);
+                colsAlignment = readText("ColsAlignment", "");
+                DBGrid1.setForeColor(longFrom(read("ListForeColor", colour(kSystemWindowText)), loc));
+                fastMode = readBoolean("FastMode", kFalse);
+                DBGrid1.setBackColor(longFrom(read("ListBackColor", colour(kSystemWindowBackground)), loc));
+                bringToFront = readBoolean("BringToFront", kTrue);
 
-            // Never written: a stored form normally has no recordset, and the
-            // data control then opens one from the settings above.
-            setListRecordset(recordsetFrom(read("Recordset", nothing())));
+                // Never written: a stored form normally has no recordset, and the
+                // data control then opens one from the settings above.
+                setListRecordset(recordsetFrom(read("Recordset", nothing())));
 
-            searchDisable = readBoolean("SearchDisable", kFalse);
+                searchDisable = readBoolean("SearchDisable", kFalse);
 
-            ImpostaDataControl();
-            configured = true;
-        },
-        [&](std::int32_t) { dataUnavailable = kTrue; });
-    keepStoredValue_ = false;
+                ImpostaDataControl();
+                configured = true;
+            },
+            [&](std::int32_t) { dataUnavailable = kTrue; });
+    }
     skipBoundChange = kFalse;
     skipNextKeyUp = kFalse;
 

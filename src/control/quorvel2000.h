@@ -330,7 +330,7 @@ private:
     // Set while property loading runs: the data source's reopenings then
     // leave the boxes alone, so the stored value is not replaced by the
     // first record's; loading looks the stored value up once at its end.
-    bool keepStoredValue_ = false;
+    VBool keepStoredValue_ = kFalse;
     Text1Sink text1Sink_{*this};
     Text2Sink text2Sink_{*this};
     Command1Sink command1Sink_{*this};

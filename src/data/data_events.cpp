@@ -27,7 +27,7 @@ void Quorvel2000::dataReposition() {
             return;
         }
         if (searchDisable != kFalse || fastMode != kFalse) return;
-        if (keepStoredValue_) return;
+        if (keepStoredValue_ != kFalse) return;
 
         // A field that the recordset lacks, no current record or no
         // recordset at all skip the one statement; the next still runs.

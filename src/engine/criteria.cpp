@@ -220,7 +220,7 @@ std::optional<Criteria> parseAfterFieldName(std::string_view criteria, std::span
         try {
             Criteria result;
             result.value = parseValue(criteria, criteria.substr(name.size() + op->text.size()));
-            result.fieldIndex = fieldNamed(name, fieldNames);
+            result.fieldIndex = static_cast<int>(i);
             result.op = op->op;
             return result;
         } catch (const Failure& failure) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <sys/stat.h>
 
 #include <cctype>
@@ -286,12 +287,12 @@ void openTable(SqliteRecordset::State& state, const std::string& table, std::str
 // Only the copy into the TEMP table (named by `copyTable`) is allowed while
 // it is prepared: the user's statement inside it reads, and nothing else may
 // write.
-int copyAuthorizer(void* copyTable, int action, const char* table, const char*, const char* database,
-                   const char*) {
+int copyAuthorizer(void* copyTable, int action, const char* table, const char* second, const char* database,
+                   const char* trigger) {
     if (action == SQLITE_INSERT && database != nullptr && std::string_view(database) == "temp" &&
         table != nullptr && *static_cast<const std::string*>(copyTable) == table)
         return SQLITE_OK;
-    return readOnlyAuthorizer(nullptr, action, nullptr, table, nullptr, nullptr);
+    return readOnlyAuthorizer(nullptr, action, table, second, database, trigger);
 }
 
 // The copy as one INSERT ... SELECT, which SQLite runs about five times
@@ -514,6 +515,10 @@ public:
             std::lock_guard lock(mutex_);
             db_ = std::move(db);
         }
+        // sqlite3_interrupt stops only a statement that is running: a stop
+        // asked for while the connection opened or between two slices is
+        // seen here.
+        stopIfAsked();
         static constexpr int kSlice = 8192;
         std::string context = "indexing a field";
         Statement slice(db_,
@@ -524,6 +529,7 @@ public:
         KeyCollector keys(source_.kinds[field], source_.count, source_.rowids, source_.rowidBase);
         std::int64_t after = std::numeric_limits<std::int64_t>::min();
         while (true) {
+            stopIfAsked();
             sqlite3_bind_int64(slice.get(), 1, after);
             int rows = 0;
             while (slice.step(context)) {
@@ -538,11 +544,17 @@ public:
     }
 
     void interrupt() override {
+        stop_ = true;
         std::lock_guard lock(mutex_);
         if (db_) sqlite3_interrupt(db_.get());
     }
 
 private:
+    void stopIfAsked() const {
+        if (stop_) fail(SQLITE_INTERRUPT, "The index build was stopped.");
+    }
+
+    std::atomic<bool> stop_{false};
     std::string path_;
     OpeningLimits limits_;
     KeySource source_;
@@ -1011,10 +1023,10 @@ const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
 
     slot.position = -1;
     slot.values.clear();
-    std::vector<Variant> values;
     try {
         // The read's own transaction looks at the file: a commit it meets
-        // makes the other cached rows stale, not this one.
+        // makes the other cached rows stale, not this one (the values are
+        // written into the slot only after that).
         s.readRow.reset();
         sqlite3_bind_int64(s.readRow.get(), 1, s.rowidAt(position));
         bool there = s.readRow.step("reading record " + std::to_string(position));
@@ -1024,7 +1036,7 @@ const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
                  "Record is deleted: record " + std::to_string(position) + " of '" + settings_.recordSource +
                      "' was deleted by another user after the list was opened.");
         for (std::size_t i = 0; i < s.fields.size(); ++i)
-            values.push_back(variantOf(s.readRow.get(), static_cast<int>(i), s.fields[i].type));
+            slot.values.push_back(variantOf(s.readRow.get(), static_cast<int>(i), s.fields[i].type));
         s.readRow.reset();
     } catch (const Failure& failure) {
         s.readRow.reset();
@@ -1043,7 +1055,6 @@ const std::vector<Variant>& SqliteRecordset::row(std::int32_t position) {
         nulls.assign(state().fields.size(), Variant::null());
         return nulls;
     }
-    slot.values = std::move(values);
     slot.position = position;
     slot.generation = generation_;
     return slot.values;

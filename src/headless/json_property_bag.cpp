@@ -438,7 +438,7 @@ public:
     bool binary(binary_t&) override { return true; }
     bool start_object(std::size_t) override {
         names_.emplace_back();
-        objects_.push_back(true);
+        ++depth_;
         return deeper();
     }
     bool key(string_t& name) override {
@@ -458,15 +458,15 @@ public:
     }
     bool end_object() override {
         names_.pop_back();
-        objects_.pop_back();
+        --depth_;
         return true;
     }
     bool start_array(std::size_t) override {
-        objects_.push_back(false);
+        ++depth_;
         return deeper();
     }
     bool end_array() override {
-        objects_.pop_back();
+        --depth_;
         return true;
     }
     bool parse_error(std::size_t position, const std::string& token,
@@ -490,7 +490,7 @@ public:
 private:
     std::size_t read() const { return static_cast<std::size_t>(*reached_ - text_.data()); }
     bool deeper() {
-        if (objects_.size() <= kMaxDocumentDepth) return true;
+        if (depth_ <= kMaxDocumentDepth) return true;
         // The reader stands after the bracket that opens the level too many.
         return stop(read() - 1, "nested deeper than " + std::to_string(kMaxDocumentDepth) + " levels");
     }
@@ -505,7 +505,7 @@ private:
     // For each open object, the names of its members so far.
     std::vector<std::set<std::string>> names_;
     // For each open value, whether it is an object (or an array).
-    std::vector<bool> objects_;
+    std::size_t depth_ = 0;
 };
 
 // Failure 321 with the line and column when the text is not a document
@@ -853,6 +853,18 @@ FormDocument::Part& FormDocument::addControl(std::string name, std::string class
 
 // --- Files -------------------------------------------------------------------------
 
+// The process's file-creation mask, read without setting it: umask(2) can
+// only be read by changing it, which would race with the application's
+// other threads creating files. 022 where /proc does not tell.
+static mode_t processUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 022;
+}
+
 void replaceFile(const std::filesystem::path& file, std::string_view text) {
     const std::string target = file.string();
     auto cannotWrite = [&]() { fail(kFileAccessError, "Cannot write " + target); };
@@ -873,9 +885,7 @@ void replaceFile(const std::filesystem::path& file, std::string_view text) {
     if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         mode = existing.st_mode & 07777;
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = 0666 & ~processUmask();
     }
     if (::fchmod(fd, mode) != 0) abandon();
     std::size_t written = 0;

@@ -141,7 +141,6 @@ public:
     void rebind() override { grid_.rebind(); }
     void setDataSource(DataControl* source) override { grid_.setDataSource(source); }
 
-    GridModel& gridModel() { return grid_; }
     GridColumns& columnModel() { return grid_.columnModel(); }
     GridBinding& binding() { return grid_.binding(); }
     const GridSettings& settings() const { return grid_.settings(); }

@@ -120,7 +120,6 @@ protected:
     // Runs f for every registered sink, on a copy of the list: a handler may
     // detach.
     void forEachSink(const std::function<void(SurfaceEvents&)>& f);
-    bool hasSinks() const { return !sinks_.empty(); }
     void dropSinks() { sinks_.clear(); }
 
     // The port's side: a message box no handler replaced, keys just queued,
@@ -132,10 +131,9 @@ protected:
 
     std::deque<KeyStroke> keys_;
 
+private:
     // Lives as long as the site: what the subscriptions it hands out check.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
-
-private:
     std::vector<SurfaceEvents*> sinks_;
     bool recording_ = true;
     std::vector<std::string> trace_;
