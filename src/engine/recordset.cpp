@@ -1150,7 +1150,10 @@ struct KeyTest {
         int storage = sqlite3_column_type(row, column);
         if (storage == SQLITE_NULL || storage == SQLITE_BLOB) return false;
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
-        std::string key = folded(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, column))));
+        // One buffer for the whole scan, as the index's own collection does.
+        std::string& key = scratch_;
+        key.clear();
+        appendFolded(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, column))), key);
         switch (op) {
             case CriteriaOp::Equal: return key == textKey;
             case CriteriaOp::GreaterOrEqual: return key >= textKey;
@@ -1158,6 +1161,9 @@ struct KeyTest {
         }
         return false;
     }
+
+private:
+    mutable std::string scratch_;
 };
 
 namespace {
