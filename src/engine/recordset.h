@@ -1,6 +1,12 @@
-// The engine's recordset over SQLite, and what a data control needs of it
-// beyond the platform's Recordset: opening from settings, reopening in
-// place, and the notifications of its moves.
+// The engine's recordset, and what a data control needs of it beyond the
+// platform's Recordset: opening from settings, reopening in place, and the
+// notifications of its moves.
+//
+// One core serves every engine: the row cache, navigation and its
+// notifications (recordset_core.cpp), the finds and their indexes
+// (recordset_find.cpp). An engine's opening (sqlite_opening.cpp for a
+// SQLite file) fills the recordset's state: the records in a local SQLite
+// store, read in place from the file or copied into a TEMP table.
 #pragma once
 
 #include <cstdint>
@@ -46,22 +52,21 @@ public:
     virtual void recordsetError(std::int16_t& dataErr, std::int16_t& response) = 0;
 };
 
-class SqliteRecordset;
 class RecordsetFields;
 struct KeyTest;
 
-class SqliteRecordset final : public Recordset, public std::enable_shared_from_this<SqliteRecordset> {
+class EngineRecordset final : public Recordset, public std::enable_shared_from_this<EngineRecordset> {
 public:
     // Opens from the settings, the first record current; Failure as listed
     // in data_engine.h. Raises nothing: the data control notifies.
     // `replacing` is the recordset this one takes the place of, if any.
-    static std::shared_ptr<SqliteRecordset> open(const OpenSettings& settings,
-                                                 const SqliteRecordset* replacing = nullptr);
-    ~SqliteRecordset() override;
+    static std::shared_ptr<EngineRecordset> open(const OpenSettings& settings,
+                                                 const EngineRecordset* replacing = nullptr);
+    ~EngineRecordset() override;
 
     // Closes and opens again from the settings it was opened with, the
     // first record current. On failure the recordset stays closed.
-    void reopen(const SqliteRecordset* replacing = nullptr);
+    void reopen(const EngineRecordset* replacing = nullptr);
     // Lets the file go; every use after it fails with 91.
     void close();
     bool isOpen() const { return state_ != nullptr; }
@@ -100,7 +105,7 @@ public:
     struct State;
 
 private:
-    explicit SqliteRecordset(OpenSettings settings);
+    explicit EngineRecordset(OpenSettings settings);
     State& state() const;
     // Asks the listeners whether the current record may be left.
     bool mayLeave(std::int16_t action);
@@ -110,16 +115,17 @@ private:
     // whether a failure goes on (throws) or reads as Nulls.
     const std::vector<Variant>& row(std::int32_t position);
     // Looks for other connections' commits, unless a read looked within
-    // the freshness interval.
+    // the freshness interval (the state's watch, when it has one).
     void lookAtFile();
-    // After a read of the file: what it met of other connections' commits.
+    // After a read of the store: what it met of other connections' commits.
     void noteReadVersion();
+    // What was read before may be stale: drops the rows, rebuilds the indexes.
     void fileChanged();
     // Takes the indexes the worker finished.
     void takeBuiltIndexes();
     std::int32_t findPosition(std::string_view criteria);
     std::int32_t answerFromIndex(std::size_t field, const KeyTest& test);
-    // The first record satisfying the test, read from the file in order.
+    // The first record satisfying the test, read from the store in order.
     std::int32_t scanFor(std::size_t field, const KeyTest& test);
     // Asks the worker for the indexes of the fields searched before (or the
     // first text field): the finds that come next find them ready.
@@ -132,5 +138,8 @@ private:
     std::uint32_t generation_ = 0;
     VBool noMatch_ = kFalse;
 };
+
+// The name the engine's callers have long used for it.
+using SqliteRecordset = EngineRecordset;
 
 }  // namespace quorvel::engine

@@ -1,0 +1,262 @@
+#include "engine/recordset_find.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "engine/data_engine.h"
+#include "engine/recordset.h"
+#include "engine/recordset_state.h"
+#include "engine/sqlite_handle.h"
+#include "engine/text_fold.h"
+#include "platform/failure.h"
+#include "platform/locale.h"
+#include "platform/text.h"
+
+namespace quorvel::engine {
+
+bool KeyTest::matches(sqlite3_stmt* row, int column) const {
+    if (kind != KeyKind::Text) {
+        std::optional<double> key = numberKeyOf(row, column, kind);
+        if (!key) return false;
+        return op == CriteriaOp::Equal ? *key == numberKey : *key >= numberKey;
+    }
+    int storage = sqlite3_column_type(row, column);
+    if (storage == SQLITE_NULL || storage == SQLITE_BLOB) return false;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
+    // One buffer for the whole scan, as the index's own collection does.
+    std::string& key = scratch_;
+    key.clear();
+    appendFolded(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, column))), key);
+    switch (op) {
+        case CriteriaOp::Equal: return key == textKey;
+        case CriteriaOp::GreaterOrEqual: return key >= textKey;
+        case CriteriaOp::Like: return pattern->matches(key);
+    }
+    return false;
+}
+
+void KeyCollector::add(sqlite3_stmt* row) {
+    std::int64_t rowid = sqlite3_column_int64(row, 0);
+    while (next_ < count_ && rowidAt(next_) < rowid) addNull();
+    if (next_ >= count_ || rowidAt(next_) != rowid) return;
+    ++next_;
+    if (kind_ != KeyKind::Text) {
+        number_.add(numberKeyOf(row, 1, kind_));
+        return;
+    }
+    int storage = sqlite3_column_type(row, 1);
+    if (storage == SQLITE_NULL || storage == SQLITE_BLOB) {
+        text_.addNull();
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
+    text_.add(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, 1))));
+}
+
+FieldIndex KeyCollector::finish() {
+    while (next_ < count_) addNull();
+    if (kind_ == KeyKind::Text) {
+        text_.finish();
+        return std::move(text_);
+    }
+    number_.finish();
+    return std::move(number_);
+}
+
+namespace {
+
+std::string isoText(double serial) {
+    CivilDateTime t = civilFromSerial(serial);
+    char buffer[32];
+    if (t.hour == 0 && t.minute == 0 && t.second == 0)
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month, t.day);
+    else
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                      t.minute, t.second);
+    return buffer;
+}
+
+[[noreturn]] void mismatch(std::string_view criteria, std::string_view why) {
+    fail(failure_code::kCriteriaTypeMismatch,
+         "Data type mismatch in criteria expression '" + std::string(criteria) + "': " + std::string(why) + ".");
+}
+
+// The criteria value as a key of a number, Boolean or date field.
+double numberKeyOfValue(std::string_view criteria, const CriteriaValue& value, KeyKind kind) {
+    if (value.kind != CriteriaValue::Kind::Text) {
+        if (kind == KeyKind::Boolean) return value.number != 0 ? -1.0 : 0.0;
+        return value.number;
+    }
+    std::string_view text = value.text;
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (kind == KeyKind::Date) {
+        if (auto serial = serialFromIsoText(text)) return *serial;
+        try {
+            return parseCriteria("d = #" + std::string(text) + "#", std::array<std::string, 1>{"d"}).value.number;
+        } catch (const Failure&) {
+            mismatch(criteria, "\"" + std::string(text) + "\" is not a date");
+        }
+    }
+    if (kind == KeyKind::Boolean) {
+        if (equalsIgnoringCase(text, "true")) return -1.0;
+        if (equalsIgnoringCase(text, "false")) return 0.0;
+    }
+    try {
+        auto parsed = parseCriteria("n = " + std::string(text), std::array<std::string, 1>{"n"});
+        if (parsed.value.kind == CriteriaValue::Kind::Number)
+            return kind == KeyKind::Boolean ? (parsed.value.number != 0 ? -1.0 : 0.0) : parsed.value.number;
+    } catch (const Failure&) {
+    }
+    mismatch(criteria, "\"" + std::string(text) + "\" is not a number");
+}
+
+}  // namespace
+
+namespace {
+
+std::int32_t firstIn(const FieldIndex& index, const KeyTest& test) {
+    if (const auto* text = std::get_if<TextKeyIndex>(&index)) {
+        switch (test.op) {
+            case CriteriaOp::Equal: return text->firstEqual(test.textKey);
+            case CriteriaOp::GreaterOrEqual: return text->firstAtOrAfter(test.textKey);
+            case CriteriaOp::Like: return text->firstLike(*test.pattern);
+        }
+    }
+    const auto& number = std::get<NumberKeyIndex>(index);
+    return test.op == CriteriaOp::Equal ? number.firstEqual(test.numberKey) : number.firstAtOrAfter(test.numberKey);
+}
+
+}  // namespace
+
+std::int32_t EngineRecordset::findPosition(std::string_view criteria) {
+    State& s = state();
+    lookAtFile();
+    takeBuiltIndexes();
+    Criteria parsed = parseCriteria(criteria, s.fieldNames);
+    const auto f = static_cast<std::size_t>(parsed.fieldIndex);
+    const FieldInfo& field = s.fields[f];
+    KeyTest test;
+    test.kind = keyKindOf(field.type);
+    test.op = parsed.op;
+    if (test.kind == KeyKind::None) mismatch(criteria, "field '" + field.name + "' holds binary data");
+    if (test.kind != KeyKind::Text && parsed.op == CriteriaOp::Like)
+        mismatch(criteria, "Like compares text, and field '" + field.name + "' is not a text field");
+    if (test.kind == KeyKind::Text) {
+        const CriteriaValue& v = parsed.value;
+        std::string text = v.kind == CriteriaValue::Kind::Date ? isoText(v.number) : v.text;
+        if (parsed.op == CriteriaOp::Like) test.pattern = LikePattern::compile(text);
+        else test.textKey = folded(text);
+    } else {
+        test.numberKey = numberKeyOfValue(criteria, parsed.value, test.kind);
+    }
+
+    if (std::holds_alternative<std::monostate>(s.indexes[f])) {
+        if (s.worker) {
+            // The index is on its way: the records answer meanwhile.
+            s.worker->request(f, s.epoch);
+            return scanFor(f, test);
+        }
+        Statement scan(s.db,
+                       "SELECT " + s.rowidName + ", " + field.columnSql + " FROM " + s.rowSource + " ORDER BY " +
+                           s.rowidName,
+                       "indexing field '" + field.name + "'");
+        std::string context = "indexing field '" + field.name + "'";
+        KeyCollector keys(test.kind, s.count, s.rowids, s.rowidBase);
+        while (scan.step(context)) keys.add(scan.get());
+        scan.reset();
+        noteReadVersion();
+        s.indexes[f] = keys.finish();
+        s.indexEpoch[f] = s.epoch;
+    }
+    return answerFromIndex(f, test);
+}
+
+std::int32_t EngineRecordset::answerFromIndex(std::size_t f, const KeyTest& test) {
+    State& s = state();
+    std::int32_t candidate = firstIn(s.indexes[f], test);
+    if (!s.readsFile || candidate < 0 || s.indexEpoch[f] == s.epoch) return candidate;
+    // The index is older than a commit seen since: its candidate is read
+    // and tested now, and when the commit changed it, the records answer.
+    if (s.worker && !s.worker->pending(f)) s.worker->request(f, s.epoch);
+    Statement& read = s.keyReads[f];
+    read.reset();
+    std::int64_t rowid = s.rowidAt(candidate);
+    sqlite3_bind_int64(read.get(), 1, rowid);
+    bool still = read.step("finding in field '" + s.fields[f].name + "'") &&
+                 sqlite3_column_int64(read.get(), 0) == rowid && test.matches(read.get(), 1);
+    read.reset();
+    noteReadVersion();
+    return still ? candidate : scanFor(f, test);
+}
+
+std::int32_t EngineRecordset::scanFor(std::size_t f, const KeyTest& test) {
+    State& s = state();
+    if (s.count == 0) return -1;
+    Statement& read = s.keyReads[f];
+    read.reset();
+    sqlite3_bind_int64(read.get(), 1, s.rowidAt(0));
+    std::string context = "finding in field '" + s.fields[f].name + "'";
+    std::int32_t next = 0, found = -1;
+    std::uint32_t rows = 0;
+    bool indexReady = false;
+    while (read.step(context)) {
+        // An index the worker finishes meanwhile answers the rest at once.
+        if ((++rows & 4095) == 0 && s.worker && s.worker->hasResults()) {
+            takeBuiltIndexes();
+            if (!std::holds_alternative<std::monostate>(s.indexes[f]) && s.indexEpoch[f] == s.epoch) {
+                indexReady = true;
+                break;
+            }
+        }
+        std::int64_t rowid = sqlite3_column_int64(read.get(), 0);
+        while (next < s.count && s.rowidAt(next) < rowid) ++next;
+        if (next >= s.count) break;
+        if (s.rowidAt(next) != rowid) continue;  // added since the opening
+        if (test.matches(read.get(), 1)) {
+            found = next;
+            break;
+        }
+        ++next;
+    }
+    read.reset();
+    noteReadVersion();
+    if (indexReady) return answerFromIndex(f, test);
+    return found;
+}
+
+void EngineRecordset::findFirst(std::string_view criteria) {
+    auto keepAlive = shared_from_this();
+    std::int32_t found = -1;
+    try {
+        found = findPosition(criteria);
+    } catch (const Failure& failure) {
+        // Only a failure of reading the data is a data error; a bad criteria
+        // is the caller's and goes straight back.
+        if (failure.number() == failure_code::kCriteriaSyntax || failure.number() == failure_code::kCriteriaTypeMismatch ||
+            failure.number() == failure_code::kUnknownCriteriaField || failure.number() == failure::kObjectNotSet)
+            throw;
+        std::int16_t dataErr = static_cast<std::int16_t>(failure.number());
+        std::int16_t response = error_response::kDisplay;
+        auto listeners = listeners_;
+        for (auto* listener : listeners) listener->recordsetError(dataErr, response);
+        if (response != error_response::kContinue && dataErr != 0) throw;
+        noMatch_ = kTrue;
+        return;
+    }
+    if (found < 0) {
+        noMatch_ = kTrue;
+        return;
+    }
+    // A find that the host cancels leaves the record where it was, so the
+    // record in view does not satisfy the criteria: that is no match.
+    noMatch_ = kFalse;
+    if (!moveTo(found, validate_action::kFind)) noMatch_ = kTrue;
+}
+
+}  // namespace quorvel::engine

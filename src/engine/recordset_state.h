@@ -1,0 +1,109 @@
+// The open state of a recordset: what an engine's opening fills and the
+// core (rows, navigation, finds) reads. The records always sit in a local
+// SQLite store: a table of a SQLite file read in place, or a TEMP table
+// holding a copy of the records in the recordset's order, whose rowids are
+// the positions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/data_engine.h"
+#include "engine/index_worker.h"
+#include "engine/recordset.h"
+#include "engine/sqlite_handle.h"
+#include "platform/data.h"
+
+namespace quorvel::engine {
+
+inline constexpr std::size_t kRowCacheSize = 64;
+
+struct FieldInfo {
+    std::string name;
+    std::int16_t type = field_type::kText;
+    std::string columnSql;  // the column in the row source, quoted
+};
+
+struct CachedRow {
+    std::int32_t position = -1;
+    std::uint32_t generation = 0;
+    std::vector<Variant> values;
+};
+
+// What the records came from, looked at again after the opening: another
+// connection's commits to a file read in place, or whether the connection
+// the records came from still answers. Runs on the recordset's thread.
+class ChangeWatch {
+public:
+    virtual ~ChangeWatch() = default;
+    // Looks, unless a read looked within the freshness interval; true when
+    // a change was seen. Throws a Failure when the source cannot be reached.
+    virtual bool look() = 0;
+    // After a read of the store: true when that read met a change.
+    virtual bool noteRead() = 0;
+};
+
+struct EngineRecordset::State {
+    Connection db;  // the local store
+    std::vector<FieldInfo> fields;
+    std::vector<std::string> fieldNames;  // what criteria are resolved against
+    std::string rowSource;   // SQL naming the rows: a quoted table or the TEMP copy
+    std::string copyTable;   // the TEMP copy's name, when there is one
+    std::string rowidName;   // the rowid column of rowSource
+    std::int32_t count = 0;
+    // Rowids in recordset order; empty when they run base, base + 1, ...
+    // Shared with the index worker, which reads them; never changed once
+    // the opening is done.
+    std::shared_ptr<std::vector<std::int64_t>> rowids = std::make_shared<std::vector<std::int64_t>>();
+    std::int64_t rowidBase = 1;
+    Statement readRow;
+    std::array<CachedRow, kRowCacheSize> cache;
+    std::vector<FieldIndex> indexes;
+    std::int32_t position = -1;
+    // Set for a table read in place: its records are read from the database
+    // file as they are asked for, each in a short transaction of its own,
+    // so other connections' commits show.
+    bool readsFile = false;
+    // Looks at what the records came from (see ChangeWatch); none when
+    // nothing can change them. `epoch` counts the changes seen since the
+    // opening; `indexEpoch[f]` is the epoch field f's index was built at,
+    // and an index of an earlier epoch is stale: its answers are checked.
+    std::unique_ptr<ChangeWatch> watch;
+    std::uint64_t epoch = 0;
+    std::vector<std::uint64_t> indexEpoch;
+    // Per field: its rowid and value from a rowid on, in rowid order; checks
+    // a candidate of a stale index and scans when there is no index.
+    std::vector<Statement> keyReads;
+    // What the opening may take.
+    OpeningLimits limits;
+    // Builds the indexes of a table read in place; last, so that it stops
+    // before anything above goes.
+    std::unique_ptr<IndexWorker> worker;
+
+    std::int64_t rowidAt(std::int32_t p) const {
+        return rowids->empty() ? rowidBase + p : (*rowids)[static_cast<std::size_t>(p)];
+    }
+};
+
+// What every opening does once its records are known: the statement that
+// reads a row, the fields' names, an empty index slot a field, the first
+// record current.
+void prepareReading(EngineRecordset::State& state);
+
+// A field's name as the control shows it; the SQL keeps the column's own.
+void addField(EngineRecordset::State& state, std::string_view name, std::string columnSql);
+
+// 3058 for a record source that gives more records than an opening may.
+[[noreturn]] void tooManyRecords(const EngineRecordset::State& state, std::string_view label);
+
+// "2 s", "250 ms": a limit as the failures name it.
+std::string durationText(std::int64_t milliseconds);
+
+// Opens the records of a SQLite file (sqlite_opening.cpp). `predecessor` is
+// the connection of the recordset this one replaces, if any.
+std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& settings, const Connection* predecessor);
+
+}  // namespace quorvel::engine
