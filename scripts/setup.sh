@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
     clang-14 libclang-rt-14-dev
     libqt6sql6-sqlite qt6-tools-dev
+    postgresql odbc-postgresql unixodbc-dev
 )
 
 missing=()
