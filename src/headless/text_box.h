@@ -1,13 +1,5 @@
-// The headless single-line edit box.
-//
-// The text is UTF-8; the caret and the selection are positions in UTF-16
-// code units, as the host's wide strings count them, and never fall inside a
-// surrogate pair. The selection is an anchor and a caret: SelStart is the
-// lower of the two, so a selection made backwards reads the same as one made
-// forwards.
-//
-// Program writes (Text, SelText) are never limited: MaxLength and Locked
-// stop only what the user types, as in a native edit box.
+// The headless single-line edit box: the host core's edit rules
+// (host/text_edit.h) with the box's events around them.
 #pragma once
 
 #include <cstdint>
@@ -15,28 +7,15 @@
 #include <string>
 
 #include "headless/child_window.h"
+#include "host/text_edit.h"
 #include "platform/children.h"
 
 namespace quorvel::headless {
 
-class HeadlessTextBox final : public ChildWindowImpl<TextBox> {
+class HeadlessTextBox final : public host::EditBox<ChildWindowImpl<TextBox>> {
 public:
     HeadlessTextBox(std::string name, TextBoxEvents& events, ChildHost* host = nullptr);
 
-    std::string text() const override { return text_; }
-    // The caret goes to the start only when the text changes: an unchanged
-    // write leaves the selection as the user had it.
-    void setText(const std::string& text) override;
-    std::int32_t selStart() const override;
-    void setSelStart(std::int32_t v) override;
-    std::int32_t selLength() const override;
-    void setSelLength(std::int32_t v) override;
-    std::string selText() const override;
-    void setSelText(const std::string& text) override;
-    VBool locked() const override { return locked_; }
-    void setLocked(VBool v) override { locked_ = v; }
-    std::int32_t maxLength() const override { return maxLength_; }
-    void setMaxLength(std::int32_t v) override;
     Color backColor() const override { return backColor_; }
     void setBackColor(Color v) override { backColor_ = v; }
     Color foreColor() const override { return foreColor_; }
@@ -53,9 +32,6 @@ public:
     void setBorderStyle(std::int16_t v);
     void setAppearance(std::int16_t v);
 
-    // The length of the text in UTF-16 code units.
-    std::int32_t length() const;
-
     // What the user does. Each raises the box's event first and then does
     // the box's own handling with what the handler left in the arguments.
     // Own handling of key down: Delete, Left, Right, Home, End (Shift extends
@@ -66,6 +42,9 @@ public:
     // its two surrogates.
     void keyDown(std::int16_t keyCode, std::int16_t shift);
     void keyPress(std::int16_t keyAscii);
+    // The user pastes the text (the key that asks for it raised its own
+    // events already): typing's limits hold.
+    void paste(const std::string& clip);
     void keyUp(std::int16_t keyCode, std::int16_t shift);
     void click();
     void dblClick();
@@ -74,31 +53,15 @@ public:
     void mouseUp(std::int16_t button, std::int16_t shift, float x, float y);
 
 private:
-    std::int32_t snap(std::int32_t units) const;
-    std::int32_t previousBoundary(std::int32_t units) const;
-    std::int32_t nextBoundary(std::int32_t units) const;
-    // Replaces [from, to) with the text and puts the caret after it; raises
-    // the change event when the text differs.
-    void replace(std::int32_t from, std::int32_t to, const std::string& insert);
-    void typeCharacter(const std::string& utf8);
-    void deleteBackward();
-    void deleteForward();
-    void moveCaret(std::int32_t to, bool extend);
+    void raiseChange() override { events_.onChange(); }
 
     TextBoxEvents& events_;
-    std::string text_;
-    std::int32_t anchor_ = 0;
-    std::int32_t caret_ = 0;
-    VBool locked_ = kFalse;
-    std::int32_t maxLength_ = 0;
     Color backColor_ = kSystemWindowBackground;
     Color foreColor_ = kSystemWindowText;
     std::shared_ptr<Font> font_;
     std::int16_t alignment_ = 0;
     std::int16_t borderStyle_ = 1;
     std::int16_t appearance_ = 1;
-    // The first half of a character typed as two surrogates.
-    std::uint16_t pendingHighSurrogate_ = 0;
 };
 
 }  // namespace quorvel::headless

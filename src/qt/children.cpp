@@ -1,6 +1,10 @@
 #include "qt/children.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QSignalBlocker>
@@ -13,13 +17,6 @@
 #include "qt/site.h"
 
 namespace quorvel::qt {
-
-namespace {
-
-bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-}  // namespace
 
 TwipsPoint twipsOf(const QWidget* widget, QPointF p) {
     return TwipsPoint{static_cast<float>(p.x() * twipsPerPixelX(widget)),
@@ -180,6 +177,21 @@ protected:
         QLineEdit::mouseDoubleClickEvent(e);
         if (self && routed()) box_->site()->guard([&] { box_->events()->onDblClick(); });
     }
+    void contextMenuEvent(QContextMenuEvent* e) override {
+        std::unique_ptr<QMenu> menu(createStandardContextMenu());
+        // The menu's paste goes through the box, under MaxLength as the
+        // paste key does.
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() != QStringLiteral("edit-paste")) continue;
+            QObject::disconnect(action, nullptr, nullptr, nullptr);
+            connect(action, &QAction::triggered, this, [this] {
+                if (!box_) return;
+                if (box_->site()) box_->site()->guard([&] { box_->paste(); });
+                else box_->paste();
+            });
+        }
+        menu->exec(e->globalPos());
+    }
     void paintEvent(QPaintEvent* e) override {
         if (box_) box_->syncFont();
         QLineEdit::paintEvent(e);
@@ -203,7 +215,7 @@ private:
 // --- QtTextBox ----------------------------------------------------------
 
 QtTextBox::QtTextBox(QtSite& site, QWidget* surface, std::string name, TextBoxEvents& events)
-    : QtChildWindow<TextBox>(site, new EditWidget(surface, *this)),
+    : EditBox(site, new EditWidget(surface, *this)),
       events_(&events),
       font_(Font::make()) {
     auto* edit = lineEdit();
@@ -223,108 +235,48 @@ QtTextBox::QtTextBox(QtSite& site, QWidget* surface, std::string name, TextBoxEv
 
 QLineEdit* QtTextBox::lineEdit() const { return static_cast<QLineEdit*>(widget_.data()); }
 
-std::string QtTextBox::text() const {
-    if (!widget_) return lastText_;
-    return toStdString(lineEdit()->text());
+void QtTextBox::pull() const {
+    QLineEdit* edit = lineEdit();
+    if (!edit) return;
+    const int caret = edit->cursorPosition();
+    int anchor = caret;
+    if (edit->hasSelectedText())
+        anchor = caret == edit->selectionStart() ? edit->selectionEnd() : edit->selectionStart();
+    edit_.load(toStdString(edit->text()), anchor, caret);
 }
 
-void QtTextBox::write(const QString& text, int caret) {
+void QtTextBox::show(bool textChanged) {
     QLineEdit* edit = lineEdit();
-    if (!edit) fail(failure::kObjectNotSet, "The edit box is gone");
-    const bool changed = edit->text() != text;
-    {
-        QSignalBlocker block(edit);
-        if (changed) edit->setText(text);
-        edit->setCursorPosition(caret);
-    }
-    lastText_ = toStdString(text);
-    // Last: the handler may write the box again, and nothing here may undo it.
-    if (changed && events_) events_->onChange();
+    if (!edit) return;
+    QSignalBlocker block(edit);
+    if (textChanged) edit->setText(toQString(edit_.text()));
+    if (edit_.anchor() == edit_.caret()) edit->setCursorPosition(edit_.caret());
+    else edit->setSelection(edit_.anchor(), edit_.caret() - edit_.anchor());
+}
+
+void QtTextBox::raiseChange() {
+    if (events_) events_->onChange();
+}
+
+void QtTextBox::requireWindow() const {
+    if (!lineEdit()) fail(failure::kObjectNotSet, "The edit box is gone");
+}
+
+std::string QtTextBox::asShown(const std::string& text) const {
+    return toStdString(toQString(text));
 }
 
 void QtTextBox::userTextChanged() {
-    // The user's own edits (typing, pasting, undoing) reach the change event
-    // here; the program's writes go through write() with the signal blocked.
-    if (!widget_) return;
-    lastText_ = toStdString(lineEdit()->text());
-    if (!events_ || !site_ || !site_->connected()) return;
+    // The user's own edits (typing, undoing) reach the change event here;
+    // the program's writes and the model's edits show with the signal
+    // blocked.
+    if (!widget_ || !events_ || !site_ || !site_->connected()) return;
     site_->guard([&] { events_->onChange(); });
 }
 
-void QtTextBox::setText(const std::string& text) {
-    QString q = toQString(text);
-    if (widget_ && lineEdit()->text() == q) return;
-    pendingHighSurrogate_ = 0;
-    write(q, 0);
-}
-
-int QtTextBox::snap(const QString& text, int units) const {
-    units = std::clamp(units, 0, static_cast<int>(text.size()));
-    if (units > 0 && units < text.size() && text[units].isLowSurrogate() &&
-        text[units - 1].isHighSurrogate())
-        --units;
-    return units;
-}
-
-std::int32_t QtTextBox::selStart() const {
-    QLineEdit* edit = lineEdit();
-    if (!edit) return 0;
-    return edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-}
-
-std::int32_t QtTextBox::selLength() const {
-    QLineEdit* edit = lineEdit();
-    if (!edit) return 0;
-    return edit->hasSelectedText() ? edit->selectionLength() : 0;
-}
-
-void QtTextBox::setSelStart(std::int32_t v) {
-    if (v < 0) fail(failure::kInvalidPropertyValue);
-    QLineEdit* edit = lineEdit();
-    if (!edit) return;
-    edit->setCursorPosition(snap(edit->text(), v));
-}
-
-void QtTextBox::setSelLength(std::int32_t v) {
-    if (v < 0) fail(failure::kInvalidPropertyValue);
-    QLineEdit* edit = lineEdit();
-    if (!edit) return;
-    const int start = selStart();
-    const auto end64 = std::min<std::int64_t>(std::int64_t{start} + v, edit->text().size());
-    int end = snap(edit->text(), static_cast<int>(end64));
-    if (end < start) end = start;
-    if (end == start) {
-        edit->setCursorPosition(start);
-        return;
-    }
-    // The caret at the selection's end, the anchor at its start.
-    edit->setSelection(start, end - start);
-}
-
-std::string QtTextBox::selText() const {
-    QLineEdit* edit = lineEdit();
-    return edit ? toStdString(edit->selectedText()) : std::string();
-}
-
-void QtTextBox::setSelText(const std::string& text) {
-    QLineEdit* edit = lineEdit();
-    if (!edit) fail(failure::kObjectNotSet, "The edit box is gone");
-    const int start = selStart();
-    const int length = selLength();
-    QString current = edit->text();
-    QString insert = toQString(text);
-    QString next = current.left(start) + insert + current.mid(start + length);
-    write(next, start + static_cast<int>(insert.size()));
-}
-
 void QtTextBox::setLocked(VBool v) {
-    locked_ = v;
+    EditBox::setLocked(v);
     if (QLineEdit* edit = lineEdit()) edit->setReadOnly(v != kFalse);
-}
-
-void QtTextBox::setMaxLength(std::int32_t v) {
-    if (v < 0) fail(failure::kInvalidPropertyValue);
-    maxLength_ = v;
 }
 
 void QtTextBox::applyColours() {
@@ -364,46 +316,25 @@ void QtTextBox::syncFont() {
 }
 
 void QtTextBox::typeUnit(char16_t unit) {
-    QLineEdit* edit = lineEdit();
-    if (!edit) return;
-    if (isHighSurrogate(unit)) {
-        pendingHighSurrogate_ = unit;
-        return;
-    }
-    char16_t high = pendingHighSurrogate_;
-    pendingHighSurrogate_ = 0;
-    if (unit == key_code::kBackspace) {
-        if (locked_ != kFalse) return;
-        if (edit->hasSelectedText()) {
-            setSelText("");
-            return;
-        }
-        int caret = edit->cursorPosition();
-        if (caret == 0) return;
-        int from = caret - 1;
-        QString t = edit->text();
-        if (from > 0 && t[from].isLowSurrogate() && t[from - 1].isHighSurrogate()) --from;
-        write(t.left(from) + t.mid(caret), from);
-        return;
-    }
-    if (unit < 32 || unit == 127) return;
-    QString typed;
-    if (isLowSurrogate(unit)) {
-        // A lone half of a pair is no character: nothing to insert.
-        if (high == 0) return;
-        typed = QString(QChar(high)) + QChar(unit);
-    } else {
-        typed = QString(QChar(unit));
-    }
-    if (locked_ != kFalse) return;
-    const std::int64_t after = edit->text().size() - selLength() + typed.size();
-    if (maxLength_ > 0 && after > maxLength_) return;
-    setSelText(toStdString(typed));
+    if (!lineEdit()) return;
+    pull();
+    edited(edit_.typeUnit(unit));
+}
+
+void QtTextBox::paste() {
+    if (!lineEdit()) return;
+    pull();
+    edited(edit_.paste(toStdString(QGuiApplication::clipboard()->text())));
 }
 
 void QtTextBox::ownKeyHandling(QKeyEvent* e, std::int16_t original, std::int16_t keyCode) {
     auto* edit = static_cast<EditWidget*>(lineEdit());
     if (!edit || keyCode == 0) return;
+    // The widget's own paste would take the whole clipboard, past MaxLength.
+    if (keyCode == original && e->matches(QKeySequence::Paste)) {
+        paste();
+        return;
+    }
     if (keyCode == original) {
         edit->baseKeyPress(e);
         return;

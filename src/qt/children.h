@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "host/text_edit.h"
 #include "platform/children.h"
 #include "qt/convert.h"
 
@@ -65,22 +66,11 @@ protected:
 
 class EditWidget;
 
-class QtTextBox final : public QtChildWindow<TextBox> {
+class QtTextBox final : public host::EditBox<QtChildWindow<TextBox>> {
 public:
     QtTextBox(QtSite& site, QWidget* surface, std::string name, TextBoxEvents& events);
 
-    std::string text() const override;
-    void setText(const std::string& text) override;
-    std::int32_t selStart() const override;
-    void setSelStart(std::int32_t v) override;
-    std::int32_t selLength() const override;
-    void setSelLength(std::int32_t v) override;
-    std::string selText() const override;
-    void setSelText(const std::string& text) override;
-    VBool locked() const override { return locked_; }
     void setLocked(VBool v) override;
-    std::int32_t maxLength() const override { return maxLength_; }
-    void setMaxLength(std::int32_t v) override;
     Color backColor() const override { return backColor_; }
     void setBackColor(Color v) override;
     Color foreColor() const override { return foreColor_; }
@@ -102,20 +92,22 @@ public:
     bool keyDown(QKeyEvent* event);
     void keyUp(QKeyEvent* event);
     void userTextChanged();
+    // The clipboard's text, pasted under the rules of typing.
+    void paste();
     TextBoxEvents* events() const { return events_; }
 
 private:
-    // Replaces the text without the widget's own signal, puts the caret,
-    // then raises the change event when the text differs.
-    void write(const QString& text, int caret);
-    int snap(const QString& text, int units) const;
+    // The line edit's text and selection, as the user left them.
+    void pull() const override;
+    // Puts the model's state on the line edit without its own signal.
+    void show(bool textChanged) override;
+    void raiseChange() override;
+    void requireWindow() const override;
+    std::string asShown(const std::string& text) const override;
     void typeUnit(char16_t unit);
     void ownKeyHandling(QKeyEvent* event, std::int16_t original, std::int16_t keyCode);
 
     TextBoxEvents* events_;
-    std::string lastText_;
-    VBool locked_ = kFalse;
-    std::int32_t maxLength_ = 0;
     Color backColor_ = kSystemWindowBackground;
     Color foreColor_ = kSystemWindowText;
     std::shared_ptr<Font> font_;
@@ -124,7 +116,6 @@ private:
     std::int16_t alignment_ = 0;
     std::int16_t borderStyle_ = 1;
     std::int16_t appearance_ = 1;
-    char16_t pendingHighSurrogate_ = 0;
 };
 
 class QtCommandButton final : public QtChildWindow<CommandButton> {

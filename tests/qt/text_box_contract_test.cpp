@@ -3,6 +3,7 @@
 // UTF-16 code units that never split a pair, MaxLength and Locked limiting
 // the user only.
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QTest>
 #include <QWidget>
@@ -42,6 +43,7 @@ struct HeadlessHost {
     void type(const std::string& text) {
         for (unsigned char c : text) box->keyPress(static_cast<std::int16_t>(c));
     }
+    void paste(const std::string& clip) { box->paste(clip); }
 };
 
 struct QtHost {
@@ -52,6 +54,10 @@ struct QtHost {
     QtHost() { events.box = &box; }
     TextBox& textBox() { return box; }
     void type(const std::string& text) { QTest::keyClicks(site.lineEdit("Text2"), QString::fromStdString(text)); }
+    void paste(const std::string& clip) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(clip));
+        QTest::keyClick(site.lineEdit("Text2"), Qt::Key_V, Qt::ControlModifier);
+    }
 };
 
 template <class Host>
@@ -113,6 +119,30 @@ TYPED_TEST(TextBoxContract, MaxLengthAndLockedStopTheUserNotTheProgram) {
     box.setText("set");
     EXPECT_EQ(box.text(), "set");
     EXPECT_THROW(box.setMaxLength(-1), Failure);
+}
+
+// The Qt box's paste once took the whole clipboard past MaxLength.
+TYPED_TEST(TextBoxContract, PastingKeepsTheLimitsOfTyping) {
+    TextBox& box = this->host.textBox();
+    Recorder& events = this->host.events;
+    box.setMaxLength(5);
+    box.setText("ab");
+    box.setSelStart(2);
+    this->host.paste("cdefgh\nsecond line");
+    EXPECT_EQ(box.text(), "abcde") << "what fits of the first line";
+    EXPECT_EQ(box.selStart(), 5);
+    box.setSelStart(1);
+    box.setSelLength(2);
+    this->host.paste("XYZW");
+    EXPECT_EQ(box.text(), "aXYde") << "the selection's room and no more";
+    const int changes = events.changes;
+    this->host.paste("Q");
+    EXPECT_EQ(box.text(), "aXYde");
+    EXPECT_EQ(events.changes, changes) << "a full box takes nothing and raises nothing";
+    box.setMaxLength(0);
+    box.setLocked(kTrue);
+    this->host.paste("locked");
+    EXPECT_EQ(box.text(), "aXYde");
 }
 
 }  // namespace
