@@ -344,10 +344,18 @@ void QtGrid::showCurrentRow() {
         v->selectionModel()->clear();
     } else {
         QModelIndex index = model_->index(r, std::clamp<int>(col(), 0, model_->columns() - 1));
+        // A match out of view shows at the top, with the records that follow
+        // it below; a key's step scrolls only as far as it must. (Measured
+        // before the view's own scrolling to a new current index.)
+        const QRect shown = v->visualRect(index);
+        const bool inView = !shown.isEmpty() && v->viewport()->rect().contains(shown);
+        const bool step = shownRow_ >= 0 && std::abs(r - shownRow_) == 1;
         v->selectionModel()->setCurrentIndex(
             index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        v->scrollTo(index);
+        if (keyMoving_ || step) v->scrollTo(index);
+        else if (!inView) v->scrollTo(index, QAbstractItemView::PositionAtTop);
     }
+    shownRow_ = r;
     showingRow_ = false;
 }
 
@@ -367,7 +375,14 @@ void QtGrid::keyDown(QKeyEvent* e) {
     if (!alive) return;
     QTableView* v = view();
     const int rowPx = std::max(1, v->verticalHeader()->defaultSectionSize());
-    grid_.navigate(keyCode, std::max(1, v->viewport()->height() / rowPx));
+    keyMoving_ = true;
+    try {
+        grid_.navigate(keyCode, std::max(1, v->viewport()->height() / rowPx));
+    } catch (...) {
+        keyMoving_ = false;
+        throw;
+    }
+    keyMoving_ = false;
 }
 
 }  // namespace quorvel::qt

@@ -91,6 +91,12 @@ private:
     bool columnsDirty_ = true;
     bool settingsDirty_ = true;
     bool showingRow_ = false;
+    // The grid's own keys are moving the row: the view scrolls only as far
+    // as it must. Any other move (a find, a lookup) shows the row at the top.
+    bool keyMoving_ = false;
+    // The row the view showed last (-1 none): a step of one row from it
+    // scrolls only as far as it must, as a key's step does.
+    int shownRow_ = -1;
 };
 
 }  // namespace quorvel::qt

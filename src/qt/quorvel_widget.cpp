@@ -1,5 +1,6 @@
 #include "qt/quorvel_widget.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
 
@@ -113,7 +114,16 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
         QuorvelWidgetHost::raise(*this, e, args);
     });
     site_->setPropertyChangedHandler(
-        [this](std::string_view name) { emit propertyChanged(toQString(name)); });
+        [this](std::string_view name) {
+            const QString changed = toQString(name);
+            emit propertyChanged(changed);
+            if (changed != QLatin1String("BoundText")) return;
+            // The control tells of every write; the signal tells of changes.
+            const QString value = BoundText();
+            if (value == notifiedBoundText_) return;
+            notifiedBoundText_ = value;
+            emit BoundTextChanged(value);
+        });
     site_->setEditRequestHandler([this](std::string_view name) {
         bool allow = true;
         emit editRequested(toQString(name), &allow);
@@ -124,6 +134,15 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
         [this](const Failure& f) { reportFailure(f.number(), f.description()); });
     control_ = std::make_unique<Quorvel2000>(*site_);
     guarded([&] { control_->InitProperties(); });
+    // The focus lives in the children, so Qt never tells the widget itself
+    // that it went: an item delegate or a QDataWidgetMapper commits its
+    // editor's value when the editor loses the focus, and hears it here.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        auto within = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
+        if (old == this || !within(old) || within(now)) return;
+        QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+        QCoreApplication::sendEvent(this, &out);
+    });
 }
 
 QuorvelWidget::~QuorvelWidget() {

@@ -128,7 +128,7 @@ class QuorvelWidget : public QWidget {
     Q_PROPERTY(int SelStart READ SelStart WRITE setSelStart)
     Q_PROPERTY(int SelLength READ SelLength WRITE setSelLength)
     Q_PROPERTY(QString SelText READ SelText WRITE setSelText)
-    Q_PROPERTY(QString Text READ Text WRITE setText USER true)
+    Q_PROPERTY(QString Text READ Text WRITE setText)
     Q_PROPERTY(int MaxLength READ MaxLength WRITE setMaxLength)
     // The control's surface.
     Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
@@ -163,7 +163,7 @@ class QuorvelWidget : public QWidget {
     Q_PROPERTY(bool SearchDisable READ SearchDisable WRITE setSearchDisable)
     Q_PROPERTY(QVariant About READ About WRITE setAbout)
     // The bound value.
-    Q_PROPERTY(QString BoundText READ BoundText WRITE setBoundText)
+    Q_PROPERTY(QString BoundText READ BoundText WRITE setBoundText NOTIFY BoundTextChanged USER true)
     Q_PROPERTY(QVariant BoundField READ BoundField WRITE setBoundField)
     Q_PROPERTY(QVariant ListSearchField READ ListSearchField WRITE setListSearchField)
     // The data source.
@@ -282,6 +282,10 @@ signals:
 
     // The control told its host that a property changed.
     void propertyChanged(const QString& name);
+    // The bound value changed (BoundText's notify signal). BoundText is the
+    // widget's USER property: what QDataWidgetMapper and item delegates
+    // read and write, so that the control edits a key column.
+    void BoundTextChanged(const QString& boundText);
     // The control asks whether a property may change; a slot that sets
     // *allow to false stops the change. Connect directly.
     void editRequested(const QString& name, bool* allow);
@@ -310,6 +314,7 @@ private:
     std::unique_ptr<QtSite> site_;
     std::unique_ptr<quorvel::Quorvel2000> control_;
     mutable FailureInfo lastFailure_;
+    QString notifiedBoundText_;
 };
 
 }  // namespace quorvel::qt

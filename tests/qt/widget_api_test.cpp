@@ -56,7 +56,7 @@ TEST_F(WidgetApi, TheMetaObjectMatchesTheMemberTableAndTheEvents) {
             EXPECT_EQ(p.metaType(), qtTypes.at(name)) << p.typeName();
             EXPECT_TRUE(p.isReadable());
             EXPECT_EQ(p.isWritable(), m.hasAccess(idl::kLet) || m.hasAccess(idl::kSet));
-            EXPECT_EQ(p.isUser(), m.hasFlag(idl::kUiDefault));
+            EXPECT_EQ(p.isUser(), m.hasFlag(idl::kDefaultBind)) << "data binding reads the default-bind property";
             continue;
         }
         // A method without a result is a slot; a value helper is invokable
@@ -87,7 +87,7 @@ TEST_F(WidgetApi, TheMetaObjectMatchesTheMemberTableAndTheEvents) {
     }
 
     // And nothing beyond them, but the widget's own signals.
-    for (const char* own : {"propertyChanged", "editRequested", "traced", "failed"})
+    for (const char* own : {"propertyChanged", "BoundTextChanged", "editRequested", "traced", "failed"})
         expectedMethods.insert(own);
     std::set<std::string> properties, methods;
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
