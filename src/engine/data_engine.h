@@ -28,20 +28,22 @@
 // the finds and reads of one key release share one look, and a warm find
 // makes no system call at all. So a find answers from the file as it was
 // at most 50 ms before it. A commit seen drops the row cache; the find
-// indexes are built again. For a file in WAL mode they are built on the
-// engine's worker thread while the old ones go on answering: each answer
-// of an old index is read from the file and checked against the criteria,
-// and when the commit changed that record the records are scanned in order
-// instead (stopping as soon as the fresh index is in). Until the fresh
-// index is in (about a build's time: 0.2 s a million records), a find's
-// record satisfies the criteria as the file is then, but a record that
-// came to satisfy them only with the commit is not found yet. For a file
-// in rollback-journal mode the list reads nothing in the background (a
-// reader's lock there makes another connection's commit fail at once
-// unless it waits), and the index is built again at the next find on it.
+// indexes are built again, on the engine's worker thread, while the old
+// ones go on answering: each answer of an old index is read from the file
+// and checked against the criteria, and when the commit changed that
+// record the records are scanned in order instead (stopping as soon as
+// the fresh index is in). Until the fresh index is in (about a build's
+// time: 0.2 s a million records), a find's record satisfies the criteria as the file is then, but a record that
+// came to satisfy them only with the commit is not found yet. The same
+// holds in rollback-journal mode: there a reader's shared lock stands in
+// a writer's way, so the worker reads in slices of 8192 records, each a
+// transaction of its own, and a committing writer waits for at most one
+// slice (about a millisecond), and only while a build runs. A writer
+// without a busy timeout may meet SQLITE_BUSY then, as it may at any row
+// read of the list.
 //
 // What runs where. Everything the caller calls, and every notification,
-// runs on the caller's thread. A recordset over a table of a WAL file has
+// runs on the caller's thread. A recordset over a table of a file has
 // one worker thread with a read-only connection of its own: it builds find
 // indexes (right after the opening the first text field's, or the fields
 // searched before a Refresh; after a commit the ones in use) and hands each

@@ -410,17 +410,6 @@ private:
 void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
     prepareReading(*state);
     state->readsFile = state->copyTable.empty();
-    // Only a WAL file is read in the background: there readers never stand
-    // in a writer's way. In rollback-journal mode a reader's shared lock
-    // makes another connection's commit fail at once (SQLITE_BUSY) unless
-    // it set a busy timeout, and the list must not cause that at moments
-    // its caller does not choose.
-    bool wal = false;
-    if (state->readsFile && settings.backgroundIndexes) {
-        Statement mode(state->db, "PRAGMA main.journal_mode", "opening the records");
-        wal = mode.step("opening the records") &&
-              equalsIgnoringCase(reinterpret_cast<const char*>(sqlite3_column_text(mode.get(), 0)), "wal");
-    }
     if (state->readsFile) {
         for (const auto& field : state->fields)
             state->keyReads.emplace_back(state->db,
@@ -435,7 +424,10 @@ void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
     state->db.exec("COMMIT", "opening the records");
     if (state->readsFile) {
         state->watch = std::make_unique<FileWatch>(state->db, std::chrono::milliseconds(settings.freshnessMilliseconds));
-        if (wal) {
+        // In either journal mode: the worker reads in short slices, each a
+        // transaction of its own, so a writer of a rollback-journal file
+        // waits for at most one slice, and only while a build runs.
+        if (settings.backgroundIndexes) {
             KeySource source{state->rowSource, state->rowidName, {}, {}, state->count, state->rowids,
                              state->rowidBase};
             for (const auto& field : state->fields) {
