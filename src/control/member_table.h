@@ -149,7 +149,9 @@ inline constexpr struct AmbientFontDefault {
     X(Property, About, 0x6803005E, Variant, GetLet, NoArguments, 0, NotSaved, "") \
     X(Property, ListRecordset, 0x6803005D, RecordsetObject, GetSet, NoArguments, 0, NotSaved, \
       "Restituisce o imposta un oggetto Recordset definito dalle proprietà di un controllo Data oppure da un oggetto Recordset esistente.") \
-    X(Property, SearchDisable, 0x6803005C, Boolean, GetLet, NoArguments, 0, Saved(45, kFalse), "")
+    X(Property, SearchDisable, 0x6803005C, Boolean, GetLet, NoArguments, 0, Saved(45, kFalse), "") \
+    X(Property, KeyboardConventions, 0x6803005B, Integer, GetLet, NoArguments, 0, Saved(46, 0), \
+      "Restituisce o imposta le convenzioni di tastiera: 0 quelle del controllo, 1 quelle delle caselle combinate.")
 // clang-format on
 
 // Keys of the saved property set that belong to no member:

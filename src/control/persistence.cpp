@@ -131,6 +131,9 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
                 setListRecordset(recordsetFrom(read("Recordset", nothing())));
 
                 searchDisable = readBoolean("SearchDisable", kFalse);
+                // A value this control does not know stands for its own keys.
+                keyboardConventions =
+                    readInteger("KeyboardConventions", kOwnKeys) == kComboBoxKeys ? kComboBoxKeys : kOwnKeys;
 
                 ImpostaDataControl();
                 configured = true;

@@ -4,6 +4,7 @@
 // When the place refuses a value, the failure reaches the caller and no
 // notification is sent.
 #include "control/quorvel2000.h"
+#include "platform/failure.h"
 
 namespace quorvel {
 
@@ -187,6 +188,14 @@ VBool Quorvel2000::SearchDisable() const { return searchDisable; }
 void Quorvel2000::setSearchDisable(VBool v) {
     searchDisable = v;
     notify("SearchDisable");
+}
+
+std::int16_t Quorvel2000::KeyboardConventions() const { return keyboardConventions; }
+void Quorvel2000::setKeyboardConventions(std::int16_t v) {
+    if (v != kOwnKeys && v != kComboBoxKeys)
+        fail(failure::kInvalidPropertyValue);
+    keyboardConventions = v;
+    notify("KeyboardConventions");
 }
 
 Variant Quorvel2000::About() const { return about; }

@@ -33,6 +33,7 @@ void Quorvel2000::InitProperties() {
     bringToFront = kTrue;
     about = Variant(std::int16_t{0});
     searchDisable = kFalse;
+    keyboardConventions = kOwnKeys;
 }
 
 void Quorvel2000::Refresh() { site_.surface().refresh(); }

@@ -35,6 +35,16 @@
 
 namespace quorvel {
 
+// The values of KeyboardConventions. The control's own keys: Enter chooses
+// and toggles the list, Ctrl toggles it, Up and Down hand the focus to the
+// grid. The combo-box conventions: Alt+Down or F4 opens, Escape closes and
+// puts back the value the list opened with, Up and Down open the list and
+// then move its row while the focus stays in the edit box, Enter chooses
+// (and closes), Ctrl toggles nothing, only the left button chooses a row,
+// and the focus leaving or a press outside closes the list.
+inline constexpr std::int16_t kOwnKeys = 0;
+inline constexpr std::int16_t kComboBoxKeys = 1;
+
 class Quorvel2000 : private ControlMembers {
 public:
     // Creates the five child controls through the site, with their
@@ -154,6 +164,9 @@ public:
     void setSearchDisable(VBool v);
     Variant About() const;
     void setAbout(const Variant& v);
+    // kOwnKeys (0) or kComboBoxKeys (1); Failure 380 for any other value.
+    std::int16_t KeyboardConventions() const;
+    void setKeyboardConventions(std::int16_t v);
 
     // --- Properties: the bound value ------------------------------------
     std::string BoundText() const;
@@ -182,6 +195,9 @@ public:
     void setListRecordset(std::shared_ptr<Recordset> v);
 
     // --- For hosts, runners and tests -----------------------------------
+    // The host saw a press outside the control, or the control's window
+    // lost activation: under the combo-box conventions an open list closes.
+    void dismissList();
     // The private members, read-only: a diagnostic view.
     const ControlMembers& members() const { return *this; }
     TextBox& text1() const { return Text1; }
@@ -301,6 +317,13 @@ private:
     void buttonMouseMove(std::int16_t& button, std::int16_t& shift, float& x, float& y);
     void buttonMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y);
     void gridKeyDown(std::int16_t& keyCode, std::int16_t& shift);
+    // Writes the current record's values into Text1 and Text2 and raises
+    // BeenChosen; false, with nothing written, when there is no record to
+    // choose.
+    bool chooseCurrentRow();
+    // Puts back the value the list opened with, when it changed since.
+    void restoreValueAtOpen();
+    void caretToEnd();
     void gridMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y);
     void gridMouseMove(std::int16_t& button, std::int16_t& shift, float& x, float& y);
     void gridMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y);
@@ -310,6 +333,10 @@ private:
     void editChanged();         // Text2's change
     void editKeyUp(std::int16_t& keyCode, std::int16_t& shift);   // the search
     void editKeyDown(std::int16_t& keyCode, std::int16_t& shift);
+    void editComboKeyDown(std::int16_t& keyCode, std::int16_t& shift);
+    // Moves the list's current record one step (delta -1 or 1), within the
+    // records there are.
+    void stepRow(int delta);
     void editKeyPress(std::int16_t& keyAscii);
     void editClick();
     void editDblClick();
@@ -325,6 +352,11 @@ private:
     // ends: meanwhile every nested raise is refused at once, so handlers
     // that re-raise from several places unwind instead of diving again, and
     // the refusal is reported once.
+    // Which keys the edit box and the list follow (KeyboardConventions).
+    std::int16_t keyboardConventions = kOwnKeys;
+    // The bound value when the list last opened: what Escape puts back under
+    // the combo-box conventions.
+    std::string valueAtOpen;
     bool nestingTripped_ = false;
     bool nestingReported_ = false;
     // Set while property loading runs: the data source's reopenings then

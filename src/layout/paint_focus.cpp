@@ -65,7 +65,7 @@ void Quorvel2000::exitFocus() {
     // Outside mirror mode leaving the control takes the list's current
     // record as the value, as if the record had just been moved to.
     if (textIsBoundValue == kFalse) dataReposition();
-    if (dropDownAuto == kTrue) ListaChiudi();
+    if (dropDownAuto == kTrue || keyboardConventions == kComboBoxKeys) ListaChiudi();
 }
 
 void Quorvel2000::surfaceMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) {

@@ -12,10 +12,41 @@ namespace quorvel {
 void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     if (listKeyDown(keyCode, shift)) return;
     const std::int16_t k = keyCode;
+    const bool combo = keyboardConventions == kComboBoxKeys;
     // The edit box passes Ctrl to ask for a choice followed by the
-    // drop-down button's toggle, whatever DropDownAuto holds.
-    if (k != key_code::kEnter && k != key_code::kControl) return;
+    // drop-down button's toggle, whatever DropDownAuto holds. Under the
+    // combo-box conventions Ctrl is no key of the list's, and Enter chooses
+    // and closes.
+    if (k != key_code::kEnter && (combo || k != key_code::kControl)) return;
 
+    if (!chooseCurrentRow()) {
+        keyCode = 0;
+        shift = 0;
+        return;
+    }
+
+    if (combo) {
+        if (listOpen != kFalse) ListaChiudi();
+        Text2.setFocus();
+        caretToEnd();
+    } else if (k == key_code::kControl || dropDownAuto != kFalse) {
+        buttonClick();
+    } else {
+        Text2.setFocus();
+        caretToEnd();
+    }
+
+    keyCode = 0;
+    shift = 0;
+}
+
+void Quorvel2000::caretToEnd() {
+    Variant text(Text2.text());
+    const std::int32_t length = utf16Length(locale().textOf(UnNull(text)));
+    if (length > 0) Text2.setSelStart(length);
+}
+
+bool Quorvel2000::chooseCurrentRow() {
     auto fieldText = [this](const std::string& name) {
         Variant value = listRecordset()->fields().item(name).value();
         return locale().textOf(UnNull(value));
@@ -31,9 +62,7 @@ void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
         if (f.number() != failure::kObjectNotSet && f.number() != failure::kNoCurrentRecord &&
             f.number() != failure::kItemNotFound)
             throw;
-        keyCode = 0;
-        shift = 0;
-        return;
+        return false;
     }
 
     // The change handler of Text1 takes the new text as the value without
@@ -50,18 +79,7 @@ void Quorvel2000::gridKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     Text2.setText(fieldText(searchFieldName));
 
     raise(events::BeenChosen);
-
-    if (k == key_code::kControl || dropDownAuto != kFalse) {
-        buttonClick();
-    } else {
-        Text2.setFocus();
-        Variant text(Text2.text());
-        const std::int32_t length = utf16Length(locale().textOf(UnNull(text)));
-        if (length > 0) Text2.setSelStart(length);
-    }
-
-    keyCode = 0;
-    shift = 0;
+    return true;
 }
 
 void Quorvel2000::gridMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
@@ -74,6 +92,8 @@ void Quorvel2000::gridMouseMove(std::int16_t& button, std::int16_t& shift, float
 
 void Quorvel2000::gridMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y) {
     raise(events::MouseUp, button, shift, x, y);
+    // Under the combo-box conventions only the left button chooses.
+    if (keyboardConventions == kComboBoxKeys && button != key_code::kLeftButton) return;
     // Delivered after this handler and the grid's own handling of the click
     // have returned, when the grid's current row is the clicked one; it
     // comes back as an Enter in the grid and chooses that row.

@@ -71,6 +71,8 @@ void Quorvel2000::ListaApri() {
         Text2.setWidth(Text2.width() + 10);
         Text2.setWidth(Text2.width() - 10);
 
+        // What Escape puts back under the combo-box conventions.
+        valueAtOpen = Text1.text();
         // Updated before Drop, so a handler reads the new state and a nested
         // open or close meets the entry guards.
         listOpen = kTrue;
@@ -137,7 +139,18 @@ bool Quorvel2000::listKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     keyCode = 0;
     shift = 0;
     buttonClick();
+    if (closes && keyboardConventions == kComboBoxKeys) restoreValueAtOpen();
     return true;
+}
+
+void Quorvel2000::restoreValueAtOpen() {
+    if (listOpen != kFalse || Text1.text() == valueAtOpen) return;
+    setBoundText(valueAtOpen);
+    caretToEnd();
+}
+
+void Quorvel2000::dismissList() {
+    if (keyboardConventions == kComboBoxKeys && listOpen != kFalse) ListaChiudi();
 }
 
 void Quorvel2000::buttonMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y) {

@@ -175,7 +175,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override {
         mouse(e, &GridEvents::onMouseDown, mouseButtonOf(e->button()));
         QPointer<GridView> self(this);
-        if (self) QTableView::mousePressEvent(e);
+        if (self && (grid_->pressesMoveRow() & e->button())) QTableView::mousePressEvent(e);
     }
     void mouseMoveEvent(QMouseEvent* e) override {
         mouse(e, &GridEvents::onMouseMove, mouseButtonsOf(e->buttons()));

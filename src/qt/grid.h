@@ -73,6 +73,10 @@ public:
     // next turn of the event loop.
     void syncView();
     void disconnectEvents() { events_ = nullptr; }
+    // The mouse buttons whose press moves the view's row (all of them by
+    // default; the left one only under the combo-box conventions).
+    void setPressesMoveRow(Qt::MouseButtons buttons) { rowButtons_ = buttons; }
+    Qt::MouseButtons pressesMoveRow() const { return rowButtons_; }
     GridEvents* events() const { return events_; }
 
     // The view's input: a page is the rows the viewport shows.
@@ -97,6 +101,7 @@ private:
     // The row the view showed last (-1 none): a step of one row from it
     // scrolls only as far as it must, as a key's step does.
     int shownRow_ = -1;
+    Qt::MouseButtons rowButtons_ = Qt::AllButtons;
 };
 
 }  // namespace quorvel::qt

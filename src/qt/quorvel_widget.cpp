@@ -8,6 +8,7 @@
 #include "control/member_values.h"
 #include "control/quorvel2000.h"
 #include "qt/convert.h"
+#include "qt/grid.h"
 #include "qt/site.h"
 
 namespace quorvel::qt {
@@ -117,6 +118,7 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
         [this](std::string_view name) {
             const QString changed = toQString(name);
             emit propertyChanged(changed);
+            if (changed == QLatin1String("KeyboardConventions")) followKeyboardConventions();
             if (changed != QLatin1String("BoundText")) return;
             // The control tells of every write; the signal tells of changes.
             const QString value = BoundText();
@@ -146,9 +148,9 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
 }
 
 QuorvelWidget::~QuorvelWidget() {
-    // The children's widgets live until the site ends; none of their events
-    // may reach the control once it is gone.
-    site_->disconnectControl();
+    // The control ends first: its registration with the site ends with it,
+    // and none of the children's events reaches it after. The site and the
+    // children's widgets end next, before the surface's own widget does.
     control_.reset();
     site_.reset();
 }
@@ -188,6 +190,27 @@ void QuorvelWidget::focusInEvent(QFocusEvent* event) {
     if (edit && edit->isVisible() && edit->isEnabled()) edit->setFocus(event->reason());
 }
 
+void QuorvelWidget::followKeyboardConventions() {
+    const bool combo = control_->KeyboardConventions() == kComboBoxKeys;
+    if (QtGrid* grid = site_->grid("DBGrid1")) grid->setPressesMoveRow(combo ? Qt::LeftButton : Qt::AllButtons);
+    if (combo == watchingOutside_) return;
+    watchingOutside_ = combo;
+    if (combo) qApp->installEventFilter(this);
+    else qApp->removeEventFilter(this);
+}
+
+bool QuorvelWidget::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::WindowDeactivate) return false;
+    if (!watched->isWidgetType() || control_->DropDown() == kFalse) return false;
+    auto* target = static_cast<QWidget*>(watched);
+    const bool outside = type == QEvent::MouseButtonPress
+                             ? target != this && !isAncestorOf(target)
+                             : target == window();
+    if (outside) guarded([&] { control_->dismissList(); });
+    return false;
+}
+
 QSize QuorvelWidget::sizeHint() const {
     return QSize(static_cast<int>(std::lround(2580 / site_->twipsPerPixelX())),
                  static_cast<int>(std::lround(285 / site_->twipsPerPixelY())));
@@ -199,6 +222,7 @@ void QuorvelWidget::initProperties() { guarded([&] { control_->InitProperties();
 
 void QuorvelWidget::load(PropertyBag& bag) {
     guarded([&] { control_->ReadProperties(bag); });
+    followKeyboardConventions();
     // As a host sizes a control after loading it.
     guarded([&] { site_->resized(); });
 }

@@ -161,6 +161,8 @@ class QuorvelWidget : public QWidget {
     Q_PROPERTY(bool FastMode READ FastMode WRITE setFastMode)
     Q_PROPERTY(bool BringToFront READ BringToFront WRITE setBringToFront)
     Q_PROPERTY(bool SearchDisable READ SearchDisable WRITE setSearchDisable)
+    // 0 the control's own keys, 1 the conventions of Qt's combo box.
+    Q_PROPERTY(int KeyboardConventions READ KeyboardConventions WRITE setKeyboardConventions)
     Q_PROPERTY(QVariant About READ About WRITE setAbout)
     // The bound value.
     Q_PROPERTY(QString BoundText READ BoundText WRITE setBoundText NOTIFY BoundTextChanged USER true)
@@ -298,6 +300,9 @@ signals:
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
+    // Under the combo-box conventions: a press outside the control or its
+    // window losing activation closes the list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class QuorvelWidgetHost;
@@ -310,11 +315,14 @@ private:
     template <auto Setter, class V>
     void beforeWrite(const V&) {}
     void reportFailure(std::int32_t number, const std::string& description) const;
+    // Takes up the keyboard conventions the control holds now.
+    void followKeyboardConventions();
 
     std::unique_ptr<QtSite> site_;
     std::unique_ptr<quorvel::Quorvel2000> control_;
     mutable FailureInfo lastFailure_;
     QString notifiedBoundText_;
+    bool watchingOutside_ = false;
 };
 
 }  // namespace quorvel::qt

@@ -104,6 +104,7 @@ TEST_F(Dispatch, EveryMemberAnswersThroughTheLateBoundPath) {
         {"BringToFront", Variant::boolean(false), Variant::booleanValue(kFalse), [&] { return c.BringToFront() == kFalse; }},
         {"About", Variant::null(), Variant::null(), [&] { return c.About().isNull(); }},
         {"SearchDisable", Variant::boolean(true), Variant::booleanValue(kTrue), [&] { return c.SearchDisable() == kTrue; }},
+        {"KeyboardConventions", Variant::longValue(1), Variant::integer(1), [&] { return c.KeyboardConventions() == kComboBoxKeys; }},
         {"BoundText", Variant("B07"), Variant("B07"), [&] { return c.text1().text() == "B07"; }},
         {"DropDown", Variant::boolean(true), Variant::booleanValue(kTrue), [&] { return c.members().listOpen == kTrue; }},
     };
@@ -239,6 +240,7 @@ TEST_F(Dispatch, TheInterfaceRefusesWhatAMemberDoesNotTake) {
          }, 13},
         {"Null where text goes", [&] { late->let("ColsField", Variant::null()); }, 94},
         {"a number out of range", [&] { late->let("MousePointer", Variant::longValue(70000)); }, 6},
+        {"keyboard conventions not known", [&] { late->let("KeyboardConventions", Variant::integer(2)); }, 380},
     };
     const std::string before = c.Text();
     for (const Case& k : cases) {

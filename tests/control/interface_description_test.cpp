@@ -157,6 +157,8 @@ const ExpectedMember kExpected[] = {
      "Restituisce o imposta un oggetto Recordset definito dalle proprietà di un controllo Data oppure da un oggetto Recordset esistente."},
     {63, "SearchDisable", "get, let", 0x6803005C, "Boolean", "", "",
      ""},
+    {64, "KeyboardConventions", "get, let", 0x6803005B, "16-bit integer", "", "",
+     "Restituisce o imposta le convenzioni di tastiera: 0 quelle del controllo, 1 quelle delle caselle combinate."},
 };
 // clang-format on
 
@@ -386,7 +388,7 @@ TEST_F(SavedKeys, SavingWritesTheTablesKeysInOrderAndLoadingAsksForTheSameDefaul
     for (const SavedProperty& p : savedProperties())
         table.emplace_back(std::string(p.key), p.defaultValue(site));
     EXPECT_EQ(saved.writes, table);
-    EXPECT_EQ(table.size(), 45u);
+    EXPECT_EQ(table.size(), 46u);
     EXPECT_EQ(table[19].first, "DataBindings");
     for (const SavedProperty& p : savedProperties()) {
         if (p.key == "DataBindings") continue;

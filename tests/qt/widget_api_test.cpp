@@ -74,7 +74,7 @@ TEST_F(WidgetApi, TheMetaObjectMatchesTheMemberTableAndTheEvents) {
             EXPECT_EQ(method->parameterMetaType(0), QMetaType::fromType<QVariant>());
         }
     }
-    EXPECT_EQ(expectedProperties.size(), 51u);
+    EXPECT_EQ(expectedProperties.size(), 52u);
     for (const auto& e : idl::events()) {
         const std::string name(e.event->name);
         SCOPED_TRACE(name);

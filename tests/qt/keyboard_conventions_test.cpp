@@ -1,0 +1,80 @@
+// The combo-box conventions in real widgets: the keys stay in the edit box,
+// Escape puts the value back, a right click chooses nothing, and a press
+// outside or the window losing activation closes the list.
+#include <QSignalSpy>
+#include <QTest>
+
+#include "qt_fixture.h"
+
+namespace quorvel::qt::testing {
+namespace {
+
+class KeyboardConventions : public QtControlTest {
+protected:
+    void SetUp() override {
+        configure();
+        widget->setDropDownAuto(false);
+        ASSERT_TRUE(widget->setProperty("KeyboardConventions", 1));
+        widget->setBoundText("B07");
+        focusEditBox();
+    }
+};
+
+TEST_F(KeyboardConventions, TheKeysStayInTheEditBoxAndEscapePutsTheValueBack) {
+    QSignalSpy chosen(widget, &QuorvelWidget::BeenChosen);
+    QTest::keyClick(edit(), Qt::Key_Down);
+    EXPECT_TRUE(widget->DropDown()) << "Down opens a folded list";
+    QTest::keyClick(edit(), Qt::Key_Down);
+    QTest::keyClick(edit(), Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), edit());
+    EXPECT_EQ(currentViewRow(), 3);
+    EXPECT_EQ(widget->BoundText(), "R05") << "the row's value at once";
+    QTest::keyClick(edit(), Qt::Key_Escape);
+    EXPECT_FALSE(widget->DropDown());
+    EXPECT_EQ(widget->BoundText(), "B07");
+    EXPECT_EQ(edit()->text(), "Bianchi");
+
+    // Ctrl toggles nothing; Enter chooses with the list folded; Alt+Down and
+    // F4 open.
+    QTest::keyClick(edit(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(widget->DropDown());
+    EXPECT_EQ(edit()->selectedText(), "Bianchi") << "Ctrl+A reached the edit box";
+    QTest::keyClicks(edit(), "Ve");
+    QTest::keyClick(edit(), Qt::Key_Return);
+    EXPECT_FALSE(widget->DropDown());
+    EXPECT_EQ(chosen.count(), 1);
+    EXPECT_EQ(widget->BoundText(), "V33");
+    QTest::keyClick(edit(), Qt::Key_Down, Qt::AltModifier);
+    EXPECT_TRUE(widget->DropDown());
+    QTest::keyClick(edit(), Qt::Key_F4);
+    EXPECT_FALSE(widget->DropDown());
+}
+
+TEST_F(KeyboardConventions, ARightClickChoosesNothingAndPressesOutsideClose) {
+    QTest::keyClick(edit(), Qt::Key_F4);
+    ASSERT_TRUE(widget->DropDown());
+    QSignalSpy chosen(widget, &QuorvelWidget::BeenChosen);
+    const QRect cell = view()->visualRect(view()->model()->index(4, 0));
+    QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, cell.center());
+    settle();
+    EXPECT_EQ(chosen.count(), 0);
+    EXPECT_EQ(widget->BoundText(), "B07") << "the right press moved no row";
+    EXPECT_TRUE(widget->DropDown());
+
+    // A press on the form itself moves no focus, and still closes the list.
+    QTest::mouseClick(form.get(), Qt::LeftButton, {}, QPoint(390, 290));
+    EXPECT_FALSE(widget->DropDown());
+    QTest::keyClick(edit(), Qt::Key_F4);
+    ASSERT_TRUE(widget->DropDown());
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(form.get(), &deactivate);
+    EXPECT_FALSE(widget->DropDown()) << "the window losing activation closes the list";
+
+    // Back to the control's own keys.
+    widget->setKeyboardConventions(0);
+    QTest::keyClick(edit(), Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), view()) << "the control's own Down";
+}
+
+}  // namespace
+}  // namespace quorvel::qt::testing
