@@ -10,6 +10,7 @@
 #include "engine/field_values.h"
 #include "engine/find_index.h"
 #include "engine/index_worker.h"
+#include "engine/odbc_handle.h"
 #include "engine/recordset_state.h"
 #include "engine/sqlite_handle.h"
 #include "platform/failure.h"
@@ -124,7 +125,10 @@ void EngineRecordset::reopen(const EngineRecordset* replacing) {
         }
     }
     close();
-    auto state = openSqliteState(settings_, replacing != nullptr && replacing->state_ ? &replacing->state_->db : nullptr);
+    auto state = isOdbcConnect(settings_.connect)
+                     ? openOdbcState(settings_)
+                     : openSqliteState(settings_,
+                                       replacing != nullptr && replacing->state_ ? &replacing->state_->db : nullptr);
     ++generation_;
     std::vector<std::unique_ptr<RecordsetField>> fields;
     for (std::size_t i = 0; i < state->fields.size(); ++i)

@@ -106,4 +106,8 @@ std::string durationText(std::int64_t milliseconds);
 // the connection of the recordset this one replaces, if any.
 std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& settings, const Connection* predecessor);
 
+// Opens the records of a database server through ODBC (odbc_opening.cpp),
+// for a Connect that begins with "ODBC;".
+std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settings);
+
 }  // namespace quorvel::engine

@@ -1,0 +1,115 @@
+// Owning handles for an ODBC environment, connection and statement, the
+// one place where the driver manager's diagnostics become the engine's
+// failures, and the connection string's own rules: its syntax, and the
+// passwords that no message may show. The driver manager's headers stay in
+// the .cpp: nothing that includes this file sees them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::engine {
+
+// The text after "ODBC;" when `connect` selects the ODBC engine (the prefix
+// in any case, blanks before it allowed); nothing otherwise.
+bool isOdbcConnect(std::string_view connect);
+std::string_view odbcConnectionString(std::string_view connect);
+
+// One `key=value` of a connection string: the key as written (blanks
+// trimmed), the value with its braces removed.
+struct ConnectionAttribute {
+    std::string key;
+    std::string value;
+};
+
+// Splits a connection string into its attributes: `key=value` separated by
+// ";", a value in braces may hold ";" and "}}" stands for "}". Throws 3151
+// naming what is wrong: an attribute without "=", an empty key, a brace
+// that is not closed, text after a closing brace.
+std::vector<ConnectionAttribute> parseConnectionString(std::string_view text);
+
+// The text with the value of every password attribute (PWD, Password, any
+// case) replaced by "***": what every message, trace and log shows of a
+// connection string. Also masks a text that does not parse, from the
+// password's "=" to the next ";".
+std::string maskPasswords(std::string_view text);
+
+// The connection string with DATABASE=<name> added, unless it already
+// names a database (DATABASE, DB or DBNAME) or `name` is empty.
+std::string withDatabase(std::string_view connectionString, std::string_view name);
+
+// The failure numbers of the ODBC engine, beside the shared ones in
+// data_engine.h.
+namespace odbc_failure {
+// Connecting failed: the server, the credentials, the database or the
+// connection string; the driver's message follows.
+inline constexpr std::int32_t kConnectFailed = 3151;
+// A call on an open connection failed (the server went away, say).
+inline constexpr std::int32_t kCallFailed = 3146;
+}  // namespace odbc_failure
+
+class OdbcStatement;
+
+// The environment and the connection of one list: connected read-only for
+// the driver (SQL_ATTR_ACCESS_MODE), then the server's own session made
+// read-only by the caller. Closing disconnects.
+class OdbcConnection {
+public:
+    OdbcConnection() = default;
+    // Connects with the connection string; failures throw 3151 with the
+    // driver's messages, passwords masked. `loginSeconds` bounds the
+    // connecting (0: the driver's default).
+    OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds);
+    ~OdbcConnection();
+    OdbcConnection(OdbcConnection&& other) noexcept;
+    OdbcConnection& operator=(OdbcConnection&& other) noexcept;
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    void* handle() const { return dbc_; }
+    explicit operator bool() const { return dbc_ != nullptr; }
+
+    // The server's product name, as the driver reports it.
+    std::string dbmsName() const;
+    // Runs a statement of the engine's own that returns no rows.
+    void exec(std::string_view sql, std::string_view context);
+
+private:
+    void close() noexcept;
+
+    void* env_ = nullptr;
+    void* dbc_ = nullptr;
+};
+
+class OdbcStatement {
+public:
+    explicit OdbcStatement(const OdbcConnection& connection);
+    ~OdbcStatement();
+    OdbcStatement(const OdbcStatement&) = delete;
+    OdbcStatement& operator=(const OdbcStatement&) = delete;
+
+    void* handle() const { return stmt_; }
+    // Throws the failure of the statement's last call (`number`, with the
+    // driver's messages) unless `rc` is a success; returns `rc`.
+    short check(short rc, std::int32_t number, std::string_view context) const;
+    // Asks the server to stop the statement running (from any thread).
+    void cancel() const;
+
+private:
+    void* stmt_ = nullptr;
+};
+
+// The diagnostic records of a handle (SQLSTATE and message each), passwords
+// masked. `type` is the ODBC handle type.
+struct OdbcDiagnostic {
+    std::string state;
+    std::string message;
+};
+std::vector<OdbcDiagnostic> odbcDiagnostics(short type, void* handle);
+
+// Throws Failure `number` with `context` and the handle's diagnostics.
+[[noreturn]] void failFromOdbc(short type, void* handle, std::int32_t number, std::string_view context);
+
+}  // namespace quorvel::engine

@@ -1,0 +1,222 @@
+#include "engine/server_query.h"
+
+#include <array>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "engine/record_source.h"
+#include "platform/text.h"
+
+namespace quorvel::engine {
+
+namespace {
+
+bool isWordStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool isWordChar(char c) {
+    return isWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$';
+}
+
+// The words that make a query write, lock or run another statement.
+constexpr std::array kWritingWords = {"INSERT", "UPDATE", "DELETE", "MERGE",  "INTO",   "TRUNCATE", "COPY",
+                                      "CREATE", "DROP",   "ALTER",  "GRANT",  "REVOKE", "CALL",     "EXECUTE",
+                                      "LOCK",   "VACUUM", "REINDEX", "CLUSTER", "REFRESH", "LISTEN", "NOTIFY"};
+
+struct Scan {
+    std::vector<std::string> words;  // upper-cased, outside quotes and comments
+    bool afterStatement = false;     // something follows the first ";"
+    std::string unterminated;        // what was left open at the end
+};
+
+// Reads the text as the server's lexer does.
+Scan scan(std::string_view text) {
+    Scan out;
+    bool ended = false;  // a top-level ';' was met
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+            continue;
+        }
+        if (c == '-' && i + 1 < text.size() && text[i + 1] == '-') {
+            std::size_t end = text.find('\n', i);
+            i = end == std::string_view::npos ? text.size() : end + 1;
+            continue;
+        }
+        if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+            // Block comments nest.
+            int depth = 1;
+            i += 2;
+            while (i < text.size() && depth > 0) {
+                if (text[i] == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+                    ++depth;
+                    i += 2;
+                } else if (text[i] == '*' && i + 1 < text.size() && text[i + 1] == '/') {
+                    --depth;
+                    i += 2;
+                } else {
+                    ++i;
+                }
+            }
+            if (depth > 0) out.unterminated = "a comment";
+            continue;
+        }
+        if (ended) {
+            out.afterStatement = true;
+            ++i;
+            continue;
+        }
+        if (c == ';') {
+            ended = true;
+            ++i;
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            // E'...' takes backslash escapes; '' and "" stand for one quote.
+            bool backslashes = c == '\'' && i > 0 && (text[i - 1] == 'E' || text[i - 1] == 'e') &&
+                               (i < 2 || !isWordChar(text[i - 2]));
+            std::size_t j = i + 1;
+            bool closed = false;
+            while (j < text.size()) {
+                if (backslashes && text[j] == '\\') {
+                    j += 2;
+                    continue;
+                }
+                if (text[j] == c) {
+                    if (j + 1 < text.size() && text[j + 1] == c) {
+                        j += 2;
+                        continue;
+                    }
+                    closed = true;
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
+            if (!closed) out.unterminated = c == '"' ? "a quoted name" : "a string constant";
+            i = j;
+            continue;
+        }
+        if (c == '$') {
+            // $tag$ ... $tag$ (the tag may be empty); otherwise a parameter
+            // such as $1, read as a word.
+            std::size_t j = i + 1;
+            while (j < text.size() && (isWordStart(text[j]) || (j > i + 1 && std::isdigit(static_cast<unsigned char>(text[j])))))
+                ++j;
+            if (j < text.size() && text[j] == '$' && (j == i + 1 || isWordStart(text[i + 1]))) {
+                std::string_view tag = text.substr(i, j + 1 - i);
+                std::size_t close = text.find(tag, j + 1);
+                if (close == std::string_view::npos) {
+                    out.unterminated = "a dollar-quoted text";
+                    i = text.size();
+                } else {
+                    i = close + tag.size();
+                }
+                continue;
+            }
+            ++i;
+            continue;
+        }
+        if (isWordStart(c)) {
+            std::size_t j = i;
+            while (j < text.size() && isWordChar(text[j])) ++j;
+            std::string word(text.substr(i, j - i));
+            for (char& ch : word) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            out.words.push_back(std::move(word));
+            i = j;
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
+// One name part at `at`: bare, "quoted" or [bracketed]; advances past it.
+std::optional<std::string> namePart(std::string_view text, std::size_t& at) {
+    if (at >= text.size()) return std::nullopt;
+    char c = text[at];
+    if (c == '"') {
+        std::string out;
+        std::size_t j = at + 1;
+        while (j < text.size()) {
+            if (text[j] == '"') {
+                if (j + 1 < text.size() && text[j + 1] == '"') {
+                    out += '"';
+                    j += 2;
+                    continue;
+                }
+                at = j + 1;
+                return out.empty() ? std::nullopt : std::optional<std::string>(out);
+            }
+            out += text[j++];
+        }
+        return std::nullopt;
+    }
+    if (c == '[') {
+        std::size_t close = text.find(']', at + 1);
+        if (close == std::string_view::npos || close == at + 1) return std::nullopt;
+        std::string out(text.substr(at + 1, close - at - 1));
+        at = close + 1;
+        return out;
+    }
+    if (!isWordStart(c)) return std::nullopt;
+    std::size_t j = at;
+    while (j < text.size() && isWordChar(text[j])) ++j;
+    std::string out(text.substr(at, j - at));
+    at = j;
+    return out;
+}
+
+}  // namespace
+
+void checkServerQuery(std::string_view source) {
+    std::string_view text = trimmedSource(source);
+    Scan scanned = scan(text);
+    if (!scanned.unterminated.empty())
+        refuseRecordSource(source, scanned.unterminated + " is not closed");
+    if (scanned.afterStatement) refuseRecordSource(source, "it holds more than one statement");
+    if (scanned.words.empty()) refuseRecordSource(source, "it is not a query");
+    const std::string& first = scanned.words.front();
+    if (first != "SELECT" && first != "WITH" && first != "VALUES")
+        refuseRecordSource(source, "it is not a query (it starts with " + first + ")");
+    for (const auto& word : scanned.words) {
+        for (const char* writing : kWritingWords) {
+            if (word == writing) refuseRecordSource(source, "it uses " + word + ", which could write or lock");
+        }
+    }
+}
+
+std::optional<ServerName> parseServerName(std::string_view source) {
+    std::string_view text = trimmedSource(source);
+    std::size_t at = 0;
+    auto first = namePart(text, at);
+    if (!first) return std::nullopt;
+    ServerName out;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        auto second = namePart(text, at);
+        if (!second) return std::nullopt;
+        out.schema = std::move(*first);
+        out.name = std::move(*second);
+    } else {
+        out.name = std::move(*first);
+    }
+    if (at != text.size()) return std::nullopt;
+    return out;
+}
+
+std::string quoteServerIdentifier(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace quorvel::engine
