@@ -76,13 +76,18 @@ public:
         notifyMoved();
     }
 
-    void setEvents(DataControlEvents* events) override { events_ = events; }
-    void addObserver(DataControlObserver* observer) override {
-        if (std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
-            observers_.push_back(observer);
+    Subscription setEvents(DataControlEvents& events) override {
+        events_ = &events;
+        return Subscription(alive_, [this, target = &events] {
+            if (events_ == target) events_ = nullptr;
+        });
     }
-    void removeObserver(DataControlObserver* observer) override {
-        observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+    Subscription addObserver(DataControlObserver& observer) override {
+        if (std::find(observers_.begin(), observers_.end(), &observer) == observers_.end())
+            observers_.push_back(&observer);
+        return Subscription(alive_, [this, target = &observer] {
+            observers_.erase(std::remove(observers_.begin(), observers_.end(), target), observers_.end());
+        });
     }
 
     void recordsetValidate(std::int16_t& action, std::int16_t& save) override {
@@ -126,6 +131,8 @@ private:
     bool adopted_ = false;
     DataControlEvents* events_ = nullptr;
     std::vector<DataControlObserver*> observers_;
+    // What the subscriptions handed out check before they detach.
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
 
 }  // namespace

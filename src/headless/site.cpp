@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/data_engine.h"
+#include "host/surface_state.h"
 #include "host/trace.h"
 #include "platform/text.h"
 #include "platform/failure.h"
@@ -33,6 +34,9 @@ std::int32_t nextWindowHandle() {
     return next;
 }
 
+// Every headless child keeps its state for the site: its place and focus.
+ChildState& stateOf(ChildWindow& child) { return dynamic_cast<ChildState&>(child); }
+
 [[noreturn]] void noSuchChild(std::string_view name) {
     fail(failure::kInvalidProcedureCall, "No child control named " + std::string(name));
 }
@@ -60,9 +64,9 @@ Target targetNamed(std::string_view name) {
 
 // --- The surface, the extender and the container -------------------------
 
-class HeadlessSite::Surface final : public HostSurface {
+class HeadlessSite::Surface final : public host::SurfaceState {
 public:
-    explicit Surface(HeadlessSite& site) : site_(site), hwnd_(nextWindowHandle()) {}
+    explicit Surface(HeadlessSite& site) : SurfaceState(nextWindowHandle()), site_(site) {}
 
     float width() const override { return width_; }
     void setWidth(float v) override { setSize(v, height_); }
@@ -77,21 +81,6 @@ public:
         height_ = h;
         site_.surfaceResized();
     }
-    Color backColor() const override { return backColor_; }
-    void setBackColor(Color v) override { backColor_ = v; }
-    VBool enabled() const override { return enabled_; }
-    void setEnabled(VBool v) override { enabled_ = v; }
-    std::int16_t mousePointer() const override { return mousePointer_; }
-    void setMousePointer(std::int16_t v) override { mousePointer_ = v; }
-    std::shared_ptr<Picture> mouseIcon() const override { return mouseIcon_; }
-    void setMouseIcon(std::shared_ptr<Picture> v) override { mouseIcon_ = std::move(v); }
-    float currentX() const override { return currentX_; }
-    void setCurrentX(float v) override { currentX_ = v; }
-    float currentY() const override { return currentY_; }
-    void setCurrentY(float v) override { currentY_ = v; }
-    VBool autoRedraw() const override { return autoRedraw_; }
-    void setAutoRedraw(VBool v) override { autoRedraw_ = v; }
-    std::int32_t hwnd() const override { return hwnd_; }
     void refresh() override {
         ++site_.refreshes_;
         site_.paint();
@@ -99,16 +88,8 @@ public:
 
 private:
     HeadlessSite& site_;
-    std::int32_t hwnd_;
     float width_ = 0;
     float height_ = 0;
-    Color backColor_ = kButtonFace;
-    VBool enabled_ = kTrue;
-    std::int16_t mousePointer_ = 0;
-    std::shared_ptr<Picture> mouseIcon_;
-    float currentX_ = 0;
-    float currentY_ = 0;
-    VBool autoRedraw_ = kFalse;
 };
 
 class HeadlessSite::Box final : public Container {
@@ -150,33 +131,22 @@ private:
 // --- Construction --------------------------------------------------------
 
 HeadlessSite::HeadlessSite()
-    : surface_(std::make_unique<Surface>(*this)),
+    : SiteCore(engine::createDataControl),
+      surface_(std::make_unique<Surface>(*this)),
       extender_(std::make_unique<Ext>(*this)),
-      container_(std::make_unique<Box>()) {}
+      container_(std::make_unique<Box>()) {
+    placeOn(*surface_, *extender_);
+}
 
 HeadlessSite::~HeadlessSite() = default;
 
-void HeadlessSite::retire(Child& child) {
-    if (focus_ == child.state) focus_ = nullptr;
-    child.state->detachHost();
-    if (auto* g = dynamic_cast<HeadlessGrid*>(child.window.get())) g->binding().release();
-    retired_.push_back(std::move(child.window));
+void HeadlessSite::childRetired(ChildWindow& child) {
+    auto& state = dynamic_cast<ChildState&>(child);
+    if (focus_ == &state) focus_ = nullptr;
+    state.detachHost();
+    if (auto* g = dynamic_cast<HeadlessGrid*>(&child)) g->binding().release();
 }
 
-void HeadlessSite::releaseChildren() {
-    // Nothing of the ended control's children may call back into the site
-    // or into a data control that ends here.
-    for (auto& c : children_) retire(c);
-    children_.clear();
-    for (auto& w : retired_)
-        if (auto* g = dynamic_cast<HeadlessGrid*>(w.get())) g->binding().release();
-    dataControls_.clear();
-    retiredData_.clear();
-    focus_ = nullptr;
-}
-
-HostSurface& HeadlessSite::surface() { return *surface_; }
-Extender& HeadlessSite::extender() { return *extender_; }
 Container& HeadlessSite::container() { return *container_; }
 
 std::shared_ptr<Font> HeadlessSite::ambientFont() {
@@ -194,89 +164,55 @@ void HeadlessSite::setContainerBackColor(Color c) { container_->backColor_ = c; 
 
 // --- Children ------------------------------------------------------------
 
-template <class Window>
-Window& HeadlessSite::addChild(std::string_view name, std::unique_ptr<Window> window) {
-    // A second child of the same name replaces the first for the user
-    // actions; the first one stays for whoever still holds it.
-    for (auto it = children_.begin(); it != children_.end(); ++it) {
-        if (it->name != name) continue;
-        retire(*it);
-        children_.erase(it);
-        break;
-    }
-    Window& added = *window;
-    children_.push_back(Child{std::string(name), std::move(window), &added});
-    return added;
+std::unique_ptr<TextBox> HeadlessSite::makeTextBox(std::string_view name, TextBoxEvents& events) {
+    return std::make_unique<HeadlessTextBox>(std::string(name), events, static_cast<ChildHost*>(this));
 }
 
-TextBox& HeadlessSite::createTextBox(std::string_view name, TextBoxEvents& events) {
-    return addChild(name, std::make_unique<HeadlessTextBox>(std::string(name), events,
-                                                            static_cast<ChildHost*>(this)));
+std::unique_ptr<CommandButton> HeadlessSite::makeCommandButton(std::string_view name,
+                                                               CommandButtonEvents& events) {
+    return std::make_unique<HeadlessCommandButton>(std::string(name), events,
+                                                   static_cast<ChildHost*>(this));
 }
 
-CommandButton& HeadlessSite::createCommandButton(std::string_view name, CommandButtonEvents& events) {
-    return addChild(name, std::make_unique<HeadlessCommandButton>(std::string(name), events,
-                                                                  static_cast<ChildHost*>(this)));
+std::unique_ptr<Grid> HeadlessSite::makeGrid(std::string_view name, GridEvents& events) {
+    return std::make_unique<HeadlessGrid>(std::string(name), events, static_cast<ChildHost*>(this));
 }
 
-DataControl& HeadlessSite::createDataControl(std::string_view name, DataControlEvents& events) {
-    auto dc = engine::createDataControl();
-    dc->setEvents(&events);
-    auto& slot = dataControls_[std::string(name)];
-    if (slot) retiredData_.push_back(std::move(slot));
-    slot = std::move(dc);
-    return *slot;
-}
-
-Grid& HeadlessSite::createGrid(std::string_view name, GridEvents& events) {
-    return addChild(name, std::make_unique<HeadlessGrid>(std::string(name), events,
-                                                         static_cast<ChildHost*>(this)));
-}
-
-HeadlessSite::Child* HeadlessSite::findChild(std::string_view name) {
-    for (auto& c : children_)
-        if (c.name == name) return &c;
-    return nullptr;
-}
-
-const HeadlessSite::Child* HeadlessSite::findChild(std::string_view name) const {
-    for (const auto& c : children_)
-        if (c.name == name) return &c;
-    return nullptr;
+ChildWindow& HeadlessSite::child(std::string_view name) const {
+    ChildWindow* c = findChild(name);
+    if (!c) noSuchChild(name);
+    return *c;
 }
 
 bool HeadlessSite::hasChild(std::string_view name) const {
-    return findChild(name) != nullptr || dataControls_.count(name) > 0;
+    return findChild(name) != nullptr || findDataControl(name) != nullptr;
 }
 
 HeadlessTextBox& HeadlessSite::textBox(std::string_view name) {
-    Child* c = findChild(name);
-    auto* box = c ? dynamic_cast<HeadlessTextBox*>(c->window.get()) : nullptr;
+    auto* box = dynamic_cast<HeadlessTextBox*>(findChild(name));
     if (!box) noSuchChild(name);
     return *box;
 }
 
 HeadlessCommandButton& HeadlessSite::button(std::string_view name) {
-    Child* c = findChild(name);
-    auto* b = c ? dynamic_cast<HeadlessCommandButton*>(c->window.get()) : nullptr;
+    auto* b = dynamic_cast<HeadlessCommandButton*>(findChild(name));
     if (!b) noSuchChild(name);
     return *b;
 }
 
 HeadlessGrid& HeadlessSite::grid(std::string_view name) {
-    Child* c = findChild(name);
-    auto* g = c ? dynamic_cast<HeadlessGrid*>(c->window.get()) : nullptr;
+    auto* g = dynamic_cast<HeadlessGrid*>(findChild(name));
     if (!g) noSuchChild(name);
     return *g;
 }
 
 DataControl& HeadlessSite::dataControl(std::string_view name) {
-    auto it = dataControls_.find(name);
-    if (it == dataControls_.end()) noSuchChild(name);
-    return *it->second;
+    DataControl* dc = findDataControl(name);
+    if (!dc) noSuchChild(name);
+    return *dc;
 }
 
-HeadlessSite::Child& HeadlessSite::childFor(Target target) {
+ChildWindow& HeadlessSite::childFor(Target target) const {
     std::string_view name;
     switch (target) {
         case Target::Text: name = kEditBox; break;
@@ -284,9 +220,7 @@ HeadlessSite::Child& HeadlessSite::childFor(Target target) {
         case Target::Grid: name = kGrid; break;
         case Target::Surface: fail(failure::kInvalidProcedureCall, "The surface is no child");
     }
-    Child* c = findChild(name);
-    if (!c) noSuchChild(name);
-    return *c;
+    return child(name);
 }
 
 // --- Surface calls -------------------------------------------------------
@@ -300,6 +234,7 @@ void HeadlessSite::lastSinkDetached() {
     // The control is ending: user actions find no child of it afterwards
     // instead of calling into what it leaves behind.
     releaseChildren();
+    focus_ = nullptr;
 }
 
 void HeadlessSite::surfaceResized() {
@@ -351,21 +286,19 @@ std::string HeadlessSite::focusName() const { return focus_ ? focus_->name() : s
 
 void HeadlessSite::focusIn() {
     if (inside_ || !surfaceEnabled()) return;
-    Child* best = nullptr;
-    for (auto& c : children_) {
-        ChildState& s = *c.state;
+    ChildWindow* best = nullptr;
+    for (const auto& c : children()) {
+        const ChildState& s = stateOf(*c.window);
         if (!s.canTakeFocus() || !s.showsOn(surface_->width(), surface_->height())) continue;
-        if (!best || c.window->tabIndex() < best->window->tabIndex()) best = &c;
+        if (!best || c.window->tabIndex() < best->tabIndex()) best = c.window.get();
     }
-    focus_ = best ? best->state : nullptr;
+    focus_ = best ? &stateOf(*best) : nullptr;
     inside_ = true;
     forEachSink([](SurfaceEvents& s) { s.onEnterFocus(); });
 }
 
 void HeadlessSite::focusIn(std::string_view child) {
-    Child* c = findChild(child);
-    if (!c) noSuchChild(child);
-    focusRequested(*c->state);
+    focusRequested(stateOf(this->child(child)));
 }
 
 void HeadlessSite::focusOut() {
@@ -377,8 +310,8 @@ void HeadlessSite::focusOut() {
 
 ChildWindow* HeadlessSite::focusedWindow() const {
     if (!focus_) return nullptr;
-    for (const auto& c : children_)
-        if (c.state == focus_) return c.window.get();
+    for (const auto& c : children())
+        if (&stateOf(*c.window) == focus_) return c.window.get();
     return nullptr;
 }
 
@@ -468,10 +401,7 @@ void HeadlessSite::keyUp(std::int16_t keyCode, std::int16_t shift) {
 }
 
 void HeadlessSite::keyDown(std::string_view child, std::int16_t keyCode, std::int16_t shift) {
-    Child* c = findChild(child);
-    if (!c) noSuchChild(child);
-    ChildWindow* w = c->window.get();
-    deliverKeyDown(*w, keyCode, shift);
+    deliverKeyDown(this->child(child), keyCode, shift);
 }
 
 void HeadlessSite::keyPress(std::string_view child, std::int16_t keyAscii) {
@@ -479,10 +409,7 @@ void HeadlessSite::keyPress(std::string_view child, std::int16_t keyAscii) {
 }
 
 void HeadlessSite::keyUp(std::string_view child, std::int16_t keyCode, std::int16_t shift) {
-    Child* c = findChild(child);
-    if (!c) noSuchChild(child);
-    ChildWindow* w = c->window.get();
-    deliverKeyUp(*w, keyCode, shift);
+    deliverKeyUp(this->child(child), keyCode, shift);
 }
 
 // --- Mouse and clicks ----------------------------------------------------
@@ -490,9 +417,8 @@ void HeadlessSite::keyUp(std::string_view child, std::int16_t keyCode, std::int1
 void HeadlessSite::click(Target target) {
     if (target == Target::Surface || target == Target::Grid)
         fail(failure::kInvalidProcedureCall, "Nothing to click there");
-    Child& c = childFor(target);
-    ChildWindow* keep = c.window.get();
-    focusRequested(*c.state);
+    ChildWindow* keep = &childFor(target);
+    focusRequested(stateOf(*keep));
     if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->click();
     else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->click();
 }
@@ -500,9 +426,8 @@ void HeadlessSite::click(Target target) {
 void HeadlessSite::dblClick(Target target) {
     if (target == Target::Surface || target == Target::Grid)
         fail(failure::kInvalidProcedureCall, "Nothing to click there");
-    Child& c = childFor(target);
-    ChildWindow* keep = c.window.get();
-    focusRequested(*c.state);
+    ChildWindow* keep = &childFor(target);
+    focusRequested(stateOf(*keep));
     if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) {
         box->dblClick();
         return;
@@ -519,9 +444,8 @@ void HeadlessSite::mouseDown(Target target, std::int16_t button, std::int16_t sh
         forEachSink([&](SurfaceEvents& s) { s.onMouseDown(button, shift, x, y); });
         return;
     }
-    Child& c = childFor(target);
-    ChildWindow* keep = c.window.get();
-    focusRequested(*c.state);
+    ChildWindow* keep = &childFor(target);
+    focusRequested(stateOf(*keep));
     if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->mouseDown(button, shift, x, y);
     else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->mouseDown(button, shift, x, y);
     else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseDown(button, shift, x, y);
@@ -533,7 +457,7 @@ void HeadlessSite::mouseMove(Target target, std::int16_t button, std::int16_t sh
         forEachSink([&](SurfaceEvents& s) { s.onMouseMove(button, shift, x, y); });
         return;
     }
-    ChildWindow* keep = childFor(target).window.get();
+    ChildWindow* keep = &childFor(target);
     if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->mouseMove(button, shift, x, y);
     else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->mouseMove(button, shift, x, y);
     else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseMove(button, shift, x, y);
@@ -545,7 +469,7 @@ void HeadlessSite::mouseUp(Target target, std::int16_t button, std::int16_t shif
         forEachSink([&](SurfaceEvents& s) { s.onMouseUp(button, shift, x, y); });
         return;
     }
-    ChildWindow* keep = childFor(target).window.get();
+    ChildWindow* keep = &childFor(target);
     if (auto* box = dynamic_cast<HeadlessTextBox*>(keep)) box->mouseUp(button, shift, x, y);
     else if (auto* b = dynamic_cast<HeadlessCommandButton*>(keep)) b->mouseUp(button, shift, x, y);
     else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseUp(button, shift, x, y);
@@ -566,15 +490,13 @@ void HeadlessSite::gridRow(std::int32_t row) {
 }
 
 void HeadlessSite::gridKey(std::int16_t keyCode, std::int16_t shift) {
-    Child& c = childFor(Target::Grid);
-    ChildWindow* keep = c.window.get();
-    focusRequested(*c.state);
+    ChildWindow* keep = &childFor(Target::Grid);
+    focusRequested(stateOf(*keep));
     static_cast<HeadlessGrid&>(*keep).keyDown(keyCode, shift);
 }
 
 void HeadlessSite::gridClick(std::int32_t row) {
-    Child& c = childFor(Target::Grid);
-    ChildWindow* keep = c.window.get();
+    ChildWindow* keep = &childFor(Target::Grid);
     auto& g = static_cast<HeadlessGrid&>(*keep);
     if (row < 0 || row >= g.rowCount()) fail(failure::kNoCurrentRecord);
     float y = g.scrollToRow(row);

@@ -58,15 +58,8 @@ public:
     HeadlessSite(const HeadlessSite&) = delete;
     HeadlessSite& operator=(const HeadlessSite&) = delete;
 
-    // --- ControlSite -------------------------------------------------------
-    HostSurface& surface() override;
-    Extender& extender() override;
+    // --- ControlSite (the rest is the core's) --------------------------------
     std::shared_ptr<Font> ambientFont() override;
-    const Locale& locale() const override { return locale_; }
-    TextBox& createTextBox(std::string_view name, TextBoxEvents& events) override;
-    CommandButton& createCommandButton(std::string_view name, CommandButtonEvents& events) override;
-    DataControl& createDataControl(std::string_view name, DataControlEvents& events) override;
-    Grid& createGrid(std::string_view name, GridEvents& events) override;
 
     // --- The log: the trace, every line kept --------------------------------
     const std::vector<std::string>& logLines() const { return traceLines(); }
@@ -80,7 +73,6 @@ public:
     }
 
     // --- Ambient values and the container ----------------------------------
-    void setLocale(Locale locale) { locale_ = std::move(locale); }
     void setAmbientFontDescription(FontDescription d) { ambientDescription_ = std::move(d); }
     // A shared ambient font object; none returns to a fresh object per call.
     void setAmbientFont(std::shared_ptr<Font> font) { sharedAmbientFont_ = std::move(font); }
@@ -187,24 +179,19 @@ private:
     class Ext;
     class Box;
 
-    struct Child {
-        std::string name;
-        std::unique_ptr<ChildWindow> window;
-        ChildState* state;
-    };
-
     void focusRequested(ChildState& child) override;
     void visibilityChanged(ChildState& child) override;
 
     void sinkAttached() override;
     void lastSinkDetached() override;
-    template <class Window>
-    Window& addChild(std::string_view name, std::unique_ptr<Window> window);
-    void retire(Child& child);
-    void releaseChildren();
-    Child* findChild(std::string_view name);
-    const Child* findChild(std::string_view name) const;
-    Child& childFor(Target target);
+    std::unique_ptr<TextBox> makeTextBox(std::string_view name, TextBoxEvents& events) override;
+    std::unique_ptr<CommandButton> makeCommandButton(std::string_view name,
+                                                     CommandButtonEvents& events) override;
+    std::unique_ptr<Grid> makeGrid(std::string_view name, GridEvents& events) override;
+    void childRetired(ChildWindow& child) override;
+    // The named child; Failure 5 when there is none.
+    ChildWindow& child(std::string_view name) const;
+    ChildWindow& childFor(Target target) const;
     ChildWindow* focusedWindow() const;
     void requireFocusInside() const;
     void deliverKeyDown(ChildWindow& window, std::int16_t keyCode, std::int16_t shift);
@@ -217,20 +204,8 @@ private:
     std::unique_ptr<Ext> extender_;
     std::unique_ptr<Box> container_;
 
-    Locale locale_ = Locale::english();
     FontDescription ambientDescription_;
     std::shared_ptr<Font> sharedAmbientFont_;
-
-    // Before the children: a grid's binding ends before its data control.
-    std::map<std::string, std::shared_ptr<DataControl>, std::less<>> dataControls_;
-    // Data controls replaced by a namesake: the control that made them may
-    // still use them, until the last control ends.
-    std::vector<std::shared_ptr<DataControl>> retiredData_;
-    std::vector<Child> children_;
-    // Children replaced by a namesake or left by an ended control: no user
-    // action reaches them, and they end with the site (a key being
-    // delivered may still be on one of them).
-    std::vector<std::unique_ptr<ChildWindow>> retired_;
 
     ChildState* focus_ = nullptr;
     bool inside_ = false;

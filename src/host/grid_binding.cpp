@@ -7,20 +7,16 @@ namespace quorvel::host {
 
 GridBinding::GridBinding(GridColumns& columns) : columns_(columns) {}
 
-GridBinding::~GridBinding() {
-    if (source_) source_->removeObserver(this);
-}
-
 void GridBinding::release() noexcept {
-    if (source_) source_->removeObserver(this);
+    observing_.reset();
     source_ = nullptr;
 }
 
 void GridBinding::setSource(DataControl* source) {
     if (source == source_) return;
-    if (source_) source_->removeObserver(this);
+    observing_.reset();
     source_ = source;
-    if (source_) source_->addObserver(this);
+    if (source_) observing_ = source_->addObserver(*this);
     recordsetReplaced();
 }
 

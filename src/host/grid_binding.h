@@ -22,12 +22,12 @@ namespace quorvel::host {
 class GridBinding final : public DataControlObserver {
 public:
     explicit GridBinding(GridColumns& columns);
-    ~GridBinding() override;
+    ~GridBinding() override = default;
     GridBinding(const GridBinding&) = delete;
     GridBinding& operator=(const GridBinding&) = delete;
 
-    // The source must outlive the binding or be replaced (by none, too)
-    // before it ends; the binding registers as its observer.
+    // The binding observes the source until it is replaced (by none, too),
+    // released or the binding ends.
     void setSource(DataControl* source);
     DataControl* source() const { return source_; }
     // Stops observing the source without a word to anyone: the source is
@@ -61,6 +61,7 @@ public:
 private:
     GridColumns& columns_;
     DataControl* source_ = nullptr;
+    Subscription observing_;
     std::function<void()> rowsListener_;
     std::function<void()> currentListener_;
 };

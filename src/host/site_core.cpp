@@ -122,6 +122,15 @@ void SiteCore::sendKeys(std::string_view keys) {
 
 Subscription SiteCore::attach(SurfaceEvents& events) {
     Subscription subscription(alive_, [this, &events] { detach(events); });
+    // The control registers its surface last, after it made its children.
+    auto owned = std::find_if(claimed_.begin(), claimed_.end(),
+                              [&](const auto& c) { return c.first == &events; });
+    if (owned == claimed_.end()) {
+        claimed_.emplace_back(&events, std::vector<Subscription>());
+        owned = claimed_.end() - 1;
+    }
+    for (auto& s : unclaimed_) owned->second.push_back(std::move(s));
+    unclaimed_.clear();
     if (std::find(sinks_.begin(), sinks_.end(), &events) != sinks_.end()) return subscription;
     sinks_.push_back(&events);
     sinkAttached();
@@ -132,7 +141,87 @@ void SiteCore::detach(SurfaceEvents& events) {
     auto it = std::remove(sinks_.begin(), sinks_.end(), &events);
     if (it == sinks_.end()) return;
     sinks_.erase(it, sinks_.end());
+    auto owned = std::find_if(claimed_.begin(), claimed_.end(),
+                              [&](const auto& c) { return c.first == &events; });
+    if (owned != claimed_.end()) {
+        // Its data controls notify the ended control no more.
+        std::vector<Subscription> ending = std::move(owned->second);
+        claimed_.erase(owned);
+    }
     if (sinks_.empty()) lastSinkDetached();
+}
+
+// --- Children -----------------------------------------------------------
+
+ChildWindow& SiteCore::adopt(std::string_view name, std::unique_ptr<ChildWindow> window) {
+    for (auto it = children_.begin(); it != children_.end(); ++it) {
+        if (it->name != name) continue;
+        std::unique_ptr<ChildWindow> old = std::move(it->window);
+        children_.erase(it);
+        childRetired(*old);
+        retired_.push_back(std::move(old));
+        break;
+    }
+    ChildWindow& added = *window;
+    children_.push_back(Child{std::string(name), std::move(window)});
+    return added;
+}
+
+TextBox& SiteCore::createTextBox(std::string_view name, TextBoxEvents& events) {
+    auto box = makeTextBox(name, events);
+    TextBox& made = *box;
+    adopt(name, std::move(box));
+    return made;
+}
+
+CommandButton& SiteCore::createCommandButton(std::string_view name, CommandButtonEvents& events) {
+    auto button = makeCommandButton(name, events);
+    CommandButton& made = *button;
+    adopt(name, std::move(button));
+    return made;
+}
+
+Grid& SiteCore::createGrid(std::string_view name, GridEvents& events) {
+    auto grid = makeGrid(name, events);
+    Grid& made = *grid;
+    adopt(name, std::move(grid));
+    return made;
+}
+
+DataControl& SiteCore::createDataControl(std::string_view name, DataControlEvents& events) {
+    std::shared_ptr<DataControl> made = makeDataControl_();
+    unclaimed_.push_back(made->setEvents(events));
+    for (auto it = dataControls_.begin(); it != dataControls_.end(); ++it) {
+        if (it->first != name) continue;
+        retiredData_.push_back(std::move(it->second));
+        dataControls_.erase(it);
+        break;
+    }
+    dataControls_.emplace_back(std::string(name), made);
+    return *made;
+}
+
+ChildWindow* SiteCore::findChild(std::string_view name) const {
+    for (const auto& c : children_)
+        if (c.name == name) return c.window.get();
+    return nullptr;
+}
+
+DataControl* SiteCore::findDataControl(std::string_view name) const {
+    for (const auto& [n, dc] : dataControls_)
+        if (n == name) return dc.get();
+    return nullptr;
+}
+
+void SiteCore::releaseChildren() {
+    std::vector<Child> leaving = std::move(children_);
+    children_.clear();
+    for (auto& c : leaving) {
+        childRetired(*c.window);
+        retired_.push_back(std::move(c.window));
+    }
+    dataControls_.clear();
+    retiredData_.clear();
 }
 
 void SiteCore::forEachSink(const std::function<void(SurfaceEvents&)>& f) {

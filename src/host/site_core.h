@@ -13,6 +13,12 @@
 //
 // plus any marker the host's user writes itself. A port adds what only it
 // can do: showing a message box, delivering the queued keys, focus, widgets.
+//
+// The site owns the control's children outright and hands out references.
+// A child made under the name of one already there takes its place for
+// every lookup; the first stays alive with the site for whoever still holds
+// it. The data controls' notifications belong to the control that made
+// them: they stop when its surface registration ends.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +33,9 @@
 #include <vector>
 
 #include "host/keys.h"
+#include "platform/children.h"
+#include "platform/data.h"
+#include "platform/grid.h"
 #include "platform/host.h"
 
 namespace quorvel::host {
@@ -51,15 +60,24 @@ private:
 using EventHandler = std::function<void(EventCall&)>;
 // One handler for every event, given the event and the raiser's arguments.
 using AnyEventHandler = std::function<void(const EventDescription&, std::span<Variant>)>;
+using DataControlFactory = std::function<std::shared_ptr<DataControl>()>;
 
 class SiteCore : public ControlSite {
 public:
-    SiteCore() = default;
+    explicit SiteCore(DataControlFactory makeDataControl)
+        : makeDataControl_(std::move(makeDataControl)) {}
     ~SiteCore() override = default;
     SiteCore(const SiteCore&) = delete;
     SiteCore& operator=(const SiteCore&) = delete;
 
     // --- ControlSite: the calls every host answers alike -------------------
+    HostSurface& surface() final { return *surface_; }
+    Extender& extender() final { return *extender_; }
+    const Locale& locale() const final { return locale_; }
+    TextBox& createTextBox(std::string_view name, TextBoxEvents& events) final;
+    CommandButton& createCommandButton(std::string_view name, CommandButtonEvents& events) final;
+    DataControl& createDataControl(std::string_view name, DataControlEvents& events) final;
+    Grid& createGrid(std::string_view name, GridEvents& events) final;
     void propertyChanged(std::string_view name) override;
     // The request handler's answer, else the one set for the property, else
     // the one set for every property (allowed unless set otherwise).
@@ -114,7 +132,37 @@ public:
     // Keys queued and not delivered yet.
     std::size_t pendingKeys() const { return keys_.size(); }
 
+    void setLocale(Locale locale) { locale_ = std::move(locale); }
+
 protected:
+    struct Child {
+        std::string name;
+        std::unique_ptr<ChildWindow> window;
+    };
+
+    // The port's surface and extender, which it owns and keeps for the
+    // site's life.
+    void placeOn(HostSurface& surface, Extender& extender) {
+        surface_ = &surface;
+        extender_ = &extender;
+    }
+    // The port's children.
+    virtual std::unique_ptr<TextBox> makeTextBox(std::string_view name, TextBoxEvents& events) = 0;
+    virtual std::unique_ptr<CommandButton> makeCommandButton(std::string_view name,
+                                                             CommandButtonEvents& events) = 0;
+    virtual std::unique_ptr<Grid> makeGrid(std::string_view name, GridEvents& events) = 0;
+    // A child leaves the lookups (replaced by a namesake, or released):
+    // nothing of it may call into its control any more through the site.
+    virtual void childRetired(ChildWindow& child) { (void)child; }
+
+    // The children that lookups find, in the order they were made.
+    const std::vector<Child>& children() const { return children_; }
+    // None when no child has the name.
+    ChildWindow* findChild(std::string_view name) const;
+    DataControl* findDataControl(std::string_view name) const;
+    // The control is ending: every child retires and the data controls end.
+    void releaseChildren();
+
     void append(std::string line);
     void detach(SurfaceEvents& events);
     // Runs f for every registered sink, on a copy of the list: a handler may
@@ -132,9 +180,28 @@ protected:
     std::deque<KeyStroke> keys_;
 
 private:
+    ChildWindow& adopt(std::string_view name, std::unique_ptr<ChildWindow> window);
+
     // Lives as long as the site: what the subscriptions it hands out check.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     std::vector<SurfaceEvents*> sinks_;
+    HostSurface* surface_ = nullptr;
+    Extender* extender_ = nullptr;
+    Locale locale_ = Locale::english();
+
+    DataControlFactory makeDataControl_;
+    // Before the children: a grid's binding ends before its data control.
+    std::vector<std::pair<std::string, std::shared_ptr<DataControl>>> dataControls_;
+    // Replaced by a namesake: the control that made them may still use them.
+    std::vector<std::shared_ptr<DataControl>> retiredData_;
+    std::vector<Child> children_;
+    // Replaced by a namesake or released: no lookup finds them, and they end
+    // with the site (a key being delivered may still be on one of them).
+    std::vector<std::unique_ptr<ChildWindow>> retired_;
+    // The data controls' event registrations, made before the control that
+    // made them registered its surface, then kept under that registration.
+    std::vector<Subscription> unclaimed_;
+    std::vector<std::pair<SurfaceEvents*, std::vector<Subscription>>> claimed_;
     bool recording_ = true;
     std::vector<std::string> trace_;
     std::function<void(const std::string&)> traceListener_;

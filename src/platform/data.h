@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/subscription.h"
 #include "platform/variant.h"
 
 namespace quorvel {
@@ -145,9 +146,12 @@ public:
     // before it returns. Failure 3024 for a missing database file.
     virtual void refresh() = 0;
 
-    virtual void setEvents(DataControlEvents* events) = 0;
-    virtual void addObserver(DataControlObserver* observer) = 0;
-    virtual void removeObserver(DataControlObserver* observer) = 0;
+    // The notifications go to these events (a later registration takes
+    // them over) until the subscription ends.
+    [[nodiscard]] virtual Subscription setEvents(DataControlEvents& events) = 0;
+    // The observer follows the recordset until the subscription ends; a
+    // second registration of the same observer adds nothing.
+    [[nodiscard]] virtual Subscription addObserver(DataControlObserver& observer) = 0;
 };
 
 }  // namespace quorvel

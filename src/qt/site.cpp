@@ -14,6 +14,7 @@
 #include <new>
 
 #include "engine/data_engine.h"
+#include "host/surface_state.h"
 #include "qt/children.h"
 #include "qt/convert.h"
 #include "qt/grid.h"
@@ -91,9 +92,9 @@ private:
 
 // --- The surface, the extender and the container -------------------------
 
-class QtSite::Surface final : public HostSurface {
+class QtSite::Surface final : public host::SurfaceState {
 public:
-    explicit Surface(QtSite& site) : site_(site) {}
+    explicit Surface(QtSite& site) : SurfaceState(nextWindowHandle()), site_(site) {}
 
     float width() const override {
         QWidget* w = site_.surface_;
@@ -119,38 +120,6 @@ public:
         w->resize(w->width(), px);
         site_.resized();
     }
-    Color backColor() const override { return backColor_; }
-    void setBackColor(Color v) override {
-        backColor_ = v;
-        QWidget* w = site_.surface_;
-        if (!w) return;
-        QPalette p = w->palette();
-        p.setColor(QPalette::Window, colorOf(v, w->parentWidget() ? w->parentWidget()->palette() : p));
-        w->setPalette(p);
-        w->setAutoFillBackground(true);
-    }
-    VBool enabled() const override { return enabled_; }
-    void setEnabled(VBool v) override {
-        enabled_ = v;
-        if (QWidget* w = site_.surface_) w->setEnabled(v != kFalse);
-    }
-    std::int16_t mousePointer() const override { return mousePointer_; }
-    void setMousePointer(std::int16_t v) override {
-        mousePointer_ = v;
-        applyCursor();
-    }
-    std::shared_ptr<Picture> mouseIcon() const override { return mouseIcon_; }
-    void setMouseIcon(std::shared_ptr<Picture> v) override {
-        mouseIcon_ = std::move(v);
-        applyCursor();
-    }
-    float currentX() const override { return currentX_; }
-    void setCurrentX(float v) override { currentX_ = v; }
-    float currentY() const override { return currentY_; }
-    void setCurrentY(float v) override { currentY_ = v; }
-    VBool autoRedraw() const override { return autoRedraw_; }
-    void setAutoRedraw(VBool v) override { autoRedraw_ = v; }
-    std::int32_t hwnd() const override { return site_.hwnd_; }
     void refresh() override {
         ++site_.refreshes_;
         QWidget* w = site_.surface_;
@@ -159,36 +128,41 @@ public:
         if (w && w->isVisible()) w->repaint();
         else site_.surfacePainted();
     }
-
-private:
-    void applyCursor() {
+    void showBackColor() override {
         QWidget* w = site_.surface_;
         if (!w) return;
-        if (mousePointer_ == 0) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window,
+                   colorOf(backColor(), w->parentWidget() ? w->parentWidget()->palette() : p));
+        w->setPalette(p);
+        w->setAutoFillBackground(true);
+    }
+
+private:
+    void showEnabled() override {
+        if (QWidget* w = site_.surface_) w->setEnabled(enabled() != kFalse);
+    }
+    void showCursor() override {
+        QWidget* w = site_.surface_;
+        if (!w) return;
+        if (mousePointer() == 0) {
             w->unsetCursor();
             return;
         }
-        if (mousePointer_ == 99 && mouseIcon_) {
+        if (mousePointer() == 99 && mouseIcon()) {
             QPixmap pixmap;
-            const auto& bytes = mouseIcon_->bytes();
+            const auto& bytes = mouseIcon()->bytes();
             pixmap.loadFromData(bytes.data(), static_cast<uint>(bytes.size()));
             if (!pixmap.isNull()) {
                 w->setCursor(QCursor(pixmap));
                 return;
             }
         }
-        w->setCursor(cursorOf(mousePointer_));
+        w->setCursor(cursorOf(mousePointer()));
     }
 
     QtSite& site_;
     TwipsCoordinate width_, height_;
-    Color backColor_ = systemColor(15);
-    VBool enabled_ = kTrue;
-    std::int16_t mousePointer_ = 0;
-    std::shared_ptr<Picture> mouseIcon_;
-    float currentX_ = 0;
-    float currentY_ = 0;
-    VBool autoRedraw_ = kFalse;
 };
 
 // The surface's parent widget; a surface without one lies on the screen.
@@ -266,16 +240,17 @@ private:
 // --- Construction --------------------------------------------------------
 
 QtSite::QtSite(QWidget* surface)
-    : surface_(surface),
+    : SiteCore(engine::createDataControl),
+      surface_(surface),
       surfaceImpl_(std::make_unique<Surface>(*this)),
       extender_(std::make_unique<Ext>(*this)),
       container_(std::make_unique<Box>(*this)),
-      dispatcher_(std::make_unique<SiteDispatcher>(*this)),
-      hwnd_(nextWindowHandle()) {
+      dispatcher_(std::make_unique<SiteDispatcher>(*this)) {
     if (!surface_) fail(failure::kObjectNotSet, "A Qt site needs a surface widget");
+    placeOn(*surfaceImpl_, *extender_);
     surface_->installEventFilter(dispatcher_.get());
     notifiedSize_ = surface_->size();
-    surfaceImpl_->setBackColor(systemColor(15));
+    surfaceImpl_->showBackColor();
     // A long session would grow a kept trace: a test turns it on.
     setRecording(false);
 }
@@ -287,9 +262,6 @@ QtSite::~QtSite() {
     if (surface_) surface_->removeEventFilter(dispatcher_.get());
 }
 
-HostSurface& QtSite::surface() { return *surfaceImpl_; }
-Extender& QtSite::extender() { return *extender_; }
-
 double QtSite::twipsPerPixelX() const { return qt::twipsPerPixelX(surface_); }
 double QtSite::twipsPerPixelY() const { return qt::twipsPerPixelY(surface_); }
 
@@ -300,20 +272,15 @@ std::shared_ptr<Font> QtSite::ambientFont() {
     return Font::make(fontDescriptionOf(from ? from->font() : QApplication::font()));
 }
 
-void QtSite::disconnectControl() {
-    connected_ = false;
-    disconnectChildren();
-    dropSinks();
+void QtSite::lastSinkDetached() {
+    // The control is ending: no widget's event reaches it any more. Its data
+    // controls' notifications ended with its registration.
+    for (const auto& c : children()) {
+        if (auto* box = dynamic_cast<QtTextBox*>(c.window.get())) box->disconnectEvents();
+        else if (auto* b = dynamic_cast<QtCommandButton*>(c.window.get())) b->disconnectEvents();
+        else if (auto* g = dynamic_cast<QtGrid*>(c.window.get())) g->disconnectEvents();
+    }
 }
-
-void QtSite::disconnectChildren() {
-    for (auto& b : textBoxes_) b->disconnectEvents();
-    for (auto& b : buttons_) b->disconnectEvents();
-    for (auto& g : grids_) g->disconnectEvents();
-    for (auto& dc : dataControls_) dc->setEvents(nullptr);
-}
-
-void QtSite::lastSinkDetached() { disconnectChildren(); }
 
 // --- The message box and the failures -----------------------------------
 
@@ -377,50 +344,37 @@ void QtSite::deliverQueuedKey() {
 
 // --- Children ------------------------------------------------------------
 
-TextBox& QtSite::createTextBox(std::string_view name, TextBoxEvents& events) {
-    return *textBoxes_.emplace_back(std::make_unique<QtTextBox>(*this, surface_, std::string(name), events));
+std::unique_ptr<TextBox> QtSite::makeTextBox(std::string_view name, TextBoxEvents& events) {
+    return std::make_unique<QtTextBox>(*this, surface_, std::string(name), events);
 }
 
-CommandButton& QtSite::createCommandButton(std::string_view name, CommandButtonEvents& events) {
-    return *buttons_.emplace_back(
-        std::make_unique<QtCommandButton>(*this, surface_, std::string(name), events));
+std::unique_ptr<CommandButton> QtSite::makeCommandButton(std::string_view name,
+                                                         CommandButtonEvents& events) {
+    return std::make_unique<QtCommandButton>(*this, surface_, std::string(name), events);
 }
 
-DataControl& QtSite::createDataControl(std::string_view, DataControlEvents& events) {
-    auto dc = engine::createDataControl();
-    dc->setEvents(&events);
-    return *dataControls_.emplace_back(std::move(dc));
+std::unique_ptr<Grid> QtSite::makeGrid(std::string_view name, GridEvents& events) {
+    return std::make_unique<QtGrid>(*this, surface_, std::string(name), events);
 }
 
-Grid& QtSite::createGrid(std::string_view name, GridEvents& events) {
-    return *grids_.emplace_back(std::make_unique<QtGrid>(*this, surface_, std::string(name), events));
+template <class Adapter>
+Adapter* QtSite::adapter(std::string_view name) const {
+    // A control made again on the same site replaced the first one's
+    // children of the same names.
+    return dynamic_cast<Adapter*>(findChild(name));
 }
 
 QLineEdit* QtSite::lineEdit(std::string_view name) const {
-    // The last of that name: a control made again on the same site replaces
-    // the first one's children.
-    for (auto it = textBoxes_.rbegin(); it != textBoxes_.rend(); ++it) {
-        QLineEdit* e = (*it)->lineEdit();
-        if (e && e->objectName() == toQString(name)) return e;
-    }
-    return nullptr;
+    auto* box = adapter<QtTextBox>(name);
+    return box ? box->lineEdit() : nullptr;
 }
 
 QToolButton* QtSite::toolButton(std::string_view name) const {
-    for (auto it = buttons_.rbegin(); it != buttons_.rend(); ++it) {
-        QToolButton* b = (*it)->toolButton();
-        if (b && b->objectName() == toQString(name)) return b;
-    }
-    return nullptr;
+    auto* b = adapter<QtCommandButton>(name);
+    return b ? b->toolButton() : nullptr;
 }
 
-QtGrid* QtSite::grid(std::string_view name) const {
-    for (auto it = grids_.rbegin(); it != grids_.rend(); ++it) {
-        QTableView* v = (*it)->view();
-        if (v && v->objectName() == toQString(name)) return it->get();
-    }
-    return nullptr;
-}
+QtGrid* QtSite::grid(std::string_view name) const { return adapter<QtGrid>(name); }
 
 QTableView* QtSite::tableView(std::string_view name) const {
     QtGrid* g = grid(name);

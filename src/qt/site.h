@@ -72,23 +72,14 @@ public:
     QtSite(const QtSite&) = delete;
     QtSite& operator=(const QtSite&) = delete;
 
-    // --- ControlSite -------------------------------------------------------
-    HostSurface& surface() override;
-    Extender& extender() override;
+    // --- ControlSite (the rest is the core's) --------------------------------
     // From the container's font (the surface's own when it has none).
     std::shared_ptr<Font> ambientFont() override;
-    const Locale& locale() const override { return locale_; }
-    // The children's widgets are the surface's; each adapter owns its own.
-    TextBox& createTextBox(std::string_view name, TextBoxEvents& events) override;
-    CommandButton& createCommandButton(std::string_view name, CommandButtonEvents& events) override;
-    DataControl& createDataControl(std::string_view name, DataControlEvents& events) override;
-    Grid& createGrid(std::string_view name, GridEvents& events) override;
 
     // --- The host's answers (the rest are the core's) ------------------------
     void setFailureHandler(std::function<void(const Failure&)> handler) {
         failureHandler_ = std::move(handler);
     }
-    void setLocale(Locale locale) { locale_ = std::move(locale); }
 
     // --- The host's calls --------------------------------------------------
     // The host sized the control: runs its resize handler.
@@ -96,10 +87,6 @@ public:
     // How often the control asked for a repaint.
     int refreshCount() const { return refreshes_; }
     int zOrderCount() const { return zOrderCalls_; }
-
-    // Stops routing the widgets' events to the control: called before the
-    // control ends, while its children's widgets may still deliver events.
-    void disconnectControl();
 
     // Runs f; a failure that leaves it goes to the failure handler.
     void guard(const std::function<void()>& f);
@@ -140,8 +127,14 @@ private:
     void showMessageBox(const std::string& prompt) override;
     void keysQueued(std::size_t count) override;
     void lastSinkDetached() override;
-    // No child calls into the control any more.
-    void disconnectChildren();
+    // The children's widgets are the surface's; each adapter owns its own.
+    std::unique_ptr<TextBox> makeTextBox(std::string_view name, TextBoxEvents& events) override;
+    std::unique_ptr<CommandButton> makeCommandButton(std::string_view name,
+                                                     CommandButtonEvents& events) override;
+    std::unique_ptr<Grid> makeGrid(std::string_view name, GridEvents& events) override;
+    // The current child of that name and adapter type, if any.
+    template <class Adapter>
+    Adapter* adapter(std::string_view name) const;
     bool inside(QWidget* w) const;
 
     QPointer<QWidget> surface_;
@@ -152,20 +145,12 @@ private:
     bool parking_ = false;
     QPointer<QWidget> parkedFrom_;
     QSize notifiedSize_{-1, -1};
-    // Before the children: a grid's binding ends before its data control.
-    std::vector<std::shared_ptr<DataControl>> dataControls_;
-    std::vector<std::unique_ptr<QtTextBox>> textBoxes_;
-    std::vector<std::unique_ptr<QtCommandButton>> buttons_;
-    std::vector<std::unique_ptr<QtGrid>> grids_;
-
     std::function<void(const Failure&)> failureHandler_;
 
-    Locale locale_ = Locale::english();
     bool focusInside_ = false;
     bool connected_ = true;
     int refreshes_ = 0;
     int zOrderCalls_ = 0;
-    std::int32_t hwnd_;
 };
 
 }  // namespace quorvel::qt

@@ -319,8 +319,8 @@ TEST_F(EngineTest, ARecordsetTakenFromAnotherControlIsSharedAndReopenedInPlace) 
     auto shared = control->recordset();
     auto other = createDataControl();
     Recorder otherLog;
-    other->setEvents(&otherLog);
-    other->addObserver(&otherLog);
+    Subscription otherEvents = other->setEvents(otherLog);
+    Subscription otherObserver = other->addObserver(otherLog);
 
     other->setRecordset(shared);
     EXPECT_EQ(otherLog.take(), "replaced");

@@ -98,8 +98,8 @@ protected:
         quorvel::testing::makeDatabase(file, kPeopleSql);
         original = quorvel::testing::fileBytes(file);
         control = createDataControl();
-        control->setEvents(&recorder);
-        control->addObserver(&recorder);
+        recorderEvents = control->setEvents(recorder);
+        recorderObserver = control->addObserver(recorder);
     }
 
     // Whatever a test did, the list never changed its database.
@@ -127,6 +127,8 @@ protected:
     std::string original;
     Recorder recorder;
     std::shared_ptr<DataControl> control;
+    Subscription recorderEvents;
+    Subscription recorderObserver;
 };
 
 }  // namespace quorvel::engine::testing

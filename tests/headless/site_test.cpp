@@ -8,6 +8,8 @@
 #include "fake_control.h"
 #include "headless/site.h"
 #include "platform/failure.h"
+#include "support/sqlite_files.h"
+#include "support/temp_dir.h"
 
 namespace quorvel::headless {
 namespace {
@@ -325,6 +327,31 @@ TEST(HeadlessSiteControls, NothingOfAnEndedControlIsReachedAndTheNextOneWorks) {
     site.focusIn("Text2");
     site.type("xy");
     EXPECT_EQ(next.Text(), "xy");
+}
+
+// A data control replaced by a namesake once kept notifying the control
+// that made it after that control had ended.
+TEST(HeadlessSiteControls, AReplacedDataControlNotifiesNoEndedControl) {
+    struct OldControl final : DataControlEvents, SurfaceEvents {
+        int repositions = 0;
+        void onReposition() override { ++repositions; }
+    } old;
+    quorvel::testing::TempDir dir;
+    const std::string file = dir.file("list.db");
+    quorvel::testing::makeDatabase(file, "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
+    HeadlessSite site;
+    DataControl& replaced = site.createDataControl("Data1", old);
+    Subscription oldSurface = site.attach(old);
+    replaced.setDatabaseName(file);
+    replaced.setRecordSource("t");
+    replaced.refresh();
+    testing::FakeControl next(site);
+    EXPECT_NE(&site.dataControl("Data1"), &replaced);
+    replaced.refresh();
+    EXPECT_EQ(old.repositions, 2) << "its own control lives on and follows it";
+    oldSurface.reset();
+    replaced.refresh();
+    EXPECT_EQ(old.repositions, 2) << "the ended control hears nothing";
 }
 
 }  // namespace quorvel::headless
