@@ -1,0 +1,70 @@
+// The focusing click and the tab order: the control is one tab stop of its
+// form, and the click that brings the focus in is a click like any other.
+#include <QSignalSpy>
+#include <QTest>
+
+#include "qt_fixture.h"
+
+namespace quorvel::qt::testing {
+namespace {
+
+using FocusOrder = QtControlTest;
+
+TEST_F(FocusOrder, TheFocusingClickRaisesWhatEveryLaterClickRaises) {
+    configure();
+    for (bool dropDownAuto : {true, false}) {
+        SCOPED_TRACE(dropDownAuto);
+        widget->setDropDownAuto(dropDownAuto);
+        widget->ListaChiudi();
+        outside->setFocus(Qt::TabFocusReason);
+        settle();
+        ASSERT_FALSE(widget->DropDown());
+        std::vector<std::string> seen;
+        auto note = [&](const char* what) { return [&seen, what] { seen.push_back(what); }; };
+        auto c1 = QObject::connect(widget, &QuorvelWidget::MouseDown, note("down"));
+        auto c2 = QObject::connect(widget, &QuorvelWidget::MouseUp, note("up"));
+        auto c3 = QObject::connect(widget, &QuorvelWidget::Click, note("click"));
+        // The user's hand: what the focus brought in runs before the release.
+        QTest::mousePress(edit(), Qt::LeftButton, {}, QPoint(5, 5));
+        settle();
+        QTest::mouseRelease(edit(), Qt::LeftButton, {}, QPoint(5, 5));
+        settle();
+        EXPECT_EQ(QApplication::focusWidget(), edit());
+        const auto first = seen;
+        seen.clear();
+        QTest::mouseClick(edit(), Qt::LeftButton, {}, QPoint(5, 5));
+        settle();
+        EXPECT_EQ(first, (std::vector<std::string>{"down", "up", "click"}));
+        EXPECT_EQ(seen, first);
+        QObject::disconnect(c1);
+        QObject::disconnect(c2);
+        QObject::disconnect(c3);
+    }
+}
+
+TEST_F(FocusOrder, TheControlIsOneTabStopInTheFormsOrder) {
+    configure();
+    auto* after = new QLineEdit(form.get());
+    after->setGeometry(250, 60, 100, 20);
+    after->show();
+    QWidget::setTabOrder(outside, widget);
+    QWidget::setTabOrder(widget, after);
+    widget->setDropDownAuto(false);
+    outside->setFocus(Qt::TabFocusReason);
+    settle();
+    std::vector<QWidget*> order;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        settle();
+        order.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(order, (std::vector<QWidget*>{edit(), after, outside}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    settle();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    settle();
+    EXPECT_EQ(QApplication::focusWidget(), edit()) << "Shift+Tab comes back to the edit box";
+}
+
+}  // namespace
+}  // namespace quorvel::qt::testing
