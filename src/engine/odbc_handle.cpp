@@ -24,9 +24,25 @@ bool isPasswordKey(std::string_view key) {
     return equalsIgnoringCase(key, "PWD") || equalsIgnoringCase(key, "Password");
 }
 
-[[noreturn]] void badSyntax(std::string_view text, std::string_view why) {
-    fail(odbc_failure::kConnectFailed, "ODBC--connection failed: the connection string '" + maskPasswords(text) +
-                                           "' has a syntax error: " + std::string(why) + ".");
+// The text itself is not quoted: where its syntax fails, what is a password
+// and what is not cannot be told apart.
+[[noreturn]] void badSyntax(std::string_view why) {
+    fail(odbc_failure::kConnectFailed,
+         "ODBC--connection failed: the connection string has a syntax error: " + std::string(why) + ".");
+}
+
+// Where the first password attribute's value starts in a text that does
+// not parse, or npos.
+std::size_t firstPasswordValue(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        for (std::string_view key : {std::string_view("PWD"), std::string_view("PASSWORD")}) {
+            if (at + key.size() > text.size() || !equalsIgnoringCase(text.substr(at, key.size()), key)) continue;
+            std::size_t after = at + key.size();
+            while (after < text.size() && text[after] == ' ') ++after;
+            if (after < text.size() && text[after] == '=') return after + 1;
+        }
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace
@@ -48,12 +64,12 @@ std::vector<ConnectionAttribute> parseConnectionString(std::string_view text) {
         std::size_t equals = text.find_first_of("=;", at);
         if (equals == std::string_view::npos || text[equals] == ';') {
             std::string_view piece = trimmed(text.substr(at, equals == std::string_view::npos ? text.npos : equals - at));
-            if (!piece.empty()) badSyntax(text, "'" + std::string(piece) + "' has no '='");
+            if (!piece.empty()) badSyntax("attribute " + std::to_string(out.size() + 1) + " has no '='");
             at = equals == std::string_view::npos ? text.size() : equals + 1;
             continue;
         }
         std::string_view key = trimmed(text.substr(at, equals - at));
-        if (key.empty()) badSyntax(text, "an attribute has no name before its '='");
+        if (key.empty()) badSyntax("attribute " + std::to_string(out.size() + 1) + " has no name before its '='");
         ConnectionAttribute attribute{std::string(key), {}};
         at = equals + 1;
         while (at < text.size() && text[at] == ' ') ++at;
@@ -73,10 +89,10 @@ std::vector<ConnectionAttribute> parseConnectionString(std::string_view text) {
                 }
                 attribute.value += text[at++];
             }
-            if (!closed) badSyntax(text, "the value of '" + attribute.key + "' opens a '{' that is never closed");
+            if (!closed) badSyntax("the value of '" + attribute.key + "' opens a '{' that is never closed");
             while (at < text.size() && text[at] == ' ') ++at;
             if (at < text.size() && text[at] != ';')
-                badSyntax(text, "the value of '" + attribute.key + "' goes on after its closing '}'");
+                badSyntax("the value of '" + attribute.key + "' goes on after its closing '}'");
         } else {
             std::size_t end = text.find(';', at);
             if (end == std::string_view::npos) end = text.size();
@@ -90,8 +106,16 @@ std::vector<ConnectionAttribute> parseConnectionString(std::string_view text) {
 }
 
 std::string maskPasswords(std::string_view text) {
-    // Walks the text as the parser does, but never fails: whatever follows
-    // a password key's "=" up to its end is replaced.
+    // A text that does not parse hides everything from its first password on.
+    try {
+        parseConnectionString(text);
+    } catch (const Failure&) {
+        std::size_t value = firstPasswordValue(text);
+        if (value == std::string_view::npos) return std::string(text);
+        return std::string(text.substr(0, value)) + "***";
+    }
+    // Walks the text as the parser does: whatever follows a password key's
+    // "=" up to the end of its value is replaced.
     std::string out;
     std::size_t at = 0;
     while (at < text.size()) {
