@@ -22,99 +22,6 @@ int failureOf(F&& f) {
     return 0;
 }
 
-std::string describe(Columns& columns) {
-    std::string out;
-    for (std::int32_t i = 0; i < columns.count(); ++i) {
-        auto c = columns.item(i);
-        if (i) out += ",";
-        out += c->dataField() + ":" + c->caption() + ":" + std::to_string(int(c->width()));
-    }
-    return out;
-}
-
-class GridModelTest : public ::testing::Test {
-protected:
-    GridEvents events;
-    HeadlessGrid grid{"DBGrid1", events};
-};
-
-TEST_F(GridModelTest, ColumnsInsertAtTheirIndexAndAreFoundByFieldOrCaption) {
-    Columns& cols = *grid.columns();
-    EXPECT_EQ(cols.count(), 2);  // a fresh grid's two empty columns
-    cols.remove(0);
-    cols.remove(0);
-    cols.add(0)->setDataField("Name");
-    cols.add(0)->setDataField("Code");
-    grid.setDefColWidth(800);
-    auto city = cols.add(2);
-    city->setDataField("City");
-    city->setCaption("Town");
-    EXPECT_EQ(describe(cols), "Code::1215,Name::1215,City:Town:800");
-    EXPECT_EQ(cols.item(Variant("name")), cols.item(1));
-    EXPECT_EQ(cols.item(Variant("TOWN")), cols.item(2));
-    EXPECT_EQ(cols.item(Variant::integer(2)), cols.item(2));
-    EXPECT_EQ(grid.columnsItem(std::nullopt), grid.columns());
-    EXPECT_EQ(grid.columnsItem(Variant("City")), cols.item(2));
-
-    EXPECT_EQ(failureOf([&] { cols.add(4); }), 9);
-    EXPECT_EQ(failureOf([&] { cols.remove(3); }), 9);
-    EXPECT_EQ(failureOf([&] { cols.item(Variant("Nowhere")); }), 9);
-    EXPECT_EQ(failureOf([&] { cols.item(Variant::null()); }), 9);
-    EXPECT_EQ(failureOf([&] { city->setWidth(-1); }), 380);
-    EXPECT_EQ(failureOf([&] { city->setAlignment(4); }), 380);
-    EXPECT_EQ(city->alignment(), 3);
-    EXPECT_EQ(city->visible(), kTrue);
-}
-
-TEST_F(GridModelTest, AColumnRemovedFromTheGridNoLongerChangesIt) {
-    host::GridColumns& model = grid.columnModel();
-    auto kept = grid.columns()->item(0);
-    grid.columns()->remove(0);
-    std::uint64_t before = model.revision();
-    kept->setCaption("gone");
-    EXPECT_EQ(model.revision(), before);
-    grid.columns()->item(0)->setCaption("here");
-    EXPECT_EQ(model.revision(), before + 1);
-}
-
-TEST_F(GridModelTest, SettingsByDispatchIdConvertLikeTheGridsOwnProperties) {
-    EXPECT_EQ(failureOf([&] { grid.setting(999); }), 438);
-    EXPECT_EQ(failureOf([&] { grid.setSetting(999, Variant::integer(1)); }), 438);
-    grid.setSetting(grid_dispid::kAllowUpdate, Variant::integer(1));
-    EXPECT_EQ(grid.setting(grid_dispid::kAllowUpdate), Variant::boolean(true));
-    EXPECT_EQ(failureOf([&] { grid.setSetting(grid_dispid::kCaption, Variant::integer(1)); }), 13);
-    EXPECT_EQ(failureOf([&] { grid.setSetting(grid_dispid::kHeadFont, Variant("Arial")); }), 13);
-    grid.setSetting(grid_dispid::kRowHeight, Variant::longValue(kRowHeightFromFont));
-    EXPECT_EQ(grid.setting(grid_dispid::kRowHeight), Variant::longValue(kRowHeightFromFont));
-
-    // The typed properties and the store are one value.
-    grid.setSetting(grid_dispid::kDefColWidth, Variant::integer(900));
-    EXPECT_EQ(grid.defColWidth(), 900);
-    grid.setMarqueeStyle(4);
-    EXPECT_EQ(grid.setting(grid_dispid::kMarqueeStyle), Variant::longValue(4));
-    auto font = Font::make();
-    grid.setSetting(grid_dispid::kFont, Variant(font));
-    EXPECT_EQ(grid.font(), font);
-
-    // The current column and the columns themselves.
-    grid.setSetting(grid_dispid::kCol, Variant::integer(1));
-    EXPECT_EQ(grid.col(), 1);
-    EXPECT_EQ(failureOf([&] { grid.setCol(2); }), 380);
-    EXPECT_EQ(grid.setting(grid_dispid::kColumns).objectAs<Columns>(), grid.columns());
-    grid.setSetting(grid_dispid::kColumns, Variant::integer(0));
-    EXPECT_EQ(grid.columns()->count(), 0);
-    EXPECT_NO_THROW(grid.setCol(0));  // opening a list without columns
-}
-
-TEST_F(GridModelTest, ClearingTheLayoutWithoutADataSourceLeavesNoColumns) {
-    grid.clearFields();
-    grid.rebind();
-    EXPECT_EQ(grid.columns()->count(), 0);
-    EXPECT_TRUE(grid.columnModel().automatic());
-    grid.columns()->add(0);
-    EXPECT_FALSE(grid.columnModel().automatic());
-}
-
 // A grid bound to a real data control over a SQLite file of 30 people.
 class BoundGridTest : public ::testing::Test {
 protected:
@@ -158,25 +65,6 @@ TEST_F(BoundGridTest, TheGridRowIsTheCurrentRecordBothWays) {
     EXPECT_EQ(failureOf([&] { site.gridRow(30); }), 3021);
     EXPECT_EQ(site.log(), "Data1 reposition row=5|Data1 reposition row=29|Data1 reposition row=0");
     EXPECT_EQ(grid().binding().cell(3, 0), Variant());  // the fresh grid's columns show no field
-}
-
-TEST_F(BoundGridTest, AClearedLayoutBuildsOneColumnPerFieldAndFollowsANewRecordset) {
-    grid().setDefColWidth(900);
-    grid().clearFields();
-    grid().rebind();
-    EXPECT_EQ(describe(*grid().columns()), "Code:Code:900,Name:Name:900,City:City:900");
-    EXPECT_EQ(grid().binding().cell(7, 1), Variant("P7"));
-    EXPECT_EQ(grid().columnModel().visibleWidth(), 2700);
-
-    control.data1->setRecordSource("Towns");
-    control.data1->refresh();
-    EXPECT_EQ(describe(*grid().columns()), "Town:Town:900,Province:Province:900");
-
-    // A layout defined column by column stays when the recordset changes.
-    grid().columns()->remove(1);
-    control.data1->setRecordSource("People");
-    control.data1->refresh();
-    EXPECT_EQ(describe(*grid().columns()), "Town:Town:900");
 }
 
 TEST_F(BoundGridTest, TheGridsOwnKeysMoveTheRowUnlessTheHandlerTookTheKey) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
 #include <memory>
 
@@ -8,18 +7,11 @@
 #include "fake_control.h"
 #include "headless/site.h"
 #include "platform/failure.h"
-#include "support/sqlite_files.h"
-#include "support/temp_dir.h"
 
 namespace quorvel::headless {
 namespace {
 
 using testing::FakeControl;
-
-constexpr EventDescription kClick{2, "Click"};
-constexpr EventDescription kDrop{1, "Drop"};
-constexpr EventDescription kMouseDown{5, "MouseDown", {"Button", "Shift", "X", "Y"}, 4};
-constexpr EventDescription kKeyPress{9, "KeyPress", {"KeyAscii"}, 1};
 
 template <class F>
 int failureOf(F&& f) {
@@ -29,52 +21,6 @@ int failureOf(F&& f) {
         return e.number();
     }
     return 0;
-}
-
-TEST(HeadlessSiteLog, KeepsEverythingTheControlToldTheHostInOneOrder) {
-    HeadlessSite site;
-    site.setEventArguments("KeyPress", {{"KeyAscii", Variant::integer(0)}, {"Nope", Variant()}});
-    site.setEventHandler("Click", [&](EventCall&) { site.raiseEvent(kDrop, {}); });
-    site.setEditAnswer(true);
-    site.setEditAnswer("BoundText", false);
-
-    std::array<Variant, 1> key{Variant::integer(65)};
-    std::array<Variant, 4> mouse{Variant::integer(1), Variant::integer(0), Variant(1.5f),
-                                 Variant(30.0f)};
-    site.propertyChanged("Text");
-    site.raiseEvent(kKeyPress, key);
-    site.canPropertyChange("BoundText");
-    site.canPropertyChange("Text");
-    site.raiseEvent(kClick, {});
-    site.msgBox("13    /M_011 \n\nType \"x\" \\ mismatch");
-    site.mark("marker");
-    site.raiseEvent(kMouseDown, mouse);
-
-    EXPECT_EQ(site.log(),
-              "notify Text"
-              "|event KeyPress KeyAscii=Integer 65"
-              "|request BoundText refused"
-              "|request Text allowed"
-              "|event Click"
-              "|event Drop"
-              "|msgbox \"13    /M_011 \\n\\nType \\\"x\\\" \\\\ mismatch\""
-              "|marker"
-              "|event MouseDown Button=Integer 1 Shift=Integer 0 X=Single 1.5 Y=Single 30");
-    // The handler wrote the raiser's own variable.
-    EXPECT_EQ(key[0], Variant::integer(0));
-
-    site.clearEventHandler("KeyPress");
-    key[0] = Variant::integer(66);
-    site.clearLog();
-    site.raiseEvent(kKeyPress, key);
-    EXPECT_EQ(site.log(), "event KeyPress KeyAscii=Integer 66");
-    EXPECT_EQ(key[0], Variant::integer(66));
-}
-
-TEST(HeadlessSiteLog, AHandlerAskingForAnArgumentTheEventLacksFails) {
-    HeadlessSite site;
-    site.setEventHandler("Click", [](EventCall& call) { call["KeyAscii"] = Variant::integer(0); });
-    EXPECT_EQ(failureOf([&] { site.raiseEvent(kClick, {}); }), 5);
 }
 
 TEST(HeadlessSiteSurface, ResizeRunsInsideTheSetAndOnlyOnAChange) {
@@ -133,22 +79,8 @@ TEST(HeadlessSiteSurface, AContainerWithoutScaleHeightFailsItsReadWith438) {
     EXPECT_EQ(form.scaleHeight(), 2500);
 }
 
-TEST(HeadlessSiteSurface, StoresItsSettingsAndCountsRepaints) {
+TEST(HeadlessSiteSurface, AmbientFontsAreFreshUnlessOneIsShared) {
     HeadlessSite site;
-    FakeControl control(site);
-    HostSurface& s = site.surface();
-    EXPECT_NE(s.hwnd(), 0);
-    EXPECT_EQ(s.hwnd(), s.hwnd());
-    s.setMousePointer(99);
-    s.setEnabled(1);  // kept as given
-    EXPECT_EQ(s.mousePointer(), 99);
-    EXPECT_EQ(s.enabled(), 1);
-    s.refresh();
-    site.extender().zOrder(0);
-    site.extender().zOrder(0);
-    EXPECT_EQ(site.refreshCount(), 1);
-    EXPECT_EQ(site.zOrderCount(), 2);
-    EXPECT_EQ(site.log(), "paint");
     // Fresh ambient fonts by default: changing one changes no other.
     auto a = site.ambientFont();
     a->setSize(20);
@@ -327,31 +259,6 @@ TEST(HeadlessSiteControls, NothingOfAnEndedControlIsReachedAndTheNextOneWorks) {
     site.focusIn("Text2");
     site.type("xy");
     EXPECT_EQ(next.Text(), "xy");
-}
-
-// A data control replaced by a namesake once kept notifying the control
-// that made it after that control had ended.
-TEST(HeadlessSiteControls, AReplacedDataControlNotifiesNoEndedControl) {
-    struct OldControl final : DataControlEvents, SurfaceEvents {
-        int repositions = 0;
-        void onReposition() override { ++repositions; }
-    } old;
-    quorvel::testing::TempDir dir;
-    const std::string file = dir.file("list.db");
-    quorvel::testing::makeDatabase(file, "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
-    HeadlessSite site;
-    DataControl& replaced = site.createDataControl("Data1", old);
-    Subscription oldSurface = site.attach(old);
-    replaced.setDatabaseName(file);
-    replaced.setRecordSource("t");
-    replaced.refresh();
-    testing::FakeControl next(site);
-    EXPECT_NE(&site.dataControl("Data1"), &replaced);
-    replaced.refresh();
-    EXPECT_EQ(old.repositions, 2) << "its own control lives on and follows it";
-    oldSurface.reset();
-    replaced.refresh();
-    EXPECT_EQ(old.repositions, 2) << "the ended control hears nothing";
 }
 
 }  // namespace quorvel::headless
