@@ -9,7 +9,7 @@ packages=(
     libsqlite3-dev libicu-dev nlohmann-json3-dev libgif-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
     clang-14 libclang-rt-14-dev
-    libqt6sql6-sqlite qt6-tools-dev
+    libqt6sql6-sqlite qt6-tools-dev qt6-base-private-dev
     postgresql odbc-postgresql unixodbc-dev
 )
 
