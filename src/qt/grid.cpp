@@ -12,6 +12,7 @@
 #include "platform/failure.h"
 #include "platform/key_codes.h"
 #include "platform/locale.h"
+#include "qt/accessibility.h"
 #include "qt/site.h"
 
 namespace quorvel::qt {
@@ -354,6 +355,8 @@ void QtGrid::showCurrentRow() {
             index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         if (keyMoving_ || step) v->scrollTo(index);
         else if (!inView) v->scrollTo(index, QAbstractItemView::PositionAtTop);
+        // With the focus in the view Qt announces the cell itself.
+        if (r != shownRow_ && !v->hasFocus()) announceActiveCell(v, index);
     }
     shownRow_ = r;
     showingRow_ = false;

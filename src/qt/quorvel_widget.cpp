@@ -1,12 +1,15 @@
 #include "qt/quorvel_widget.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QToolButton>
 
 #include "control/events.h"
 #include "control/member_values.h"
 #include "control/quorvel2000.h"
+#include "qt/accessibility.h"
 #include "qt/convert.h"
 #include "qt/grid.h"
 #include "qt/site.h"
@@ -119,12 +122,15 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
             const QString changed = toQString(name);
             emit propertyChanged(changed);
             if (changed == QLatin1String("KeyboardConventions")) followKeyboardConventions();
+            if (changed == QLatin1String("DropDown")) listStateChanged();
             if (changed != QLatin1String("BoundText")) return;
             // The control tells of every write; the signal tells of changes.
             const QString value = BoundText();
             if (value == notifiedBoundText_) return;
             notifiedBoundText_ = value;
             emit BoundTextChanged(value);
+            QAccessibleValueChangeEvent shown(this, Text());
+            QAccessible::updateAccessibility(&shown);
         });
     site_->setEditRequestHandler([this](std::string_view name) {
         bool allow = true;
@@ -134,8 +140,10 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
     site_->setTraceListener([this](const std::string& line) { emit traced(toQString(line)); });
     site_->setFailureHandler(
         [this](const Failure& f) { reportFailure(f.number(), f.description()); });
+    installAccessibility();
     control_ = std::make_unique<Quorvel2000>(*site_);
     guarded([&] { control_->InitProperties(); });
+    listStateChanged();
     // The focus lives in the children, so Qt never tells the widget itself
     // that it went: an item delegate or a QDataWidgetMapper commits its
     // editor's value when the editor loses the focus, and hears it here.
@@ -188,6 +196,25 @@ void QuorvelWidget::focusInEvent(QFocusEvent* event) {
     if (site_->parkingFocus()) return;
     QLineEdit* edit = site_->lineEdit("Text2");
     if (edit && edit->isVisible() && edit->isEnabled()) edit->setFocus(event->reason());
+}
+
+void QuorvelWidget::listStateChanged() {
+    const bool open = control_->DropDown() != kFalse;
+    if (QToolButton* button = site_->toolButton("Command1")) {
+        // The button says what it does.
+        const QString action = open ? tr("Close list") : tr("Open list");
+        if (button->accessibleName() != action) {
+            button->setAccessibleName(action);
+            button->setToolTip(action);
+        }
+    }
+    if (open == shownOpen_) return;
+    shownOpen_ = open;
+    QAccessible::State changed;
+    changed.expanded = true;
+    changed.collapsed = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
 }
 
 void QuorvelWidget::followKeyboardConventions() {

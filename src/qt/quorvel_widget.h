@@ -317,12 +317,16 @@ private:
     void reportFailure(std::int32_t number, const std::string& description) const;
     // Takes up the keyboard conventions the control holds now.
     void followKeyboardConventions();
+    // The list opened or closed: the button's name and tooltip, and the
+    // expanded state assistive tools read.
+    void listStateChanged();
 
     std::unique_ptr<QtSite> site_;
     std::unique_ptr<quorvel::Quorvel2000> control_;
     mutable FailureInfo lastFailure_;
     QString notifiedBoundText_;
     bool watchingOutside_ = false;
+    bool shownOpen_ = false;
 };
 
 }  // namespace quorvel::qt
