@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_replace.h"
 #include "platform/host.h"
 
 namespace quorvel::headless {
@@ -27,11 +28,8 @@ inline constexpr std::int32_t kFailureInvalidFileFormat = 321;
 // How deep objects and arrays may nest in a document.
 inline constexpr std::size_t kMaxDocumentDepth = 256;
 
-// Writes the text to a fresh temporary file beside `file` (created
-// exclusively, never through a link planted there) and renames it over
-// `file`, so a failed write leaves the old file whole. The new file keeps
-// the permissions of the one it replaces. Failure 75.
-void replaceFile(const std::filesystem::path& file, std::string_view text);
+// The form files are written through the platform's replaceFile.
+using quorvel::replaceFile;
 
 class JsonPropertyBag final : public PropertyBag {
 public:

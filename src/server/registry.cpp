@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/failure.h"
+#include "platform/file_replace.h"
 
 namespace quorvel::component {
 
@@ -70,21 +71,7 @@ Json readRegistry(const std::filesystem::path& file) {
 void writeRegistry(const std::filesystem::path& file, const Json& doc) {
     std::error_code ec;
     if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
-    const std::filesystem::path temporary = file.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << doc.dump(2) << '\n';
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(temporary, ec);
-            fail(kFileAccessError, "Cannot write the registry " + file.string());
-        }
-    }
-    std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        fail(kFileAccessError, "Cannot write the registry " + file.string());
-    }
+    replaceFile(file, doc.dump(2) + "\n", "Cannot write the registry");
 }
 
 std::string text(const Json& j, const char* key) {

@@ -290,3 +290,29 @@ TEST(ComponentRuntime, AHostFindsTheModuleThroughTheRegistryAndCreatesTheControl
 
 }  // namespace
 }  // namespace quorvel::component
+
+namespace quorvel::component {
+namespace {
+
+// The registry was written through a fixed "<file>.new", so a link planted
+// under that name sent the write into whatever file it pointed at.
+TEST(ComponentRuntime, ARegistryWriteFollowsNoPlantedLink) {
+    TempDir dir;
+    const std::string registry = dir.file("components.json");
+    const std::string victim = dir.file("victim.txt");
+    {
+        std::ofstream out(victim);
+        out << "untouched";
+    }
+    std::filesystem::create_symlink(victim, registry + ".new");
+    ClassRegistration r;
+    r.classId = idl::kClassId;
+    r.name = "Quorvel2000";
+    Registry(registry).add(r);
+    EXPECT_EQ(readText(victim), "untouched");
+    ASSERT_TRUE(Registry(registry).find(idl::kClassId));
+    EXPECT_FALSE(std::filesystem::is_symlink(registry));
+}
+
+}  // namespace
+}  // namespace quorvel::component
