@@ -12,8 +12,9 @@ IndexWorker::~IndexWorker() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        stop_.store(true, std::memory_order_relaxed);
         queue_.clear();
-        if (running_) builder_->interrupt();
+        if (running_ && builder_) builder_->interrupt();
     }
     wake_.notify_all();
     thread_.join();
@@ -28,7 +29,17 @@ void IndexWorker::request(std::size_t field, std::uint64_t epoch) {
             queued.epoch = std::max(queued.epoch, epoch);
             return;
         }
-        queue_.push_back({field, epoch});
+        queue_.push_back({field, epoch, {}});
+    }
+    wake_.notify_one();
+}
+
+void IndexWorker::submit(std::size_t field, std::uint64_t epoch, Job job) {
+    {
+        std::lock_guard lock(mutex_);
+        auto queued = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.field == field; });
+        if (queued != queue_.end()) *queued = {field, std::max(queued->epoch, epoch), std::move(job)};
+        else queue_.push_back({field, epoch, std::move(job)});
     }
     wake_.notify_one();
 }
@@ -55,13 +66,14 @@ void IndexWorker::run() {
     while (true) {
         wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
         if (stopping_) return;
-        running_ = queue_.front();
+        Request request = std::move(queue_.front());
         queue_.pop_front();
-        Request request = *running_;
+        running_ = Request{request.field, request.epoch, {}};
         lock.unlock();
         FieldIndex built;
         try {
-            built = builder_->build(request.field);
+            if (request.job) built = request.job(stop_);
+            else if (builder_) built = builder_->build(request.field);
         } catch (...) {
             // The recordset's own reads meet the same fault and report it;
             // here it only means no index, and the recordset scans.

@@ -12,13 +12,15 @@
 // state is never touched from the worker. The engine's tests run under
 // ThreadSanitizer (the tsan preset).
 //
-// Nothing here knows the database: an engine supplies the builder.
+// Nothing here knows the database: an engine supplies the builder, or a
+// request brings its own job (keys already read, to be folded and sorted).
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -54,6 +56,11 @@ public:
         FieldIndex index;  // monostate when the build failed
     };
 
+    // What a request may bring instead of the builder's build: it runs on
+    // the worker and should give up (throw) once `stop` is set.
+    using Job = std::function<FieldIndex(const std::atomic<bool>& stop)>;
+
+    // Without a builder, only requests that bring a job build anything.
     explicit IndexWorker(std::unique_ptr<IndexBuilder> builder);
     // Cancels what is queued, interrupts a running build and joins.
     ~IndexWorker();
@@ -63,6 +70,11 @@ public:
     // Asks for the field's index as of `epoch`; a request for the same
     // field at the same or a later epoch already queued or running stands.
     void request(std::size_t field, std::uint64_t epoch);
+    // Asks for the field's index as the job builds it; replaces a request
+    // of the field still queued.
+    void submit(std::size_t field, std::uint64_t epoch, Job job);
+    // Whether the worker reads the records itself (it has a builder).
+    bool readsRecords() const { return builder_ != nullptr; }
     // Whether a build of the field is queued or running.
     bool pending(std::size_t field) const;
     // Whether results wait to be taken: one atomic load, no lock.
@@ -76,6 +88,7 @@ private:
     struct Request {
         std::size_t field;
         std::uint64_t epoch;
+        Job job;
     };
     void run();
 
@@ -88,6 +101,7 @@ private:
     std::vector<Result> results_;
     std::atomic<bool> hasResults_{false};
     bool stopping_ = false;
+    std::atomic<bool> stop_{false};  // what a running job watches
     std::thread thread_;  // last: starts once everything above exists
 };
 

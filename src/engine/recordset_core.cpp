@@ -97,8 +97,24 @@ void prepareReading(EngineRecordset::State& state) {
                               "preparing to read records");
     state.indexes.resize(state.fields.size());
     state.indexEpoch.assign(state.fields.size(), 0);
-    for (const auto& field : state.fields) state.fieldNames.push_back(field.name);
+    state.failedAt.assign(state.fields.size(), 0);
+    for (const auto& field : state.fields) {
+        state.fieldNames.push_back(field.name);
+        state.keyReads.emplace_back(state.db,
+                                    "SELECT " + state.rowidName + ", " + field.columnSql + " FROM " + state.rowSource +
+                                        " WHERE " + state.rowidName + " >= ?1 ORDER BY " + state.rowidName,
+                                    "preparing to read records");
+    }
     state.position = state.count > 0 ? 0 : -1;
+}
+
+KeySource keySourceOf(const EngineRecordset::State& state) {
+    KeySource source{state.rowSource, state.rowidName, {}, {}, state};
+    for (const auto& field : state.fields) {
+        source.columnSql.push_back(field.columnSql);
+        source.kinds.push_back(keyKindOf(field.type));
+    }
+    return source;
 }
 
 // --- EngineRecordset ---------------------------------------------------------
@@ -142,13 +158,13 @@ void EngineRecordset::reopen(const EngineRecordset* replacing) {
 
 void EngineRecordset::prebuildIndexes(const std::vector<std::string>& searched) {
     State& s = state();
-    if (!s.worker) return;
+    if (!settings_.backgroundIndexes || s.count == 0) return;
     bool any = false;
     for (std::size_t f = 0; f < s.fields.size(); ++f) {
         bool wanted = std::any_of(searched.begin(), searched.end(),
                                   [&](const std::string& name) { return name == s.fields[f].name; });
         if (wanted && keyKindOf(s.fields[f].type) != KeyKind::None) {
-            s.worker->request(f, s.epoch);
+            startBuild(f);
             any = true;
         }
     }
@@ -156,10 +172,26 @@ void EngineRecordset::prebuildIndexes(const std::vector<std::string>& searched) 
     // A first opening: lists are mostly searched by a name, the first text.
     for (std::size_t f = 0; f < s.fields.size(); ++f) {
         if (keyKindOf(s.fields[f].type) == KeyKind::Text) {
-            s.worker->request(f, s.epoch);
+            startBuild(f);
             return;
         }
     }
+}
+
+bool EngineRecordset::startBuild(std::size_t f) {
+    State& s = state();
+    if (s.worker && s.worker->readsRecords()) {
+        s.worker->request(f, s.epoch);
+        return true;
+    }
+    if (s.readsFile || !settings_.backgroundIndexes) return false;
+    // A copy is visible only to this connection: its keys are read here,
+    // as they are stored, and folded and sorted on the worker.
+    if (!s.worker) s.worker = std::make_unique<IndexWorker>(nullptr);
+    auto keys = std::make_shared<KeyCollector>(readKeys(s.db, keySourceOf(s), f, true));
+    noteReadVersion();
+    s.worker->submit(f, s.epoch, [keys](const std::atomic<bool>& stop) { return keys->finish(&stop); });
+    return true;
 }
 
 void EngineRecordset::close() {
@@ -297,10 +329,11 @@ void EngineRecordset::fileChanged() {
         cached.position = -1;
         cached.values.clear();
     }
+    bool background = s.worker && s.worker->readsRecords();
     for (std::size_t f = 0; f < s.indexes.size(); ++f) {
-        bool wanted = !std::holds_alternative<std::monostate>(s.indexes[f]) || (s.worker && s.worker->pending(f));
+        bool wanted = !std::holds_alternative<std::monostate>(s.indexes[f]) || (background && s.worker->pending(f));
         if (!wanted) continue;
-        if (s.worker) s.worker->request(f, s.epoch);
+        if (background) s.worker->request(f, s.epoch);
         else s.indexes[f] = std::monostate{};  // built again at the next find on it
     }
 }
@@ -309,7 +342,10 @@ void EngineRecordset::takeBuiltIndexes() {
     State& s = state();
     if (!s.worker || !s.worker->hasResults()) return;
     for (auto& built : s.worker->take()) {
-        if (std::holds_alternative<std::monostate>(built.index)) continue;
+        if (std::holds_alternative<std::monostate>(built.index)) {
+            s.failedAt[built.field] = built.epoch + 1;
+            continue;
+        }
         FieldIndex& index = s.indexes[built.field];
         if (!std::holds_alternative<std::monostate>(index) && s.indexEpoch[built.field] > built.epoch) continue;
         index = std::move(built.index);

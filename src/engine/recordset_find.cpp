@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -40,32 +42,104 @@ bool KeyTest::matches(sqlite3_stmt* row, int column) const {
     return false;
 }
 
+KeyCollector::KeyCollector(KeyKind kind, RowPositions rows, bool deferFolding)
+    : kind_(kind), rows_(std::move(rows)), defer_(deferFolding && kind == KeyKind::Text) {
+    auto count = static_cast<std::size_t>(rows_.count);
+    if (kind_ != KeyKind::Text) number_.reserve(count);
+    else if (defer_) raw_.reserve(count * 16);
+    else text_.reserve(count, count * 16);
+}
+
+void KeyCollector::addNull() {
+    ++next_;
+    if (kind_ != KeyKind::Text) number_.add(std::nullopt);
+    else if (defer_) raw_.append(4, '\xFF');
+    else text_.addNull();
+}
+
+void KeyCollector::addText(std::string_view text) {
+    ++next_;
+    if (!defer_) {
+        text_.add(text);
+        return;
+    }
+    if (text.size() >= 0xFFFFFFFFu)
+        fail(failure::kOutOfMemory, "A value is too long to be a key of a find index.");
+    auto length = static_cast<std::uint32_t>(text.size());
+    raw_.append(reinterpret_cast<const char*>(&length), 4);
+    raw_ += text;
+}
+
 void KeyCollector::add(sqlite3_stmt* row) {
     std::int64_t rowid = sqlite3_column_int64(row, 0);
-    while (next_ < count_ && rowidAt(next_) < rowid) addNull();
-    if (next_ >= count_ || rowidAt(next_) != rowid) return;
-    ++next_;
+    while (next_ < rows_.count && rows_.rowidAt(next_) < rowid) addNull();
+    if (next_ >= rows_.count || rows_.rowidAt(next_) != rowid) return;
     if (kind_ != KeyKind::Text) {
+        ++next_;
         number_.add(numberKeyOf(row, 1, kind_));
         return;
     }
     int storage = sqlite3_column_type(row, 1);
     if (storage == SQLITE_NULL || storage == SQLITE_BLOB) {
-        text_.addNull();
+        addNull();
         return;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
-    text_.add(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, 1))));
+    addText(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(row, 1))));
 }
 
-FieldIndex KeyCollector::finish() {
-    while (next_ < count_) addNull();
-    if (kind_ == KeyKind::Text) {
-        text_.finish();
-        return std::move(text_);
+FieldIndex KeyCollector::finish(const std::atomic<bool>* stop) {
+    while (next_ < rows_.count) addNull();
+    if (kind_ != KeyKind::Text) {
+        number_.finish();
+        return std::move(number_);
     }
-    number_.finish();
-    return std::move(number_);
+    if (defer_) {
+        text_.reserve(static_cast<std::size_t>(rows_.count), raw_.size());
+        std::uint32_t added = 0;
+        for (std::size_t at = 0; at < raw_.size();) {
+            if ((++added & 0xFFFF) == 0 && stop != nullptr && stop->load(std::memory_order_relaxed))
+                fail(SQLITE_INTERRUPT, "The index build was stopped.");
+            std::uint32_t length = 0;
+            std::memcpy(&length, raw_.data() + at, 4);
+            at += 4;
+            if (length == 0xFFFFFFFFu) {
+                text_.addNull();
+                continue;
+            }
+            text_.add(std::string_view(raw_).substr(at, length));
+            at += length;
+        }
+        std::string().swap(raw_);
+    }
+    text_.finish();
+    return std::move(text_);
+}
+
+KeyCollector readKeys(const Connection& db, const KeySource& source, std::size_t field, bool deferFolding,
+                      const std::function<void()>& beforeSlice) {
+    static constexpr int kSlice = 8192;
+    std::string context = "indexing a field";
+    Statement slice(db,
+                    "SELECT " + source.rowidName + ", " + source.columnSql[field] + " FROM " + source.rowSource +
+                        " WHERE " + source.rowidName + " > ?1 ORDER BY " + source.rowidName + " LIMIT " +
+                        std::to_string(kSlice),
+                    context);
+    KeyCollector keys(source.kinds[field], source.rows, deferFolding);
+    std::int64_t after = std::numeric_limits<std::int64_t>::min();
+    while (true) {
+        if (beforeSlice) beforeSlice();
+        sqlite3_bind_int64(slice.get(), 1, after);
+        int rows = 0;
+        while (slice.step(context)) {
+            keys.add(slice.get());
+            after = sqlite3_column_int64(slice.get(), 0);
+            ++rows;
+        }
+        slice.reset();
+        if (rows < kSlice) break;
+    }
+    return keys;
 }
 
 namespace {
@@ -157,21 +231,14 @@ std::int32_t EngineRecordset::findPosition(std::string_view criteria) {
     }
 
     if (std::holds_alternative<std::monostate>(s.indexes[f])) {
-        if (s.worker) {
-            // The index is on its way: the records answer meanwhile.
-            s.worker->request(f, s.epoch);
-            return scanFor(f, test);
-        }
-        Statement scan(s.db,
-                       "SELECT " + s.rowidName + ", " + field.columnSql + " FROM " + s.rowSource + " ORDER BY " +
-                           s.rowidName,
-                       "indexing field '" + field.name + "'");
-        std::string context = "indexing field '" + field.name + "'";
-        KeyCollector keys(test.kind, s.count, s.rowids, s.rowidBase);
-        while (scan.step(context)) keys.add(scan.get());
-        scan.reset();
+        // The index is on its way, or set on it now: the records answer
+        // meanwhile. A build that failed is asked again after the next
+        // change, not at every find.
+        if (s.worker && s.worker->pending(f)) return scanFor(f, test);
+        if (s.failedAt[f] == s.epoch + 1) return scanFor(f, test);
+        if (startBuild(f)) return scanFor(f, test);
+        s.indexes[f] = readKeys(s.db, keySourceOf(s), f, false).finish();
         noteReadVersion();
-        s.indexes[f] = keys.finish();
         s.indexEpoch[f] = s.epoch;
     }
     return answerFromIndex(f, test);

@@ -4,7 +4,9 @@
 // KeyCollector, on the recordset's thread or on the index worker's.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +17,7 @@
 #include "engine/find_index.h"
 #include "engine/index_worker.h"
 #include "engine/like_pattern.h"
+#include "engine/sqlite_handle.h"
 
 struct sqlite3_stmt;
 
@@ -35,43 +38,65 @@ private:
     mutable std::string scratch_;
 };
 
+// Which row of the store each position is: rowids in recordset order, or,
+// when they run base, base + 1, ... (every copy, and a table that never
+// lost a record), nothing but the base. One per opening, shared by the
+// recordset and whatever builds its indexes; the rowids never change once
+// the opening is done.
+struct RowPositions {
+    std::int32_t count = 0;
+    std::shared_ptr<std::vector<std::int64_t>> rowids = std::make_shared<std::vector<std::int64_t>>();
+    std::int64_t rowidBase = 1;
+
+    std::int64_t rowidAt(std::int32_t p) const {
+        return rowids->empty() ? rowidBase + p : (*rowids)[static_cast<std::size_t>(p)];
+    }
+};
+
 // A field's keys, added by rowid in rowid order, into an index by position.
 // A table read in place may have lost records since the opening (their
 // positions get no key, so a find never lands on them) or gained some
-// (not in the list: passed over).
+// (not in the list: passed over). With `deferFolding` the texts are kept as
+// read and folded by finish(): collecting then costs the reading thread
+// little, and the folding goes with the sorting to the worker.
 class KeyCollector {
 public:
-    KeyCollector(KeyKind kind, std::int32_t count, std::shared_ptr<const std::vector<std::int64_t>> rowids,
-                 std::int64_t rowidBase)
-        : kind_(kind), count_(count), rowids_(std::move(rowids)), base_(rowidBase) {
-        if (kind_ == KeyKind::Text) {
-            text_.reserve(static_cast<std::size_t>(count), static_cast<std::size_t>(count) * 16);
-        } else {
-            number_.reserve(static_cast<std::size_t>(count));
-        }
-    }
+    KeyCollector(KeyKind kind, RowPositions rows, bool deferFolding = false);
 
     // A row of the scan: its rowid in column 0, the field in column 1.
     void add(sqlite3_stmt* row);
-    FieldIndex finish();
+    // Folds what was deferred, sorts, and builds the index. With `stop`,
+    // gives up with a Failure once it is set.
+    FieldIndex finish(const std::atomic<bool>* stop = nullptr);
 
 private:
-    std::int64_t rowidAt(std::int32_t p) const {
-        return rowids_->empty() ? base_ + p : (*rowids_)[static_cast<std::size_t>(p)];
-    }
-    void addNull() {
-        if (kind_ == KeyKind::Text) text_.addNull();
-        else number_.add(std::nullopt);
-        ++next_;
-    }
+    void addNull();
+    void addText(std::string_view text);
 
     KeyKind kind_;
-    std::int32_t count_;
-    std::shared_ptr<const std::vector<std::int64_t>> rowids_;
-    std::int64_t base_;
+    RowPositions rows_;
+    bool defer_;
     std::int32_t next_ = 0;
+    std::string raw_;  // deferred texts: varint of length + 1, then the bytes; 0 for Null
     TextKeyIndex text_;
     NumberKeyIndex number_;
 };
+
+// What reading a field's keys needs of the store: the same statement text
+// for the recordset's thread and the worker's connection.
+struct KeySource {
+    std::string rowSource;
+    std::string rowidName;
+    std::vector<std::string> columnSql;
+    std::vector<KeyKind> kinds;
+    RowPositions rows;
+};
+
+// Reads a field's keys from the store in slices of 8192 rowids, each a
+// statement run of its own (on a file read in place, a transaction of its
+// own: a writer waits for at most a slice). `beforeSlice` runs before each
+// and may throw to stop.
+KeyCollector readKeys(const Connection& db, const KeySource& source, std::size_t field, bool deferFolding,
+                      const std::function<void()>& beforeSlice = {});
 
 }  // namespace quorvel::engine

@@ -14,6 +14,7 @@
 #include "engine/data_engine.h"
 #include "engine/index_worker.h"
 #include "engine/recordset.h"
+#include "engine/recordset_find.h"
 #include "engine/sqlite_handle.h"
 #include "platform/data.h"
 
@@ -46,19 +47,14 @@ public:
     virtual bool noteRead() = 0;
 };
 
-struct EngineRecordset::State {
+// The positions (count, rowids) are the RowPositions it derives from.
+struct EngineRecordset::State : RowPositions {
     Connection db;  // the local store
     std::vector<FieldInfo> fields;
     std::vector<std::string> fieldNames;  // what criteria are resolved against
     std::string rowSource;   // SQL naming the rows: a quoted table or the TEMP copy
     std::string copyTable;   // the TEMP copy's name, when there is one
     std::string rowidName;   // the rowid column of rowSource
-    std::int32_t count = 0;
-    // Rowids in recordset order; empty when they run base, base + 1, ...
-    // Shared with the index worker, which reads them; never changed once
-    // the opening is done.
-    std::shared_ptr<std::vector<std::int64_t>> rowids = std::make_shared<std::vector<std::int64_t>>();
-    std::int64_t rowidBase = 1;
     Statement readRow;
     std::array<CachedRow, kRowCacheSize> cache;
     std::vector<FieldIndex> indexes;
@@ -74,23 +70,27 @@ struct EngineRecordset::State {
     std::unique_ptr<ChangeWatch> watch;
     std::uint64_t epoch = 0;
     std::vector<std::uint64_t> indexEpoch;
+    // Per field: 1 + the epoch at which a background build of its index
+    // failed (0: none did). A failed build is asked again only after the
+    // next change, not at every find.
+    std::vector<std::uint64_t> failedAt;
     // Per field: its rowid and value from a rowid on, in rowid order; checks
     // a candidate of a stale index and scans when there is no index.
     std::vector<Statement> keyReads;
     // What the opening may take.
     OpeningLimits limits;
-    // Builds the indexes of a table read in place; last, so that it stops
-    // before anything above goes.
+    // Builds find indexes off the recordset's thread: those of a table read
+    // in place from its own connection, those of a copy from the keys this
+    // thread read for it. Last, so that it stops before anything above goes.
     std::unique_ptr<IndexWorker> worker;
-
-    std::int64_t rowidAt(std::int32_t p) const {
-        return rowids->empty() ? rowidBase + p : (*rowids)[static_cast<std::size_t>(p)];
-    }
 };
 
-// What every opening does once its records are known: the statement that
-// reads a row, the fields' names, an empty index slot a field, the first
-// record current.
+// What reading the keys of the state's fields needs.
+KeySource keySourceOf(const EngineRecordset::State& state);
+
+// What every opening does once its records are known: the statements that
+// read a row and a field's keys, the fields' names, an empty index slot a
+// field, the first record current.
 void prepareReading(EngineRecordset::State& state);
 
 // A field's name as the control shows it; the SQL keeps the column's own.

@@ -287,25 +287,14 @@ std::uint64_t pagerVersion(const Connection& db) {
     return version;
 }
 
-// What building a field's index reads.
-struct KeySource {
-    std::string rowSource;
-    std::string rowidName;
-    std::vector<std::string> columnSql;
-    std::vector<KeyKind> kinds;
-    std::int32_t count = 0;
-    std::shared_ptr<const std::vector<std::int64_t>> rowids;
-    std::int64_t rowidBase = 1;
-};
-
 // Builds on the worker thread, over a read-only connection of its own
-// opened there. The table is read in slices of rowids, each its own short
-// transaction, so that in rollback-journal mode a writer waits on the
-// worker for at most the time of a slice (about a millisecond), and only
-// when the worker is building. A commit
-// between two slices makes an index that mixes both states; the recordset
-// sees that commit too and checks the index's answers until the next
-// build, as it does for any index older than the last commit it saw.
+// opened there. The table is read in slices of rowids (readKeys), each its
+// own short transaction, so that in rollback-journal mode a writer waits on
+// the worker for at most the time of a slice (about a millisecond), and
+// only when the worker is building. A commit between two slices makes an
+// index that mixes both states; the recordset sees that commit too and
+// checks the index's answers until the next build, as it does for any
+// index older than the last commit it saw.
 class TableIndexBuilder final : public IndexBuilder {
 public:
     TableIndexBuilder(std::string path, OpeningLimits limits, KeySource source, std::function<void()> beforeBuild)
@@ -322,29 +311,7 @@ public:
         // sqlite3_interrupt stops only a statement that is running: a stop
         // asked for while the connection opened or between two slices is
         // seen here.
-        stopIfAsked();
-        static constexpr int kSlice = 8192;
-        std::string context = "indexing a field";
-        Statement slice(db_,
-                        "SELECT " + source_.rowidName + ", " + source_.columnSql[field] + " FROM " +
-                            source_.rowSource + " WHERE " + source_.rowidName + " > ?1 ORDER BY " +
-                            source_.rowidName + " LIMIT " + std::to_string(kSlice),
-                        context);
-        KeyCollector keys(source_.kinds[field], source_.count, source_.rowids, source_.rowidBase);
-        std::int64_t after = std::numeric_limits<std::int64_t>::min();
-        while (true) {
-            stopIfAsked();
-            sqlite3_bind_int64(slice.get(), 1, after);
-            int rows = 0;
-            while (slice.step(context)) {
-                keys.add(slice.get());
-                after = sqlite3_column_int64(slice.get(), 0);
-                ++rows;
-            }
-            slice.reset();
-            if (rows < kSlice) break;
-        }
-        return keys.finish();
+        return readKeys(db_, source_, field, false, [this] { stopIfAsked(); }).finish(&stop_);
     }
 
     void interrupt() override {
@@ -410,14 +377,6 @@ private:
 void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
     prepareReading(*state);
     state->readsFile = state->copyTable.empty();
-    if (state->readsFile) {
-        for (const auto& field : state->fields)
-            state->keyReads.emplace_back(state->db,
-                                         "SELECT " + state->rowidName + ", " + field.columnSql + " FROM " +
-                                             state->rowSource + " WHERE " + state->rowidName + " >= ?1 ORDER BY " +
-                                             state->rowidName,
-                                         "preparing to read records");
-    }
     // The opening's transaction ends here. Held for the recordset's life it
     // would keep a shared lock on the file, and in rollback-journal mode no
     // other connection (the application's own, say) could commit a write.
@@ -428,14 +387,8 @@ void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
         // transaction of its own, so a writer of a rollback-journal file
         // waits for at most one slice, and only while a build runs.
         if (settings.backgroundIndexes) {
-            KeySource source{state->rowSource, state->rowidName, {}, {}, state->count, state->rowids,
-                             state->rowidBase};
-            for (const auto& field : state->fields) {
-                source.columnSql.push_back(field.columnSql);
-                source.kinds.push_back(keyKindOf(field.type));
-            }
             state->worker = std::make_unique<IndexWorker>(std::make_unique<TableIndexBuilder>(
-                settings.databaseName, settings.limits, std::move(source), settings.beforeBackgroundBuild));
+                settings.databaseName, settings.limits, keySourceOf(*state), settings.beforeBackgroundBuild));
         }
     }
 }

@@ -171,6 +171,39 @@ TEST_F(Freshness, AListHasItsSearchIndexReadyAfterOpeningAndAfterReopeningInBoth
     }
 }
 
+// A statement's records are a copy only the list's connection sees: the
+// keys of its first text field are read right after the copy and folded and
+// sorted on the worker, so no find builds that index; a field searched
+// later has its keys read at that find and answers from the records until
+// its index is in.
+TEST_F(Freshness, AStatementsListHasItsSearchIndexBuiltOffTheFindsPath) {
+    auto openCopy = [&](bool background) {
+        OpenSettings settings;
+        settings.databaseName = file;
+        settings.recordSource = "SELECT id, name, city FROM people ORDER BY city, id";
+        settings.backgroundIndexes = background;
+        return SqliteRecordset::open(settings);
+    };
+    auto rs = openCopy(true);
+    auto without = openCopy(false);
+    rs->waitForIndexes();
+    std::size_t opened = rs->memoryBytes();
+    EXPECT_GT(opened, without->memoryBytes()) << "the name index, with no find yet";
+    // Ids in the copy's order: 6 (Null city), 5 Berlin, 7 Lyon, 3 Milano,
+    // 9 Napoli, 4 Paris, 1 2 8 Roma.
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"name = \"rossi\"", 7}, {"name >= \"s\"", 1},   {"city = \"roma\"", 6},
+        {"city >= \"o\"", 5},    {"city Like \"*n*\"", 1}, {"id = 6", 0},
+    };
+    for (auto& [criteria, position] : cases) {
+        EXPECT_EQ(find(*rs, criteria), position) << criteria;
+        EXPECT_EQ(find(*without, criteria), position) << criteria;
+    }
+    rs->waitForIndexes();
+    EXPECT_GT(rs->memoryBytes(), opened) << "the city and id indexes, from the worker";
+    for (auto& [criteria, position] : cases) EXPECT_EQ(find(*rs, criteria), position) << criteria;
+}
+
 // A writer commits again and again while the worker reads a larger table in
 // its slices: every commit goes through (waiting at most a slice), and every
 // find between them answers a record that satisfies its criteria in the
