@@ -204,6 +204,29 @@ TEST_F(Freshness, AStatementsListHasItsSearchIndexBuiltOffTheFindsPath) {
     for (auto& [criteria, position] : cases) EXPECT_EQ(find(*rs, criteria), position) << criteria;
 }
 
+// A build that fails (here the hook throws; a damaged page or a lock held
+// too long in use) leaves the finds answering from the records, and is
+// tried again after the next change, not at every find.
+TEST_F(Freshness, AFailedBuildIsTriedAgainOnlyAfterAChange) {
+    std::atomic<int> builds{0};
+    auto rs = openPeople(0, [&] {
+        ++builds;
+        throw Failure(failure_code::kLocked, "held");
+    });
+    for (int i = 0; i < 5; ++i) {
+        rs->waitForIndexes();
+        EXPECT_EQ(find(*rs, "name = \"ross\""), 7);
+    }
+    rs->waitForIndexes();
+    EXPECT_EQ(builds.load(), 1);
+    write("UPDATE people SET name = 'Rossa' WHERE id = 6");
+    EXPECT_EQ(find(*rs, "name = \"ross\""), 7);
+    rs->waitForIndexes();
+    EXPECT_EQ(find(*rs, "name = \"rossa\""), 5);
+    rs->waitForIndexes();
+    EXPECT_EQ(builds.load(), 2);
+}
+
 // A writer commits again and again while the worker reads a larger table in
 // its slices: every commit goes through (waiting at most a slice), and every
 // find between them answers a record that satisfies its criteria in the
