@@ -19,9 +19,14 @@ namespace {
 
 inline constexpr std::string_view kCodeReadProperties = "    /M_005 ";
 
-Variant colour(Color c) { return Variant::longValue(c); }
-Variant boolean(VBool b) { return Variant::booleanValue(b); }
 Variant nothing() { return Variant(ObjectRef()); }
+
+// The default the key is saved with, from the member table.
+Variant savedDefault(std::string_view key, ControlSite& site) {
+    for (const idl::SavedProperty& saved : idl::savedProperties())
+        if (saved.key == key) return saved.defaultValue(site);
+    fail(failure::kInvalidProcedureCall, "No saved key " + std::string(key));
+}
 
 }  // namespace
 
@@ -35,23 +40,15 @@ void Quorvel2000::WriteProperties(PropertyBag& bag) {
 
 void Quorvel2000::ReadProperties(PropertyBag& bag) {
     const Locale& loc = locale();
-    auto read = [&](std::string_view key, const Variant& def) { return bag.readProperty(key, def); };
-    auto readBoolean = [&](std::string_view key, VBool def) {
-        return booleanFrom(read(key, boolean(def)), loc);
-    };
-    auto readInteger = [&](std::string_view key, std::int16_t def) {
-        return integerFrom(read(key, Variant(def)), loc);
-    };
-    auto readLong = [&](std::string_view key, std::int32_t def) {
-        return longFrom(read(key, Variant::longValue(def)), loc);
-    };
-    auto readSingle = [&](std::string_view key) { return singleFrom(read(key, Variant(0.0f)), loc); };
-    auto readText = [&](std::string_view key, std::string_view def) {
-        return textFrom(read(key, Variant(def)), loc);
-    };
-    // The ambient font is asked for afresh at each key: the host may hand
-    // out a new object every time.
-    auto readFont = [&](std::string_view key) { return fontFrom(read(key, Variant(site_.ambientFont()))); };
+    // Each key is asked for with the default saving leaves out: the member
+    // table's (the ambient font asked for afresh at each key).
+    auto read = [&](std::string_view key) { return bag.readProperty(key, savedDefault(key, site_)); };
+    auto readBoolean = [&](std::string_view key) { return booleanFrom(read(key), loc); };
+    auto readInteger = [&](std::string_view key) { return integerFrom(read(key), loc); };
+    auto readLong = [&](std::string_view key) { return longFrom(read(key), loc); };
+    auto readSingle = [&](std::string_view key) { return singleFrom(read(key), loc); };
+    auto readText = [&](std::string_view key) { return textFrom(read(key), loc); };
+    auto readFont = [&](std::string_view key) { return fontFrom(read(key)); };
 
     // The data source's reopenings below must not replace the stored value
     // with the first record's; it is looked up once the list is configured.
@@ -66,74 +63,74 @@ void Quorvel2000::ReadProperties(PropertyBag& bag) {
                 skipBoundChange = kTrue;
                 skipNextKeyUp = kTrue;
 
-                Text2.setBackColor(longFrom(read("BackColor", colour(kSystemWindowBackground)), loc));
-                Text2.setForeColor(longFrom(read("ForeColor", colour(kSystemWindowText)), loc));
+                Text2.setBackColor(readLong("BackColor"));
+                Text2.setForeColor(readLong("ForeColor"));
 
                 setListBodyFont(readFont("ListBodyFont"));
                 setListHeadFont(readFont("ListHeadFont"));
                 setFont(readFont("Font"));
 
                 // The columns are laid out by the layout routine, not here.
-                colsCaption = readText("ColsCaption", "");
-                colsField = readText("ColsField", "");
-                colsFormat = readText("ColsFormat", "");
-                colsSize = readText("ColsSize", "");
+                colsCaption = readText("ColsCaption");
+                colsField = readText("ColsField");
+                colsFormat = readText("ColsFormat");
+                colsSize = readText("ColsSize");
 
-                Text1.setText(readText("BoundText", "Text1"));
+                Text1.setText(readText("BoundText"));
 
-                Text2.setLocked(readBoolean("Locked", kFalse));
-                DBGrid1.setMarqueeStyle(readLong("MarqueeStyle", 4));
-                Text2.setSelStart(readLong("SelStart", 0));
-                Text2.setSelLength(readLong("SelLength", 0));
-                Text2.setSelText(readText("SelText", ""));
-                Text2.setText(readText("Text", "Text2"));
+                Text2.setLocked(readBoolean("Locked"));
+                DBGrid1.setMarqueeStyle(readLong("MarqueeStyle"));
+                Text2.setSelStart(readLong("SelStart"));
+                Text2.setSelLength(readLong("SelLength"));
+                Text2.setSelText(readText("SelText"));
+                Text2.setText(readText("Text"));
 
                 // Members only: the data source is configured at the end.
-                listSearchField = read("ListSearchField", Variant::integer(0));
+                listSearchField = read("ListSearchField");
                 // Read and not acted on: the list is closed when a control is
                 // created, and a stored True would only stop the layout routine
                 // until the first toggle.
-                (void)readBoolean("DropDown", kFalse);
-                boundField = read("BoundField", Variant::integer(0));
+                (void)readBoolean("DropDown");
+                boundField = read("BoundField");
 
-                Text1.setText(readText("DataBindings", ""));
+                Text1.setText(readText("DataBindings"));
 
-                site_.surface().setEnabled(readBoolean("Enabled", kTrue));
+                site_.surface().setEnabled(readBoolean("Enabled"));
                 site_.surface().setCurrentX(readSingle("CurrentX"));
                 site_.surface().setCurrentY(readSingle("CurrentY"));
-                site_.surface().setAutoRedraw(readBoolean("AutoRedraw", kFalse));
+                site_.surface().setAutoRedraw(readBoolean("AutoRedraw"));
                 DBGrid1.setDefColWidth(readSingle("DefColWidth"));
-                Text2.setMaxLength(readLong("MaxLength", 0));
-                setMouseIcon(pictureFrom(read("MouseIcon", nothing())));
-                site_.surface().setMousePointer(readInteger("MousePointer", 0));
-                DBGrid1.setScrollBars(readLong("ScrollBars", 3));
+                Text2.setMaxLength(readLong("MaxLength"));
+                setMouseIcon(pictureFrom(read("MouseIcon")));
+                site_.surface().setMousePointer(readInteger("MousePointer"));
+                DBGrid1.setScrollBars(readLong("ScrollBars"));
 
-                dropDownAuto = readBoolean("DropDownAuto", kTrue);
-                onListOnly = readBoolean("OnListOnly", kTrue);
-                listHeight = readLong("ListHeight", 2055);
+                dropDownAuto = readBoolean("DropDownAuto");
+                onListOnly = readBoolean("OnListOnly");
+                listHeight = readLong("ListHeight");
 
-                Data1.setDatabaseName(readText("ListDataBaseName", ""));
-                Data1.setRecordSource(readText("ListRecordSource", ""));
-                Data1.setConnect(readText("Connect", "Access"));
-                Data1.setDefaultCursorType(readInteger("DefaultCursorType", 0));
-                Data1.setDefaultType(readInteger("DefaultType", 2));
-                Data1.setOptions(readInteger("Options", 0));
-                Data1.setRecordsetType(readInteger("ListRecordsetType", 1));
+                Data1.setDatabaseName(readText("ListDataBaseName"));
+                Data1.setRecordSource(readText("ListRecordSource"));
+                Data1.setConnect(readText("Connect"));
+                Data1.setDefaultCursorType(readInteger("DefaultCursorType"));
+                Data1.setDefaultType(readInteger("DefaultType"));
+                Data1.setOptions(readInteger("Options"));
+                Data1.setRecordsetType(readInteger("ListRecordsetType"));
 
-                colsAlignment = readText("ColsAlignment", "");
-                DBGrid1.setForeColor(longFrom(read("ListForeColor", colour(kSystemWindowText)), loc));
-                fastMode = readBoolean("FastMode", kFalse);
-                DBGrid1.setBackColor(longFrom(read("ListBackColor", colour(kSystemWindowBackground)), loc));
-                bringToFront = readBoolean("BringToFront", kTrue);
+                colsAlignment = readText("ColsAlignment");
+                DBGrid1.setForeColor(readLong("ListForeColor"));
+                fastMode = readBoolean("FastMode");
+                DBGrid1.setBackColor(readLong("ListBackColor"));
+                bringToFront = readBoolean("BringToFront");
 
                 // Never written: a stored form normally has no recordset, and the
                 // data control then opens one from the settings above.
-                setListRecordset(recordsetFrom(read("Recordset", nothing())));
+                setListRecordset(recordsetFrom(bag.readProperty("Recordset", nothing())));
 
-                searchDisable = readBoolean("SearchDisable", kFalse);
+                searchDisable = readBoolean("SearchDisable");
                 // A value this control does not know stands for its own keys.
                 keyboardConventions =
-                    readInteger("KeyboardConventions", kOwnKeys) == kComboBoxKeys ? kComboBoxKeys : kOwnKeys;
+                    readInteger("KeyboardConventions") == kComboBoxKeys ? kComboBoxKeys : kOwnKeys;
 
                 ImpostaDataControl();
                 configured = true;
