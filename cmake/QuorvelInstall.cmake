@@ -4,6 +4,7 @@
 #   <libdir>/libquorvel.so.2             Quorvel::Core: platform, engine, control, host core, headless host
 #   <libdir>/libquorvel-qt.so.2          Quorvel::Qt: the Qt 6 Widgets host (when it is built)
 #   <libdir>/quorvel/Quorvel2000.so      the component-server module (Quorvel::Module)
+#   <Qt plugins>/designer/libquorvel-designer.so   Qt Designer's plugin (when it is built)
 #   <includedir>/quorvel/<layer>/*.h     the headers, included as "control/quorvel2000.h"
 #   <libdir>/cmake/Quorvel/              QuorvelConfig.cmake, version file, export files
 #   <libdir>/pkgconfig/quorvel.pc        and quorvel-qt.pc
@@ -189,6 +190,13 @@ function(quorvel_install)
         list(REMOVE_ITEM qt_headers ${core_headers})
         quorvel_install_headers(Qt ${qt_headers})
         list(APPEND components Qt)
+    endif()
+
+    # Qt Designer's plugin, in Qt's designer plugin folder.
+    if(TARGET quorvel_designer)
+        quorvel_rpath_to_libdir(designer_rpath ${QUORVEL_INSTALL_DESIGNERDIR})
+        set_target_properties(quorvel_designer PROPERTIES INSTALL_RPATH "${designer_rpath}")
+        install(TARGETS quorvel_designer LIBRARY DESTINATION ${QUORVEL_INSTALL_DESIGNERDIR} COMPONENT Designer)
     endif()
 
     # The programs find the libraries from the folder they are installed in.
