@@ -166,6 +166,14 @@ TEST_F(ServerFaults, TablesListInKeyOrderOrAStableOneAndValuesOfEveryTypeComeWho
                       "String \"\x01\x02\" ");
     EXPECT_EQ(kinds.valueAt(0, 8).asString().size(), 200000u) << "a value longer than the block's buffer";
 
+    Recordset& many = open("SELECT g, CASE WHEN g = 100 THEN repeat('x', 50000) ELSE 'n' || g END AS t "
+                           "FROM generate_series(1, 3000) g");
+    EXPECT_EQ(many.recordCount(), 3000);
+    std::string sample;
+    for (std::int32_t p : {0, 63, 64, 98, 100, 2999}) sample += many.valueAt(p, 1).asString() + " ";
+    EXPECT_EQ(sample, "n1 n64 n65 n99 n101 n3000 ");
+    EXPECT_EQ(many.valueAt(99, 1).asString(), std::string(50000, 'x'));
+
     control->setConnect("ODBC;DSN=QuorvelList;UID=quorvel;PWD={" + std::string(PgCluster::kPassword) + "}");
     control->setDatabaseName("faults");
     EXPECT_EQ(open("people").recordCount(), 3) << "a data source name, its database from DatabaseName";
