@@ -1,4 +1,6 @@
-// The list's data engine: a data control and its recordset over SQLite.
+// The list's data engine: a data control and its recordset over SQLite,
+// or through ODBC on a database server (below, "Lists on a database
+// server").
 //
 // The data model. A data control holds seven settings and, once refreshed,
 // one recordset. DatabaseName names an existing SQLite file, always opened
@@ -90,6 +92,37 @@
 //   3219  RecordsetType 0 (table) asked of a view or a statement
 //   3343  the file is not a SQLite database
 //   3464  a criteria value that does not convert to the field's type
+// and, on a database server:
+//   3146  a call on the open connection failed (the server went away): the
+//         driver's message
+//   3151  connecting failed (server down or unreachable, wrong password,
+//         unknown database, no such driver or data source, a connection
+//         string with a syntax error): the driver's message
+//
+// Lists on a database server. A Connect that begins with "ODBC;" opens the
+// list through the ODBC driver manager (unixODBC), with the rest of Connect
+// as the connection string; DatabaseName may be empty, and when it is not
+// and the connection string names no database, it is the database. The
+// connection is read-only for the driver (SQL_ATTR_ACCESS_MODE) and, on
+// PostgreSQL, for the server too (every transaction of the session is
+// read-only), so a function that writes, called from a query, is refused
+// by the server (3027). The record source passes its own check first: one
+// statement that starts as a query, with no writing or locking verb outside
+// its quoted text and comments. A table lists in the order of its primary
+// key, without one in the order of all its sortable columns; a view or a
+// query in its own order. The records are read once, at the opening, in
+// blocks, into a TEMP table of a private SQLite store, from which the rows,
+// finds and indexes are served as for a statement over a file: the server's
+// later changes show at the next Refresh. The opening's time limit runs on
+// the server (statement_timeout; the query timeout elsewhere) and between
+// blocks (the query is cancelled). Once open, the list looks at its
+// connection at most once in the freshness interval, at a read or a find: a
+// lost connection fails that read (3146, through the error notification)
+// and every later one until a Refresh. Passwords (PWD=, Password=) never
+// appear in a failure's description: the values are shown as ***, and a
+// connection string that does not parse is never quoted; the Connect
+// setting keeps what was typed. Everything of the server runs on the
+// caller's thread.
 #pragma once
 
 #include <cstdint>
