@@ -1,5 +1,6 @@
 #include "demo_window.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFrame>
@@ -65,6 +66,12 @@ DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Loc
 
     auto* heading = new QHBoxLayout;
     heading->addWidget(new QLabel(tr("Events and notifications, as they happen:"), this), 1);
+    // The keyboard option: the control's own keys, or a combo box's
+    // (saved with the form).
+    comboKeys_ = new QCheckBox(tr("Combo-box keys"), this);
+    comboKeys_->setToolTip(tr("Alt+Down or F4 opens the list, Up and Down move its row, "
+                              "Escape puts the value back, Ctrl toggles nothing"));
+    heading->addWidget(comboKeys_);
     auto* clear = new QPushButton(tr("Clear log"), this);
     auto* save = new QPushButton(tr("Save form"), this);
     heading->addWidget(clear);
@@ -114,6 +121,11 @@ DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Loc
         }
     }
     showValues();
+    comboKeys_->setChecked(customer_->KeyboardConventions() == 1);
+    connect(comboKeys_, &QCheckBox::toggled, this, [this](bool on) {
+        for (qt::QuorvelWidget* widget : {customer_, city_}) widget->setKeyboardConventions(on ? 1 : 0);
+        mark(on ? tr("combo-box keys") : tr("the control's own keys"));
+    });
 
     // The window's size as last saved.
     auto twips = [this](const char* key, int dpi) {

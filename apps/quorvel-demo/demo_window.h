@@ -11,6 +11,7 @@
 #include "headless/json_property_bag.h"
 #include "platform/locale.h"
 
+class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 
@@ -67,6 +68,7 @@ private:
     bool messagesLogged_ = false;
     QWidget* formArea_ = nullptr;
     QLabel* values_ = nullptr;
+    QCheckBox* comboKeys_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
     qt::QuorvelWidget* customer_ = nullptr;
     qt::QuorvelWidget* city_ = nullptr;
