@@ -123,7 +123,7 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
             emit propertyChanged(changed);
             if (changed == QLatin1String("KeyboardConventions")) followKeyboardConventions();
             if (changed == QLatin1String("DropDown")) listStateChanged();
-            if (changed != QLatin1String("BoundText")) return;
+            if (changed != QLatin1String("BoundText") || !control_) return;
             // The control tells of every write; the signal tells of changes.
             const QString value = BoundText();
             if (value == notifiedBoundText_) return;
@@ -147,7 +147,7 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
     // The focus lives in the children, so Qt never tells the widget itself
     // that it went: an item delegate or a QDataWidgetMapper commits its
     // editor's value when the editor loses the focus, and hears it here.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         auto within = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
         if (old == this || !within(old) || within(now)) return;
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
@@ -156,6 +156,11 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
 }
 
 QuorvelWidget::~QuorvelWidget() {
+    // The children go after the control: their focus moves and the events
+    // of their ending reach nothing of this widget's any more.
+    disconnect(focusWatch_);
+    if (watchingOutside_) qApp->removeEventFilter(this);
+    watchingOutside_ = false;
     // The control ends first: its registration with the site ends with it,
     // and none of the children's events reaches it after. The site and the
     // children's widgets end next, before the surface's own widget does.
@@ -199,6 +204,7 @@ void QuorvelWidget::focusInEvent(QFocusEvent* event) {
 }
 
 void QuorvelWidget::listStateChanged() {
+    if (!control_) return;
     const bool open = control_->DropDown() != kFalse;
     if (QToolButton* button = site_->toolButton("Command1")) {
         // The button says what it does.
@@ -218,6 +224,7 @@ void QuorvelWidget::listStateChanged() {
 }
 
 void QuorvelWidget::followKeyboardConventions() {
+    if (!control_) return;
     const bool combo = control_->KeyboardConventions() == kComboBoxKeys;
     if (QtGrid* grid = site_->grid("DBGrid1")) grid->setPressesMoveRow(combo ? Qt::LeftButton : Qt::AllButtons);
     if (combo == watchingOutside_) return;
@@ -229,7 +236,7 @@ void QuorvelWidget::followKeyboardConventions() {
 bool QuorvelWidget::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::WindowDeactivate) return false;
-    if (!watched->isWidgetType() || control_->DropDown() == kFalse) return false;
+    if (!control_ || !watched->isWidgetType() || control_->DropDown() == kFalse) return false;
     auto* target = static_cast<QWidget*>(watched);
     const bool outside = type == QEvent::MouseButtonPress
                              ? target != this && !isAncestorOf(target)

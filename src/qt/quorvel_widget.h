@@ -326,6 +326,7 @@ private:
     mutable FailureInfo lastFailure_;
     QString notifiedBoundText_;
     bool watchingOutside_ = false;
+    QMetaObject::Connection focusWatch_;
     bool shownOpen_ = false;
 };
 
