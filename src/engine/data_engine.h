@@ -28,32 +28,49 @@
 // (one short transaction, a few system calls) only when no read or find
 // looked within the freshness interval, 50 ms, which is one user action:
 // the finds and reads of one key release share one look, and a warm find
-// makes no system call at all. So a find answers from the file as it was
-// at most 50 ms before it. A commit seen drops the row cache; the find
-// indexes are built again, on the engine's worker thread, while the old
-// ones go on answering: each answer of an old index is read from the file
-// and checked against the criteria, and when the commit changed that
-// record the records are scanned in order instead (stopping as soon as
-// the fresh index is in). Until the fresh index is in (about a build's
-// time: 0.2 s a million records), a find's record satisfies the criteria as the file is then, but a record that
-// came to satisfy them only with the commit is not found yet. The same
-// holds in rollback-journal mode: there a reader's shared lock stands in
-// a writer's way, so the worker reads in slices of 8192 records, each a
-// transaction of its own, and a committing writer waits for at most one
-// slice (about a millisecond), and only while a build runs. A writer
-// without a busy timeout may meet SQLITE_BUSY then, as it may at any row
-// read of the list.
+// makes no system call at all.
+//
+// How fresh a find is. A find answers from the file as it was at most
+// 50 ms before it: a commit made within the interval after the last look
+// may not be seen yet. Once a commit is seen, the row cache goes and the
+// find indexes in use become stale; the worker thread is asked for fresh
+// ones. Meanwhile the stale index goes on answering, each answer read from
+// the file and checked against the criteria; when the commit changed that
+// record the records are scanned in order instead (stopping as soon as the
+// fresh index is in). So every find's record satisfies the criteria as the
+// file is at the find (within the interval), but until the fresh index is
+// in, a record that came to satisfy them only with the commit is not found
+// yet. How soon it is in:
+//   - WAL file, a commit that wrote none of the list's table's pages (a
+//     form saving to another table): the worker reads the new frames'
+//     headers in the write-ahead log and keeps the index, well under a
+//     millisecond after the look (the first time, plus the time to list
+//     the table's pages: about 40 ms a million records). A commit that
+//     changes the schema, and the first commit after the log restarts
+//     (SQLite empties it after a checkpoint), count as changing the table.
+//   - A commit to the list's table, and any commit to a rollback-journal
+//     file (which keeps no record of what a commit wrote): a build's time,
+//     about 0.3 s a million records.
+// In rollback-journal mode a reader's shared lock stands in a writer's
+// way, so the worker reads in slices of 8192 records, each a transaction
+// of its own: a committing writer waits for at most one slice (about a
+// millisecond), and only while a build runs. A writer without a busy
+// timeout may meet SQLITE_BUSY then, as it may at any row read of the list.
 //
 // What runs where. Everything the caller calls, and every notification,
-// runs on the caller's thread. A recordset over a table of a file has
-// one worker thread with a read-only connection of its own: it builds find
-// indexes (right after the opening the first text field's, or the fields
-// searched before a Refresh; after a commit the ones in use) and hands each
-// over whole; the recordset takes them at its next find. Closing the
-// recordset interrupts the worker and joins it. A find on a field whose
-// index is not there yet reads the records in order until it finds the
-// record or the index arrives. The engine's tests run under
-// ThreadSanitizer (the tsan preset).
+// runs on the caller's thread. Each recordset may have one worker thread.
+// Over a table of a file it has a read-only connection of its own: it
+// builds find indexes (right after the opening the first text field's, or
+// the fields searched before a Refresh; after a commit the ones in use),
+// or keeps them (above), and hands each over whole; the recordset takes
+// them at its next find. Over a copy (a view's or statement's records,
+// which only the list's connection sees) the recordset's thread reads the
+// keys of the first text field (or of the fields searched before) right
+// after the copy, and of another field at its first find; the worker
+// folds and sorts them. Closing the recordset interrupts the worker and
+// joins it. A find on a field whose index is not there yet reads the
+// records in order until it finds the record or the index arrives. The
+// engine's tests run under ThreadSanitizer (the tsan preset).
 //
 // Finds. A find parses its criteria (`field op value`, never pasted into SQL) into a
 // predicate and answers it from a find index of that field, built at the

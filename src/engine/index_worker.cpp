@@ -71,8 +71,10 @@ void IndexWorker::run() {
         running_ = Request{request.field, request.epoch, {}};
         lock.unlock();
         FieldIndex built;
+        bool kept = false;
         try {
             if (request.job) built = request.job(stop_);
+            else if (builder_ && builder_->unchanged(request.field)) kept = true;
             else if (builder_) built = builder_->build(request.field);
         } catch (...) {
             // The recordset's own reads meet the same fault and report it;
@@ -82,7 +84,7 @@ void IndexWorker::run() {
         lock.lock();
         running_.reset();
         if (stopping_) return;
-        results_.push_back({request.field, request.epoch, std::move(built)});
+        results_.push_back({request.field, request.epoch, std::move(built), kept});
         hasResults_.store(true, std::memory_order_release);
         if (queue_.empty()) idle_.notify_all();
     }

@@ -40,6 +40,10 @@ public:
     // Builds the index of a field from the data as it is now; runs on the
     // worker thread. Throws (any Failure) when it cannot.
     virtual FieldIndex build(std::size_t field) = 0;
+    // Whether the data this builder's last build of the field read is still
+    // the data as it is now: then the index that build made stands, and the
+    // worker builds nothing. Runs on the worker thread; false when unsure.
+    virtual bool unchanged(std::size_t /*field*/) { return false; }
     // Cuts a build in progress short, from the recordset's thread: the
     // build then throws. Called under the worker's lock, never concurrently
     // with itself.
@@ -53,7 +57,10 @@ public:
         // The recordset's count of the commits it had seen when it asked:
         // the index holds the data of that moment or later.
         std::uint64_t epoch = 0;
-        FieldIndex index;  // monostate when the build failed
+        FieldIndex index;  // monostate when the build failed, or when kept
+        // Set when nothing was built because the index of the last build of
+        // the field still holds: it stands as of `epoch`.
+        bool kept = false;
     };
 
     // What a request may bring instead of the builder's build: it runs on

@@ -342,6 +342,14 @@ void EngineRecordset::takeBuiltIndexes() {
     State& s = state();
     if (!s.worker || !s.worker->hasResults()) return;
     for (auto& built : s.worker->take()) {
+        if (built.kept) {
+            // The commits since left the field's data alone: the index in
+            // use (the worker's last for the field) is current again.
+            if (!std::holds_alternative<std::monostate>(s.indexes[built.field]) &&
+                s.indexEpoch[built.field] < built.epoch)
+                s.indexEpoch[built.field] = built.epoch;
+            continue;
+        }
         if (std::holds_alternative<std::monostate>(built.index)) {
             s.failedAt[built.field] = built.epoch + 1;
             continue;

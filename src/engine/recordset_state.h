@@ -54,6 +54,7 @@ struct EngineRecordset::State : RowPositions {
     std::vector<std::string> fieldNames;  // what criteria are resolved against
     std::string rowSource;   // SQL naming the rows: a quoted table or the TEMP copy
     std::string copyTable;   // the TEMP copy's name, when there is one
+    std::string tableName;   // the table read in place, as the file names it
     std::string rowidName;   // the rowid column of rowSource
     Statement readRow;
     std::array<CachedRow, kRowCacheSize> cache;

@@ -24,6 +24,7 @@
 #include "engine/recordset_state.h"
 #include "engine/sqlite_handle.h"
 #include "engine/text_fold.h"
+#include "engine/wal_pages.h"
 #include "platform/failure.h"
 #include "platform/text.h"
 
@@ -126,6 +127,7 @@ void openTable(EngineRecordset::State& state, const std::string& table, std::str
     });
 
     state.rowSource = quoted;
+    state.tableName = table;
     state.rowidName = rowidNameFor(names);
     Statement ids(state.db, "SELECT " + state.rowidName + " FROM " + quoted + " ORDER BY " + state.rowidName,
                   "reading the records of table '" + table + "'");
@@ -297,21 +299,48 @@ std::uint64_t pagerVersion(const Connection& db) {
 // index older than the last commit it saw.
 class TableIndexBuilder final : public IndexBuilder {
 public:
-    TableIndexBuilder(std::string path, OpeningLimits limits, KeySource source, std::function<void()> beforeBuild)
-        : path_(std::move(path)), limits_(limits), source_(std::move(source)), beforeBuild_(std::move(beforeBuild)) {}
+    TableIndexBuilder(std::string path, std::string table, OpeningLimits limits, KeySource source,
+                      std::function<void()> beforeBuild)
+        : path_(std::move(path)),
+          table_(std::move(table)),
+          limits_(limits),
+          source_(std::move(source)),
+          beforeBuild_(std::move(beforeBuild)),
+          baselines_(source_.columnSql.size()) {}
 
     FieldIndex build(std::size_t field) override {
+        baselines_[field].reset();
         if (beforeBuild_) beforeBuild_();
         if (!db_) {
             Connection db(path_);
             configure(db, limits_);
             std::lock_guard lock(mutex_);
             db_ = std::move(db);
+            walPath_ = sqlite3_filename_wal(sqlite3_db_filename(db_.get(), "main"));
         }
+        std::optional<Baseline> baseline = baselineNow();
         // sqlite3_interrupt stops only a statement that is running: a stop
         // asked for while the connection opened or between two slices is
         // seen here.
-        return readKeys(db_, source_, field, false, [this] { stopIfAsked(); }).finish(&stop_);
+        FieldIndex index = readKeys(db_, source_, field, false, [this] { stopIfAsked(); }).finish(&stop_);
+        baselines_[field] = std::move(baseline);
+        return index;
+    }
+
+    // A WAL file only: whether the commits since the field's last build
+    // wrote none of the table's pages and left the schema as it was.
+    bool unchanged(std::size_t field) override {
+        auto& baseline = baselines_[field];
+        if (!baseline) return false;
+        try {
+            if (baseline->pages.empty()) baseline->pages = tablePages();
+            if (walFramesTouch(walPath_, baseline->point, baseline->pages, baseline->schemaCookie) ==
+                WalVerdict::Untouched)
+                return true;
+        } catch (const Failure&) {
+        }
+        baseline.reset();
+        return false;
     }
 
     void interrupt() override {
@@ -321,17 +350,55 @@ public:
     }
 
 private:
+    // Where a build starts from: the schema cookie, then the place in the
+    // log. Every commit after that place is in the frames after it, and each
+    // that changes the table writes one of its pages (the pages of the
+    // table as it is at any moment after: the one holding a changed record,
+    // or the parent that lost a child) or the schema. The pages are read
+    // at the first look, from SQLite's dbstat table.
+    struct Baseline {
+        std::uint32_t schemaCookie = 0;
+        WalPoint point;
+        std::vector<std::uint32_t> pages;
+    };
+
+    std::optional<Baseline> baselineNow() {
+        Statement cookie(db_, "PRAGMA main.schema_version", "indexing a field");
+        if (!cookie.step("indexing a field")) return std::nullopt;
+        Baseline baseline;
+        baseline.schemaCookie = static_cast<std::uint32_t>(sqlite3_column_int64(cookie.get(), 0));
+        cookie.reset();
+        auto point = walPointNow(walPath_);
+        if (!point) return std::nullopt;
+        baseline.point = *point;
+        return baseline;
+    }
+
+    std::vector<std::uint32_t> tablePages() {
+        Statement pages(db_, "SELECT pageno FROM dbstat('main') WHERE name = ?1", "looking for changes to a table");
+        sqlite3_bind_text(pages.get(), 1, table_.data(), static_cast<int>(table_.size()), SQLITE_STATIC);
+        std::vector<std::uint32_t> out;
+        while (pages.step("looking for changes to a table"))
+            out.push_back(static_cast<std::uint32_t>(sqlite3_column_int64(pages.get(), 0)));
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
     void stopIfAsked() const {
         if (stop_) fail(SQLITE_INTERRUPT, "The index build was stopped.");
     }
 
     std::atomic<bool> stop_{false};
     std::string path_;
+    std::string table_;
     OpeningLimits limits_;
     KeySource source_;
     std::function<void()> beforeBuild_;
     std::mutex mutex_;  // the connection, against interrupt() on the list's thread
     Connection db_;
+    // The worker thread's own, like everything below.
+    std::string walPath_;
+    std::vector<std::optional<Baseline>> baselines_;
 };
 
 // Another connection's commits to a table read in place. Every read of
@@ -388,7 +455,8 @@ void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
         // waits for at most one slice, and only while a build runs.
         if (settings.backgroundIndexes) {
             state->worker = std::make_unique<IndexWorker>(std::make_unique<TableIndexBuilder>(
-                settings.databaseName, settings.limits, keySourceOf(*state), settings.beforeBackgroundBuild));
+                settings.databaseName, state->tableName, settings.limits, keySourceOf(*state),
+                settings.beforeBackgroundBuild));
         }
     }
 }

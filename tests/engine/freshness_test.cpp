@@ -227,6 +227,62 @@ TEST_F(Freshness, AFailedBuildIsTriedAgainOnlyAfterAChange) {
     EXPECT_EQ(builds.load(), 2);
 }
 
+// In a WAL file a commit that writes none of the list's table's pages
+// keeps its indexes: the worker reads the log's frame headers and builds
+// nothing. A commit to the table, or to the schema, builds them again, and
+// a rollback-journal file, which keeps no such record, always does. After
+// each commit, once the worker is done, the index answers the first match.
+TEST_F(Freshness, ACommitToAnotherTableOfAWalFileKeepsTheIndexes) {
+    struct Step {
+        const char* write;
+        bool rebuildsInWal;
+    };
+    const Step steps[] = {
+        {"INSERT INTO other VALUES (1)", false},
+        {"UPDATE people SET name = 'Rossini' WHERE id = 8", true},
+        {"INSERT INTO other SELECT x + 1 FROM other", false},
+        {"UPDATE people SET name = 'Ross' WHERE id = 2", true},
+        {"DELETE FROM other", false},
+        {"CREATE INDEX other_x ON other(x)", true},
+        {"INSERT INTO other VALUES (randomblob(3000))", false},  // pages of its own
+        {"DELETE FROM people WHERE id = 2", true},
+    };
+    for (const char* mode : {"WAL", "DELETE"}) {
+        SCOPED_TRACE(mode);
+        std::remove(file.c_str());
+        quorvel::testing::makeDatabase(file, std::string("PRAGMA journal_mode = ") + mode + ";" + kPeopleSql +
+                                                 "CREATE TABLE other(x);");
+        // The application keeps its connection, and so the log, open. (The
+        // first commit after a log was emptied restarts it, and that
+        // commit's frames cannot be told from older ones: it builds again.)
+        sqlite3* app = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &app), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(app, "INSERT INTO other VALUES (0)", nullptr, nullptr, nullptr), SQLITE_OK);
+        std::atomic<int> builds{0};
+        auto rs = openPeople(0, [&] { ++builds; });
+        rs->waitForIndexes();
+        int expected = 1;
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.write);
+            write(step.write);
+            auto names = namesNow();
+            std::int32_t first = -1;
+            for (std::int32_t p = 0; p < 9 && first < 0; ++p) {
+                if (names[static_cast<std::size_t>(p)] && folded(*names[static_cast<std::size_t>(p)]) == "ross")
+                    first = p;
+            }
+            find(*rs, "name = \"ross\"");  // sees the commit
+            rs->waitForIndexes();
+            expected += step.rebuildsInWal || std::string(mode) == "DELETE" ? 1 : 0;
+            EXPECT_EQ(builds.load(), expected);
+            EXPECT_EQ(find(*rs, "name = \"ross\""), first);
+        }
+        EXPECT_EQ(rs->changesSeen(), std::size(steps));
+        rs.reset();
+        sqlite3_close(app);
+    }
+}
+
 // A writer commits again and again while the worker reads a larger table in
 // its slices: every commit goes through (waiting at most a slice), and every
 // find between them answers a record that satisfies its criteria in the
