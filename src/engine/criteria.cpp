@@ -206,13 +206,10 @@ CriteriaValue parseValue(std::string_view criteria, std::string_view value) {
 // "Min >= Max" wins over a field "Min" on "Min >= Max >= 3". A name followed
 // by an operator but not by a value that reads is passed over for a shorter
 // one; when none reads, that value's failure is the answer.
-std::optional<Criteria> parseAfterFieldName(std::string_view criteria, std::span<const std::string> fieldNames,
+std::optional<Criteria> parseAfterFieldName(std::string_view criteria, const CriteriaFields& fields,
                                             std::optional<Failure>& valueFailure) {
-    std::vector<std::size_t> order(fieldNames.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return fieldNames[a].size() > fieldNames[b].size(); });
-    for (std::size_t i : order) {
+    const std::vector<std::string>& fieldNames = fields.names();
+    for (std::size_t i : fields.longestFirst()) {
         const std::string& name = fieldNames[i];
         if (name.size() > criteria.size() || !equalsIgnoringCase(criteria.substr(0, name.size()), name)) continue;
         auto op = opAt(criteria, name.size());
@@ -277,9 +274,21 @@ Criteria parseOtherForms(std::string_view criteria, std::span<const std::string>
 
 }  // namespace
 
+CriteriaFields::CriteriaFields(std::vector<std::string> names)
+    : names_(std::move(names)), longestFirst_(names_.size()) {
+    for (std::size_t i = 0; i < longestFirst_.size(); ++i) longestFirst_[i] = i;
+    std::stable_sort(longestFirst_.begin(), longestFirst_.end(),
+                     [&](std::size_t a, std::size_t b) { return names_[a].size() > names_[b].size(); });
+}
+
 Criteria parseCriteria(std::string_view criteria, std::span<const std::string> fieldNames) {
+    return parseCriteria(criteria, CriteriaFields(std::vector<std::string>(fieldNames.begin(), fieldNames.end())));
+}
+
+Criteria parseCriteria(std::string_view criteria, const CriteriaFields& fields) {
+    std::span<const std::string> fieldNames = fields.names();
     std::optional<Failure> valueFailure;
-    if (auto parsed = parseAfterFieldName(criteria, fieldNames, valueFailure)) return *parsed;
+    if (auto parsed = parseAfterFieldName(criteria, fields, valueFailure)) return *parsed;
     if (!valueFailure) return parseOtherForms(criteria, fieldNames);
     // A field of the recordset stands at the start: its value is what is wrong,
     // unless the text reads in another form after all.

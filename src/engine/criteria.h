@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvel::engine {
 
@@ -37,9 +38,24 @@ struct Criteria {
     CriteriaValue value;
 };
 
+// A recordset's field names, with the order the parser tries them in at
+// the start of a criteria (longest first), worked out once.
+class CriteriaFields {
+public:
+    CriteriaFields() = default;
+    explicit CriteriaFields(std::vector<std::string> names);
+    const std::vector<std::string>& names() const { return names_; }
+    const std::vector<std::size_t>& longestFirst() const { return longestFirst_; }
+
+private:
+    std::vector<std::string> names_;
+    std::vector<std::size_t> longestFirst_;
+};
+
 // Parses `criteria` against the recordset's field names (compared without
 // regard to case). Failure 3075 for a malformed criteria, 3070 for a field
 // that is not there.
+Criteria parseCriteria(std::string_view criteria, const CriteriaFields& fields);
 Criteria parseCriteria(std::string_view criteria, std::span<const std::string> fieldNames);
 
 }  // namespace quorvel::engine

@@ -98,13 +98,15 @@ void prepareReading(EngineRecordset::State& state) {
     state.indexes.resize(state.fields.size());
     state.indexEpoch.assign(state.fields.size(), 0);
     state.failedAt.assign(state.fields.size(), 0);
+    std::vector<std::string> names;
     for (const auto& field : state.fields) {
-        state.fieldNames.push_back(field.name);
+        names.push_back(field.name);
         state.keyReads.emplace_back(state.db,
                                     "SELECT " + state.rowidName + ", " + field.columnSql + " FROM " + state.rowSource +
                                         " WHERE " + state.rowidName + " >= ?1 ORDER BY " + state.rowidName,
                                     "preparing to read records");
     }
+    state.fieldNames = CriteriaFields(std::move(names));
     state.position = state.count > 0 ? 0 : -1;
 }
 

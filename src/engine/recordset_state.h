@@ -51,7 +51,7 @@ public:
 struct EngineRecordset::State : RowPositions {
     Connection db;  // the local store
     std::vector<FieldInfo> fields;
-    std::vector<std::string> fieldNames;  // what criteria are resolved against
+    CriteriaFields fieldNames;  // what criteria are resolved against
     std::string rowSource;   // SQL naming the rows: a quoted table or the TEMP copy
     std::string copyTable;   // the TEMP copy's name, when there is one
     std::string tableName;   // the table read in place, as the file names it
