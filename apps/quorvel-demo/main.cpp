@@ -22,7 +22,9 @@
 #include "platform/failure.h"
 #include "platform/locale.h"
 #include "qt/quorvel_widget.h"
+#include "engine/odbc_handle.h"
 #include "sample_database.h"
+#include "server_database.h"
 #include "scripted_session.h"
 
 namespace {
@@ -32,7 +34,7 @@ namespace fs = std::filesystem;
 
 const char* kUsage =
     "usage: quorvel-demo [--data DIR] [--offscreen] [--screenshot FILE] [--log FILE]\n"
-    "                    [--locale en-US|it-IT|system] [--help]\n"
+    "                    [--locale en-US|it-IT|system] [--connect \"ODBC;...\"] [--help]\n"
     "\n"
     "Shows a form with two controls on a sample database of 100,000 customers,\n"
     "and a log of the controls' events. The database and the form file live in\n"
@@ -48,7 +50,10 @@ const char* kUsage =
     "  --offscreen        no window, even with a display\n"
     "  --screenshot FILE  where the screenshot goes (default: DIR/demo-screenshot.png)\n"
     "  --log FILE         where the event log goes (default: DIR/demo-events.log)\n"
-    "  --locale NAME      the controls' number and date conventions (default en-US)\n";
+    "  --locale NAME      the controls' number and date conventions (default en-US)\n"
+    "  --connect TEXT     the lists on a database server: the controls' Connect,\n"
+    "                     \"ODBC;\" and a connection string naming the database;\n"
+    "                     the first use loads the sample customers into it\n";
 
 struct Options {
     std::optional<fs::path> data;
@@ -56,6 +61,7 @@ struct Options {
     std::optional<fs::path> screenshot;
     std::optional<fs::path> log;
     std::string locale = "en-US";
+    std::optional<std::string> connect;
 };
 
 // 0 to go on, otherwise the exit code.
@@ -78,6 +84,8 @@ int parse(int argc, char** argv, Options& options) {
             options.screenshot = fs::path(*v);
         } else if (arg == "--log" && (v = value())) {
             options.log = fs::path(*v);
+        } else if (arg == "--connect" && (v = value())) {
+            options.connect = *v;
         } else if (arg == "--locale" && (v = value()) &&
                    (*v == "en-US" || *v == "it-IT" || *v == "system")) {
             options.locale = *v;
@@ -182,10 +190,31 @@ int main(int argc, char** argv) {
                   << " customers)\n";
     }
 
+    // On a database server: the sample is loaded there on the first use.
+    if (options.connect) {
+        try {
+            ServerSample sample = loadSampleOnServer(*options.connect);
+            std::cout << "server: " << quorvel::engine::maskPasswords(*options.connect)
+                      << (sample.made ? " (made, " : " (reused, ") << sample.customers << " customers)\n";
+        } catch (const std::exception& e) {
+            std::cerr << "quorvel-demo: " << e.what() << "\n";
+            return 1;
+        }
+    }
+
     const quorvel::Locale locale = options.locale == "it-IT"    ? quorvel::Locale::italian()
                                    : options.locale == "system" ? quorvel::Locale::fromEnvironment()
                                                                 : quorvel::Locale::english();
     DemoWindow window(data, std::move(form), locale, scripted);
+    if (options.connect) {
+        // The file name and the file's record sources go first: with the
+        // server's Connect the name would name the database.
+        window.customer().control().setListDataBaseName("");
+        window.customer().control().setListRecordSource(kServerCustomerSource);
+        window.city().control().setListDataBaseName("");
+        window.city().control().setListRecordSource(kServerCitySource);
+        for (auto* widget : {&window.customer(), &window.city()}) widget->control().setConnect(*options.connect);
+    }
     if (window.firstSettingsUsed()) {
         QString error;
         if (!window.saveForm(&error)) {
