@@ -116,7 +116,14 @@ std::string upperForNames(std::string_view text) {
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return upperForNames(a) == upperForNames(b);
+    // Character by character, as comparing the two upper-cased copies
+    // would, without making them: names are looked up on every late-bound
+    // call and every saved key.
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size())
+        if (u_toupper(nextCodePoint(a, i)) != u_toupper(nextCodePoint(b, j))) return false;
+    return i == a.size() && j == b.size();
 }
 
 namespace {
