@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include "control/events.h"
@@ -149,6 +150,7 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
     // editor's value when the editor loses the focus, and hears it here.
     focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         auto within = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
+        if (within(now) && !within(old)) holdPressedChild();
         if (old == this || !within(old) || within(now)) return;
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
         QCoreApplication::sendEvent(this, &out);
@@ -161,6 +163,8 @@ QuorvelWidget::~QuorvelWidget() {
     disconnect(focusWatch_);
     if (watchingOutside_) qApp->removeEventFilter(this);
     watchingOutside_ = false;
+    if (pressHolder_ && QWidget::mouseGrabber() == pressHolder_) pressHolder_->releaseMouse();
+    pressHolder_ = nullptr;
     // The control ends first: its registration with the site ends with it,
     // and none of the children's events reaches it after. The site and the
     // children's widgets end next, before the surface's own widget does.
@@ -233,8 +237,39 @@ void QuorvelWidget::followKeyboardConventions() {
     else qApp->removeEventFilter(this);
 }
 
+void QuorvelWidget::holdPressedChild() {
+    // A click that brings the focus in may open the list, which hides and
+    // shows the clicked edit box in the middle of the click: Qt then forgets
+    // where the press went and drops the release, and the click raises
+    // MouseDown alone. The box holds the mouse until the release has reached
+    // it, so the focusing click ends where it began, as every later one does.
+    QWidget* target = QApplication::focusWidget();
+    if (!target || target == this || !isAncestorOf(target) || !target->isVisible()) return;
+    if (QGuiApplication::mouseButtons() == Qt::NoButton || QWidget::mouseGrabber()) return;
+    pressHolder_ = target;
+    target->installEventFilter(this);
+    target->grabMouse();
+}
+
+void QuorvelWidget::letGoOfPress(bool afterThisEvent) {
+    QPointer<QWidget> holder = pressHolder_;
+    pressHolder_ = nullptr;
+    if (!holder) return;
+    holder->removeEventFilter(this);
+    auto release = [holder] {
+        if (holder && QWidget::mouseGrabber() == holder) holder->releaseMouse();
+    };
+    if (afterThisEvent) QTimer::singleShot(0, holder, release);
+    else release();
+}
+
 bool QuorvelWidget::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (pressHolder_ && watched == pressHolder_) {
+        if (type == QEvent::MouseButtonRelease) letGoOfPress(true);
+        else if (type == QEvent::Hide) letGoOfPress(false);
+        return false;
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::WindowDeactivate) return false;
     if (!control_ || !watched->isWidgetType() || control_->DropDown() == kFalse) return false;
     auto* target = static_cast<QWidget*>(watched);

@@ -36,6 +36,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -320,6 +321,10 @@ private:
     // The list opened or closed: the button's name and tooltip, and the
     // expanded state assistive tools read.
     void listStateChanged();
+    // The focus came in with a mouse button down: the child under the press
+    // keeps the mouse until its release (or until it is hidden).
+    void holdPressedChild();
+    void letGoOfPress(bool afterThisEvent);
 
     std::unique_ptr<QtSite> site_;
     std::unique_ptr<quorvel::Quorvel2000> control_;
@@ -327,6 +332,7 @@ private:
     QString notifiedBoundText_;
     bool watchingOutside_ = false;
     QMetaObject::Connection focusWatch_;
+    QPointer<QWidget> pressHolder_;
     bool shownOpen_ = false;
 };
 
