@@ -109,7 +109,7 @@ TEST_F(ServerFaults, TheServerStoppingUnderAnOpenListFailsTheNextReadAndARefresh
     EXPECT_EQ(control->recordset()->valueAt(2, 1), Variant("Verdi"));
 }
 
-TEST_F(ServerFaults, AQueryPastTheOpeningsTimeIsCancelledOnTheServer) {
+TEST_F(ServerFaults, AQueryPastTheOpeningsLimitsIsStoppedOnTheServer) {
     OpeningLimits limits;
     limits.milliseconds = 300;
     ASSERT_TRUE(setOpeningLimits(*control, limits));
@@ -122,6 +122,14 @@ TEST_F(ServerFaults, AQueryPastTheOpeningsTimeIsCancelledOnTheServer) {
     EXPECT_EQ(cluster().psql("faults", "SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' "
                                        "AND pid <> pg_backend_pid();"),
               "0");
+
+    limits = OpeningLimits{};
+    limits.records = 1000;
+    ASSERT_TRUE(setOpeningLimits(*control, limits));
+    control->setRecordSource("SELECT g FROM generate_series(1, 5000) g");
+    description = descriptionOf([&] { control->refresh(); });
+    EXPECT_NE(description.find("gives more than 1000 records"), std::string::npos) << description;
+    EXPECT_EQ(control->recordset(), nullptr);
 }
 
 TEST_F(ServerFaults, WhatCouldWriteIsRefusedByTheCheckOrByTheReadOnlySessionAndTheServerStaysAsItWas) {

@@ -1,0 +1,69 @@
+// The check of a record source before the server sees it, read as the
+// server's lexer reads SQL: what passes and what is refused (no server
+// needed).
+#include <gtest/gtest.h>
+
+#include "engine/engine_fixture.h"
+#include "engine/server_query.h"
+
+namespace quorvel::engine::testing {
+namespace {
+
+TEST(ServerQueryCheck, PassesOneQueryAndRefusesWhatCouldWriteWhereverTheLexerSeesIt) {
+    struct Case {
+        const char* source;
+        bool passes;
+    };
+    const Case cases[] = {
+        {"SELECT * FROM t", true},
+        {"  select a from t ;  ", true},
+        {"(SELECT 1)", true},
+        {"WITH r AS (SELECT 1) SELECT * FROM r", true},
+        {"VALUES (1)", true},
+        {"/* a /* nested */ comment */ SELECT 1 -- DELETE", true},
+        {"SELECT 'DELETE; DROP TABLE t' AS x", true},
+        {"SELECT E'it\\'s; DELETE' AS x", true},
+        {"SELECT \"update\" FROM t", true},
+        {"SELECT $$ INSERT; $$, $tag$ ; DROP $tag$", true},
+        {"SELECT $1", true},
+        {"DELETE FROM t", false},
+        {"SELECT 1; SELECT 2", false},
+        {"SELECT 1;; ", true},  // trailing semicolons end the one statement
+        {"WITH d AS (DELETE FROM t RETURNING *) SELECT * FROM d", false},
+        {"WITH u AS (UPDATE t SET a = 1 RETURNING *) SELECT * FROM u", false},
+        {"SELECT * INTO copy FROM t", false},
+        {"SELECT * FROM t FOR UPDATE", false},
+        {"SELECT 'open", false},
+        {"SELECT 1 /* open", false},
+        {"SELECT $x$ open", false},
+        {"SELECT E'\\' ; DELETE FROM t", false},
+        {"COPY t TO STDOUT", false},
+        {"CALL p()", false},
+        {"", false},
+        {"-- only a comment", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_EQ(failureOf([&] { checkServerQuery(c.source); }), c.passes ? 0 : failure_code::kReadOnly);
+    }
+}
+
+TEST(ServerQueryCheck, NamesAreBareQuotedOrBracketedWithAnOptionalSchema) {
+    struct Case {
+        const char* source;
+        const char* parsed;  // "schema|name", "" for not a name
+    };
+    const Case cases[] = {
+        {"people", "|people"},        {"public.people", "public|people"}, {"\"My \"\"odd\"\" table\"", "|My \"odd\" table"},
+        {"[Order Details]", "|Order Details"}, {"s.\"T\"", "s|T"},      {"people x", ""},
+        {"a.b.c", ""},                {"\"open", ""},                     {"1abc", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        auto name = parseServerName(c.source);
+        EXPECT_EQ(name ? name->schema + "|" + name->name : "", c.parsed);
+    }
+}
+
+}  // namespace
+}  // namespace quorvel::engine::testing
