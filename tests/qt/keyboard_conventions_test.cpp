@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "headless/json_property_bag.h"
 #include "qt_fixture.h"
 
 namespace quorvel::qt::testing {
@@ -74,6 +75,26 @@ TEST_F(KeyboardConventions, ARightClickChoosesNothingAndPressesOutsideClose) {
     widget->setKeyboardConventions(0);
     QTest::keyClick(edit(), Qt::Key_Down);
     EXPECT_EQ(QApplication::focusWidget(), view()) << "the control's own Down";
+}
+
+TEST_F(KeyboardConventions, AFormKeepsTheOptionAndALoadedControlFollowsIt) {
+    headless::JsonPropertyBag bag;
+    widget->save(bag);
+    auto* copy = new QuorvelWidget(form.get());
+    copy->setGeometry(40, 60, 173, 19);
+    copy->show();
+    headless::JsonPropertyBag again = headless::JsonPropertyBag::parse(bag.dump());
+    copy->load(again);
+    EXPECT_EQ(copy->KeyboardConventions(), 1);
+    copy->ListaApri();
+    ASSERT_TRUE(copy->DropDown());
+    QTest::mouseClick(form.get(), Qt::LeftButton, {}, QPoint(390, 290));
+    EXPECT_FALSE(copy->DropDown()) << "the loaded control closes on a press outside";
+
+    // A value the control does not know loads as its own keys.
+    again.writeProperty("KeyboardConventions", Variant::integer(7), Variant::integer(0));
+    copy->load(again);
+    EXPECT_EQ(copy->KeyboardConventions(), 0);
 }
 
 }  // namespace
