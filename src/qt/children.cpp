@@ -269,8 +269,10 @@ std::string QtTextBox::asShown(const std::string& text) const {
 void QtTextBox::userTextChanged() {
     // The user's own edits (typing, undoing) reach the change event here;
     // the program's writes and the model's edits show with the signal
-    // blocked.
-    if (!widget_ || !events_ || !site_ || !site_->connected()) return;
+    // blocked. The model keeps the text for when the widget is gone.
+    if (!widget_) return;
+    pull();
+    if (!events_ || !site_ || !site_->connected()) return;
     site_->guard([&] { events_->onChange(); });
 }
 
