@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -378,14 +379,8 @@ void QtGrid::keyDown(QKeyEvent* e) {
     if (!alive) return;
     QTableView* v = view();
     const int rowPx = std::max(1, v->verticalHeader()->defaultSectionSize());
-    keyMoving_ = true;
-    try {
-        grid_.navigate(keyCode, std::max(1, v->viewport()->height() / rowPx));
-    } catch (...) {
-        keyMoving_ = false;
-        throw;
-    }
-    keyMoving_ = false;
+    const QScopedValueRollback<bool> moving(keyMoving_, true);
+    grid_.navigate(keyCode, std::max(1, v->viewport()->height() / rowPx));
 }
 
 }  // namespace quorvel::qt
