@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace quorvel::engine {
 
 IndexWorker::IndexWorker(std::unique_ptr<IndexBuilder> builder)
@@ -20,26 +19,47 @@ IndexWorker::~IndexWorker() {
     thread_.join();
 }
 
-void IndexWorker::request(std::size_t field, std::uint64_t epoch) {
+void IndexWorker::enqueue(Request request) {
+    auto at = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.need < request.need; });
+    Need need = request.need;
+    queue_.insert(at, std::move(request));
+    if (running_ && running_->need < need && !stop_.load(std::memory_order_relaxed)) {
+        stop_.store(true, std::memory_order_relaxed);
+        if (builder_) builder_->interrupt();
+    }
+}
+
+void IndexWorker::request(std::size_t field, std::uint64_t epoch, Need need) {
     {
         std::lock_guard lock(mutex_);
-        if (running_ && running_->field == field && running_->epoch >= epoch) return;
-        for (Request& queued : queue_) {
-            if (queued.field != field) continue;
-            queued.epoch = std::max(queued.epoch, epoch);
+        if (running_ && running_->field == field && running_->epoch >= epoch) {
+            running_->need = std::max(running_->need, need);  // already on its way
             return;
         }
-        queue_.push_back({field, epoch, {}});
+        auto queued = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.field == field; });
+        if (queued != queue_.end()) {
+            Request again = std::move(*queued);
+            queue_.erase(queued);
+            again.epoch = std::max(again.epoch, epoch);
+            again.need = std::max(again.need, need);
+            enqueue(std::move(again));
+        } else if (builder_) {
+            enqueue({field, epoch, need, {}});
+        }
     }
     wake_.notify_one();
 }
 
-void IndexWorker::submit(std::size_t field, std::uint64_t epoch, Job job) {
+void IndexWorker::submit(std::size_t field, std::uint64_t epoch, Need need, Job job) {
     {
         std::lock_guard lock(mutex_);
         auto queued = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.field == field; });
-        if (queued != queue_.end()) *queued = {field, std::max(queued->epoch, epoch), std::move(job)};
-        else queue_.push_back({field, epoch, std::move(job)});
+        if (queued != queue_.end()) {
+            epoch = std::max(queued->epoch, epoch);
+            need = std::max(queued->need, need);
+            queue_.erase(queued);
+        }
+        enqueue({field, epoch, need, std::move(job)});
     }
     wake_.notify_one();
 }
@@ -68,22 +88,33 @@ void IndexWorker::run() {
         if (stopping_) return;
         Request request = std::move(queue_.front());
         queue_.pop_front();
-        running_ = Request{request.field, request.epoch, {}};
+        running_ = Request{request.field, request.epoch, request.need, {}};
+        stop_.store(false, std::memory_order_relaxed);
         lock.unlock();
         FieldIndex built;
-        bool kept = false;
+        bool kept = false, failed = false;
         try {
             if (request.job) built = request.job(stop_);
             else if (builder_ && builder_->unchanged(request.field)) kept = true;
-            else if (builder_) built = builder_->build(request.field);
+            else if (builder_) built = builder_->build(request.field, stop_);
         } catch (...) {
             // The recordset's own reads meet the same fault and report it;
             // here it only means no index, and the recordset scans.
             built = std::monostate{};
+            failed = true;
         }
         lock.lock();
         running_.reset();
         if (stopping_) return;
+        if (failed && stop_.load(std::memory_order_relaxed)) {
+            // Stopped for a request of more need: this one runs after it,
+            // unless the field was asked for again meanwhile.
+            auto again = std::find_if(queue_.begin(), queue_.end(),
+                                      [&](const Request& r) { return r.field == request.field; });
+            if (again != queue_.end()) again->epoch = std::max(again->epoch, request.epoch);
+            else enqueue(std::move(request));
+            continue;
+        }
         results_.push_back({request.field, request.epoch, std::move(built), kept});
         hasResults_.store(true, std::memory_order_release);
         if (queue_.empty()) idle_.notify_all();

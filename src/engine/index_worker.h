@@ -38,15 +38,16 @@ class IndexBuilder {
 public:
     virtual ~IndexBuilder() = default;
     // Builds the index of a field from the data as it is now; runs on the
-    // worker thread. Throws (any Failure) when it cannot.
-    virtual FieldIndex build(std::size_t field) = 0;
+    // worker thread. Throws (any Failure) when it cannot, and gives up
+    // (throws) once `stop` is set.
+    virtual FieldIndex build(std::size_t field, const std::atomic<bool>& stop) = 0;
     // Whether the data this builder's last build of the field read is still
     // the data as it is now: then the index that build made stands, and the
     // worker builds nothing. Runs on the worker thread; false when unsure.
     virtual bool unchanged(std::size_t /*field*/) { return false; }
-    // Cuts a build in progress short, from the recordset's thread: the
-    // build then throws. Called under the worker's lock, never concurrently
-    // with itself.
+    // Cuts a statement the build is running short, from the recordset's
+    // thread, after the worker set the build's `stop`: the build then
+    // throws. Called under the worker's lock, never concurrently with itself.
     virtual void interrupt() = 0;
 };
 
@@ -74,12 +75,19 @@ public:
     IndexWorker(const IndexWorker&) = delete;
     IndexWorker& operator=(const IndexWorker&) = delete;
 
+    // How soon a request is wanted. A find waiting for the index (it reads
+    // the records meanwhile) goes first and stops a build that is only
+    // ahead of need, which is queued again behind it.
+    enum class Need : std::uint8_t { Ahead, InUse, Waiting };
+
     // Asks for the field's index as of `epoch`; a request for the same
-    // field at the same or a later epoch already queued or running stands.
-    void request(std::size_t field, std::uint64_t epoch);
+    // field at the same or a later epoch already queued or running stands
+    // (raised to the greater need). Without a builder, only raises the need
+    // of a job queued or running.
+    void request(std::size_t field, std::uint64_t epoch, Need need);
     // Asks for the field's index as the job builds it; replaces a request
     // of the field still queued.
-    void submit(std::size_t field, std::uint64_t epoch, Job job);
+    void submit(std::size_t field, std::uint64_t epoch, Need need, Job job);
     // Whether the worker reads the records itself (it has a builder).
     bool readsRecords() const { return builder_ != nullptr; }
     // Whether a build of the field is queued or running.
@@ -95,8 +103,12 @@ private:
     struct Request {
         std::size_t field;
         std::uint64_t epoch;
+        Need need;
         Job job;
     };
+    // Queues the request in need order (behind those of the same need) and
+    // stops a running build of less need. Under the lock.
+    void enqueue(Request request);
     void run();
 
     std::unique_ptr<IndexBuilder> builder_;
@@ -104,11 +116,13 @@ private:
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<Request> queue_;
-    std::optional<Request> running_;
+    std::optional<Request> running_;  // without its job
     std::vector<Result> results_;
     std::atomic<bool> hasResults_{false};
     bool stopping_ = false;
-    std::atomic<bool> stop_{false};  // what a running job watches
+    // What the running build watches: set to stop it, for good or to run a
+    // request of more need first.
+    std::atomic<bool> stop_{false};
     std::thread thread_;  // last: starts once everything above exists
 };
 

@@ -130,9 +130,9 @@ private:
     // Asks the worker for the indexes of the fields searched before (or the
     // first text field): the finds that come next find them ready.
     void prebuildIndexes(const std::vector<std::string>& searched);
-    // Starts the field's index off this thread; false when it can only be
-    // built here.
-    bool startBuild(std::size_t field);
+    // Starts the field's index off this thread, for a find waiting for it
+    // or ahead of need; false when it can only be built here.
+    bool startBuild(std::size_t field, bool findWaits);
 
     OpenSettings settings_;
     std::unique_ptr<State> state_;

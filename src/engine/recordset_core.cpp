@@ -166,7 +166,7 @@ void EngineRecordset::prebuildIndexes(const std::vector<std::string>& searched) 
         bool wanted = std::any_of(searched.begin(), searched.end(),
                                   [&](const std::string& name) { return name == s.fields[f].name; });
         if (wanted && keyKindOf(s.fields[f].type) != KeyKind::None) {
-            startBuild(f);
+            startBuild(f, false);
             any = true;
         }
     }
@@ -174,16 +174,17 @@ void EngineRecordset::prebuildIndexes(const std::vector<std::string>& searched) 
     // A first opening: lists are mostly searched by a name, the first text.
     for (std::size_t f = 0; f < s.fields.size(); ++f) {
         if (keyKindOf(s.fields[f].type) == KeyKind::Text) {
-            startBuild(f);
+            startBuild(f, false);
             return;
         }
     }
 }
 
-bool EngineRecordset::startBuild(std::size_t f) {
+bool EngineRecordset::startBuild(std::size_t f, bool findWaits) {
     State& s = state();
+    auto need = findWaits ? IndexWorker::Need::Waiting : IndexWorker::Need::Ahead;
     if (s.worker && s.worker->readsRecords()) {
-        s.worker->request(f, s.epoch);
+        s.worker->request(f, s.epoch, need);
         return true;
     }
     if (s.readsFile || !settings_.backgroundIndexes) return false;
@@ -192,7 +193,7 @@ bool EngineRecordset::startBuild(std::size_t f) {
     if (!s.worker) s.worker = std::make_unique<IndexWorker>(nullptr);
     auto keys = std::make_shared<KeyCollector>(readKeys(s.db, keySourceOf(s), f, true));
     noteReadVersion();
-    s.worker->submit(f, s.epoch, [keys](const std::atomic<bool>& stop) { return keys->finish(&stop); });
+    s.worker->submit(f, s.epoch, need, [keys](const std::atomic<bool>& stop) { return keys->finish(&stop); });
     return true;
 }
 
@@ -335,7 +336,7 @@ void EngineRecordset::fileChanged() {
     for (std::size_t f = 0; f < s.indexes.size(); ++f) {
         bool wanted = !std::holds_alternative<std::monostate>(s.indexes[f]) || (background && s.worker->pending(f));
         if (!wanted) continue;
-        if (background) s.worker->request(f, s.epoch);
+        if (background) s.worker->request(f, s.epoch, IndexWorker::Need::InUse);
         else s.indexes[f] = std::monostate{};  // built again at the next find on it
     }
 }

@@ -95,6 +95,8 @@ FieldIndex KeyCollector::finish(const std::atomic<bool>* stop) {
         return std::move(number_);
     }
     if (defer_) {
+        // From the start each time: a build stopped half-way runs again.
+        text_ = TextKeyIndex();
         text_.reserve(static_cast<std::size_t>(rows_.count), raw_.size());
         std::uint32_t added = 0;
         for (std::size_t at = 0; at < raw_.size();) {
@@ -234,9 +236,12 @@ std::int32_t EngineRecordset::findPosition(std::string_view criteria) {
         // The index is on its way, or set on it now: the records answer
         // meanwhile. A build that failed is asked again after the next
         // change, not at every find.
-        if (s.worker && s.worker->pending(f)) return scanFor(f, test);
+        if (s.worker && s.worker->pending(f)) {
+            s.worker->request(f, s.epoch, IndexWorker::Need::Waiting);
+            return scanFor(f, test);
+        }
         if (s.failedAt[f] == s.epoch + 1) return scanFor(f, test);
-        if (startBuild(f)) return scanFor(f, test);
+        if (startBuild(f, true)) return scanFor(f, test);
         s.indexes[f] = readKeys(s.db, keySourceOf(s), f, false).finish();
         noteReadVersion();
         s.indexEpoch[f] = s.epoch;
@@ -250,7 +255,7 @@ std::int32_t EngineRecordset::answerFromIndex(std::size_t f, const KeyTest& test
     if (!s.readsFile || candidate < 0 || s.indexEpoch[f] == s.epoch) return candidate;
     // The index is older than a commit seen since: its candidate is read
     // and tested now, and when the commit changed it, the records answer.
-    if (s.worker && !s.worker->pending(f)) s.worker->request(f, s.epoch);
+    if (s.worker && !s.worker->pending(f)) s.worker->request(f, s.epoch, IndexWorker::Need::InUse);
     Statement& read = s.keyReads[f];
     read.reset();
     std::int64_t rowid = s.rowidAt(candidate);

@@ -308,7 +308,7 @@ public:
           beforeBuild_(std::move(beforeBuild)),
           baselines_(source_.columnSql.size()) {}
 
-    FieldIndex build(std::size_t field) override {
+    FieldIndex build(std::size_t field, const std::atomic<bool>& stop) override {
         baselines_[field].reset();
         if (beforeBuild_) beforeBuild_();
         if (!db_) {
@@ -322,7 +322,11 @@ public:
         // sqlite3_interrupt stops only a statement that is running: a stop
         // asked for while the connection opened or between two slices is
         // seen here.
-        FieldIndex index = readKeys(db_, source_, field, false, [this] { stopIfAsked(); }).finish(&stop_);
+        auto stopIfAsked = [&] {
+            if (stop.load(std::memory_order_relaxed)) fail(SQLITE_INTERRUPT, "The index build was stopped.");
+        };
+        stopIfAsked();
+        FieldIndex index = readKeys(db_, source_, field, false, stopIfAsked).finish(&stop);
         baselines_[field] = std::move(baseline);
         return index;
     }
@@ -344,7 +348,6 @@ public:
     }
 
     void interrupt() override {
-        stop_ = true;
         std::lock_guard lock(mutex_);
         if (db_) sqlite3_interrupt(db_.get());
     }
@@ -384,11 +387,6 @@ private:
         return out;
     }
 
-    void stopIfAsked() const {
-        if (stop_) fail(SQLITE_INTERRUPT, "The index build was stopped.");
-    }
-
-    std::atomic<bool> stop_{false};
     std::string path_;
     std::string table_;
     OpeningLimits limits_;

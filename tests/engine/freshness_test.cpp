@@ -283,6 +283,25 @@ TEST_F(Freshness, ACommitToAnotherTableOfAWalFileKeepsTheIndexes) {
     }
 }
 
+// A find waiting for an index goes before a build that is only ahead of
+// need: the opening's build of the name index is stopped for the city's,
+// and runs again after it.
+TEST_F(Freshness, AFindsIndexGoesBeforeOneBuiltAheadOfNeed) {
+    std::mutex gate;
+    std::unique_lock held(gate);
+    std::atomic<int> builds{0};
+    auto rs = openPeople(50, [&] {
+        if (++builds == 1) std::lock_guard wait(gate);
+    });
+    while (builds.load() == 0) std::this_thread::yield();
+    EXPECT_EQ(find(*rs, "city = \"napoli\""), 8);
+    held.unlock();
+    rs->waitForIndexes();
+    EXPECT_EQ(builds.load(), 3) << "name (stopped), city, name";
+    EXPECT_EQ(find(*rs, "city = \"milano\""), 2);
+    EXPECT_EQ(find(*rs, "name = \"rosa\""), 5);
+}
+
 // A writer commits again and again while the worker reads a larger table in
 // its slices: every commit goes through (waiting at most a slice), and every
 // find between them answers a record that satisfies its criteria in the

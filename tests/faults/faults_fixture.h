@@ -16,8 +16,12 @@ namespace quorvel::testing {
 // Another program's connection to the list's file.
 class OtherConnection {
 public:
+    // With a busy timeout, as applications open their connections: a commit
+    // waits out the list's short reads (its index worker's slices) instead of
+    // failing at once.
     explicit OtherConnection(const std::string& file) {
         sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(db_, 2000);
     }
     ~OtherConnection() { sqlite3_close(db_); }
     OtherConnection(const OtherConnection&) = delete;

@@ -11,6 +11,9 @@ void execSql(const std::string& path, const std::string& sql) {
     // A test's file needs no protection from a power cut: no waiting for
     // the disk at every statement.
     if (rc == SQLITE_OK) sqlite3_exec(db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    // As an application's connection: a write waits out an open list's
+    // short reads instead of failing at once.
+    if (rc == SQLITE_OK) sqlite3_busy_timeout(db, 2000);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
     std::string error = message ? message : (db ? sqlite3_errmsg(db) : "cannot open");
     sqlite3_free(message);

@@ -13,6 +13,9 @@ void execSql(const std::string& file, const std::string& sql) {
         sqlite3_close(db);
         throw std::runtime_error("cannot open " + file + ": " + message);
     }
+    // As an application's connection: a write waits out an open list's
+    // short reads instead of failing at once.
+    sqlite3_busy_timeout(db, 2000);
     // A test's file needs no protection from a power cut: no waiting for
     // the disk at every statement.
     sqlite3_exec(db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
