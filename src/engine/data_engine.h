@@ -119,20 +119,26 @@
 // Lists on a database server. A Connect that begins with "ODBC;" opens the
 // list through the ODBC driver manager (unixODBC), with the rest of Connect
 // as the connection string; DatabaseName may be empty, and when it is not
-// and the connection string names no database, it is the database. The
-// connection is read-only for the driver (SQL_ATTR_ACCESS_MODE) and, on
-// PostgreSQL, for the server too (every transaction of the session is
-// read-only), so a function that writes, called from a query, is refused
-// by the server (3027). The record source passes its own check first: one
-// statement that starts as a query, with no writing or locking verb outside
-// its quoted text and comments. A table lists in the order of its primary
+// and the connection string names no database, it is the database. Only a
+// PostgreSQL server is opened (any other is refused with 3151): its session
+// is made read-only (every transaction of it that does not ask otherwise)
+// with standard_conforming_strings on, so a function that writes, called
+// from a query, is refused by the server (3027); SQL_ATTR_ACCESS_MODE is
+// asked read-only too, a hint that drivers may ignore. The record source
+// passes its own check first: one statement that starts as a query, with no
+// writing or locking verb outside its quoted text and comments, and no
+// backslash in a plain '...' constant; the driver prepares it on the server
+// (UseServerSidePrepare=1). The check is what keeps out a second statement:
+// the driver splits a text at the semicolons it sees and runs each part. A table lists in the order of its primary
 // key, without one in the order of all its sortable columns; a view or a
 // query in its own order. The records are read once, at the opening, in
 // blocks, into a TEMP table of a private SQLite store, from which the rows,
 // finds and indexes are served as for a statement over a file: the server's
-// later changes show at the next Refresh. The opening's time limit runs on
-// the server (statement_timeout; the query timeout elsewhere) and between
-// blocks (the query is cancelled). Once open, the list looks at its
+// later changes show at the next Refresh. The opening's time limit runs
+// through every step: connecting gets what is left of it (whole seconds),
+// the catalog lookups and the query each the milliseconds left
+// (statement_timeout), and it is checked between blocks (the query is
+// cancelled). Once open, the list looks at its
 // connection at most once in the freshness interval, at a read or a find: a
 // lost connection fails that read (3146, through the error notification)
 // and every later one until a Refresh. Passwords (PWD=, Password=) never

@@ -186,6 +186,49 @@ std::string withDatabase(std::string_view connectionString, std::string_view nam
     return out;
 }
 
+std::string listConnectionString(std::string_view connectionString, int fetchRows) {
+    std::string out;
+    bool ownFetching = false;
+    for (const auto& attribute : parseConnectionString(connectionString)) {
+        if (equalsIgnoringCase(attribute.key, "UseServerSidePrepare")) continue;
+        if (equalsIgnoringCase(attribute.key, "UseDeclareFetch") || equalsIgnoringCase(attribute.key, "Fetch"))
+            ownFetching = true;
+    }
+    // The attributes are copied as written, but for the one replaced.
+    std::size_t at = 0;
+    std::string_view text = connectionString;
+    while (at < text.size()) {
+        std::size_t start = at;
+        std::size_t equals = text.find_first_of("=;", at);
+        if (equals == std::string_view::npos || text[equals] == ';') {
+            at = equals == std::string_view::npos ? text.size() : equals + 1;
+            continue;
+        }
+        std::string_view key = trimmed(text.substr(at, equals - at));
+        std::size_t end = equals + 1;
+        while (end < text.size() && text[end] == ' ') ++end;
+        if (end < text.size() && text[end] == '{') {
+            ++end;
+            while (end < text.size()) {
+                if (text[end] == '}' && end + 1 < text.size() && text[end + 1] == '}') {
+                    end += 2;
+                    continue;
+                }
+                if (text[end++] == '}') break;
+            }
+        }
+        std::size_t semicolon = text.find(';', end);
+        end = semicolon == std::string_view::npos ? text.size() : semicolon;
+        at = end < text.size() ? end + 1 : end;
+        if (equalsIgnoringCase(key, "UseServerSidePrepare")) continue;
+        out += trimmed(text.substr(start, end - start));
+        out += ';';
+    }
+    out += "UseServerSidePrepare=1;";
+    if (!ownFetching && fetchRows > 0) out += "UseDeclareFetch=1;Fetch=" + std::to_string(fetchRows) + ";";
+    return out;
+}
+
 std::vector<OdbcDiagnostic> odbcDiagnostics(short type, void* handle) {
     std::vector<OdbcDiagnostic> out;
     if (handle == nullptr) return out;
@@ -244,8 +287,8 @@ OdbcConnection::OdbcConnection(const std::string& connectionString, std::int64_t
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc)))
             failFromOdbc(SQL_HANDLE_ENV, env, odbc_failure::kConnectFailed, context);
         dbc_ = dbc;
-        // Read-only for the driver before it connects; the server's session
-        // is made read-only as well once connected.
+        // A hint for the driver, which may ignore it: what keeps the list
+        // from writing is the server's own session (makeSessionReadOnly).
         SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
         if (loginSeconds > 0) {
             auto seconds = static_cast<SQLULEN>(std::min<std::int64_t>(loginSeconds, 86'400));
@@ -304,6 +347,16 @@ void OdbcConnection::exec(std::string_view sql, std::string_view context) {
                     odbc_failure::kCallFailed, context);
 }
 
+void makeSessionReadOnly(OdbcConnection& server) {
+    std::string name = server.dbmsName();
+    if (!equalsIgnoringCase(name, "PostgreSQL"))
+        fail(odbc_failure::kConnectFailed,
+             "ODBC--connection failed: the server is " + (name.empty() ? std::string("unknown") : "'" + name + "'") +
+                 "; a list opens only from a PostgreSQL server, whose session can be made read-only.");
+    server.exec("SET standard_conforming_strings = on", "making the list's session read-only");
+    server.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY", "making the list's session read-only");
+}
+
 // --- OdbcStatement -----------------------------------------------------------
 
 OdbcStatement::OdbcStatement(const OdbcConnection& connection) {
@@ -320,6 +373,13 @@ OdbcStatement::~OdbcStatement() {
 short OdbcStatement::check(short rc, std::int32_t number, std::string_view context) const {
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NO_DATA) return rc;
     failFromOdbc(SQL_HANDLE_STMT, stmt_, number, context);
+}
+
+short OdbcStatement::prepareAndExecute(std::string_view sql) const {
+    std::string text(sql);
+    SQLRETURN rc = SQLPrepare(stmt_, reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
+    if (!SQL_SUCCEEDED(rc)) return rc;
+    return SQLExecute(stmt_);
 }
 
 void OdbcStatement::cancel() const { SQLCancel(stmt_); }

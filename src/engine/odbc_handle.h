@@ -40,6 +40,13 @@ std::string maskPasswords(std::string_view text);
 // names a database (DATABASE, DB or DBNAME) or `name` is empty.
 std::string withDatabase(std::string_view connectionString, std::string_view name);
 
+// The connection string a list connects with: every statement prepared on
+// the server (UseServerSidePrepare=1, whatever the string says: a prepared
+// statement holds one command, the server refuses a text of two), and
+// results read from a server-side cursor in blocks of `fetchRows` rows
+// (UseDeclareFetch=1;Fetch=N) unless the string chooses its own fetching.
+std::string listConnectionString(std::string_view connectionString, int fetchRows);
+
 // The failure numbers of the ODBC engine, beside the shared ones in
 // data_engine.h.
 namespace odbc_failure {
@@ -52,9 +59,9 @@ inline constexpr std::int32_t kCallFailed = 3146;
 
 class OdbcStatement;
 
-// The environment and the connection of one list: connected read-only for
-// the driver (SQL_ATTR_ACCESS_MODE), then the server's own session made
-// read-only by the caller. Closing disconnects.
+// The environment and the connection of one list. SQL_ATTR_ACCESS_MODE is
+// asked read-only, a hint that many drivers ignore; the caller makes the
+// server's session read-only (makeSessionReadOnly). Closing disconnects.
 class OdbcConnection {
 public:
     OdbcConnection() = default;
@@ -94,12 +101,21 @@ public:
     // Throws the failure of the statement's last call (`number`, with the
     // driver's messages) unless `rc` is a success; returns `rc`.
     short check(short rc, std::int32_t number, std::string_view context) const;
+    // Prepares the text as one statement and runs it; returns the driver's
+    // result (the caller reads the diagnostics of a failure).
+    short prepareAndExecute(std::string_view sql) const;
     // Asks the server to stop the statement running (from any thread).
     void cancel() const;
 
 private:
     void* stmt_ = nullptr;
 };
+
+// Makes the connection's session one that cannot write: every transaction
+// of it read-only, string constants read as the SQL standard reads them
+// (a backslash is a character). Only PostgreSQL is known to keep these
+// settings; any other server is refused with 3151.
+void makeSessionReadOnly(OdbcConnection& server);
 
 // The diagnostic records of a handle (SQLSTATE and message each), passwords
 // masked. `type` is the ODBC handle type.

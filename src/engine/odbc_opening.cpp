@@ -39,6 +39,17 @@ namespace {
 
 constexpr const char* kCopyTable = "quorvel_rows";
 
+// Rows the driver holds at a time: the result is read from a cursor on the
+// server in blocks this size rather than whole into the driver's memory.
+[[maybe_unused]] constexpr int kFetchRows = 4096;
+
+// Whole seconds left before the deadline, at least one: what connecting
+// may take.
+std::int64_t secondsLeft(std::chrono::steady_clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return std::max<std::int64_t>((left.count() + 999) / 1000, 1);
+}
+
 // How a column's values are fetched and kept in the store.
 enum class Kind : std::uint8_t { Integer, Real, Text, Binary, Date, Time, Timestamp, Boolean, Numeric };
 
@@ -303,16 +314,13 @@ std::string serverSql(const OdbcConnection& server, const OpenSettings& settings
         fail(failure_code::kInvalidOperation,
              "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a statement.");
     };
-    if (isStatement(source)) {
-        checkServerQuery(source);
-        if (settings.recordsetType == 0) refuseTableType();
-        return std::string(source);
-    }
-    auto name = parseServerName(source);
+    // The driver may add to the text after it (a cursor's declaration):
+    // a line of its own ends a trailing "--" comment.
+    auto name = isStatement(source) ? std::nullopt : parseServerName(source);
     if (!name) {
-        checkServerQuery(source);
+        std::string sql(checkServerQuery(source));
         if (settings.recordsetType == 0) refuseTableType();
-        return std::string(source);
+        return sql + "\n";
     }
     auto entry = findInCatalog(server, *name);
     if (!entry)
@@ -645,15 +653,18 @@ std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settin
     const OpeningLimits& limits = settings.limits;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.milliseconds);
 
-    OdbcConnection server(connection, (limits.milliseconds + 999) / 1000);
-    bool postgres = equalsIgnoringCase(server.dbmsName(), "PostgreSQL");
-    if (postgres) {
-        // The server's own wall: every transaction of this session is
-        // read-only, so nothing the record source calls can write.
-        server.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY", "making the list's session read-only");
-        server.exec("SET statement_timeout = " + std::to_string(std::max<std::int64_t>(limits.milliseconds, 1)),
-                    "setting the opening's time limit");
-    }
+    OdbcConnection server(listConnectionString(connection, 0), secondsLeft(deadline));
+    makeSessionReadOnly(server);
+    // Each step on the server gets what is left of the opening's time.
+    auto limitToTimeLeft = [&] {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            fail(failure_code::kOpeningLimit, "The record source '" + std::string(source) + "' took longer than " +
+                                                  durationText(limits.milliseconds) +
+                                                  " to open, the limit of an opening.");
+        server.exec("SET statement_timeout = " + std::to_string(left.count()), "setting the opening's time limit");
+    };
+    limitToTimeLeft();
 
     auto state = std::make_unique<EngineRecordset::State>();
     state->limits = limits;
@@ -666,17 +677,13 @@ std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settin
 
     std::string sql = serverSql(server, settings, source);
     {
+        limitToTimeLeft();
         OdbcStatement stmt(server);
-        if (!postgres) {
-            auto seconds = static_cast<SQLULEN>(std::max<std::int64_t>((limits.milliseconds + 999) / 1000, 1));
-            SQLSetStmtAttr(stmt.handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
-        }
-        SQLRETURN rc = SQLExecDirect(stmt.handle(), reinterpret_cast<SQLCHAR*>(sql.data()),
-                                     static_cast<SQLINTEGER>(sql.size()));
+        SQLRETURN rc = stmt.prepareAndExecute(sql);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) failQuery(stmt, source, limits);
         RecordCopy(*state, stmt, source, deadline).run();
     }
-    if (postgres) server.exec("SET statement_timeout = 0", "ending the opening's time limit");
+    server.exec("SET statement_timeout = 0", "ending the opening's time limit");
     prepareReading(*state);
     state->watch = std::make_unique<ServerWatch>(std::move(server),
                                                  std::chrono::milliseconds(settings.freshnessMilliseconds),

@@ -1,5 +1,6 @@
 #include "engine/server_query.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <string>
@@ -29,6 +30,8 @@ struct Scan {
     std::vector<std::string> words;  // upper-cased, outside quotes and comments
     bool afterStatement = false;     // something follows the first ";"
     std::string unterminated;        // what was left open at the end
+    bool ambiguous = false;          // a plain string constant holds a backslash
+    std::size_t statementEnd = std::string_view::npos;  // where the first ';' is
 };
 
 // Reads the text as the server's lexer does.
@@ -72,6 +75,7 @@ Scan scan(std::string_view text) {
         }
         if (c == ';') {
             ended = true;
+            out.statementEnd = i;
             ++i;
             continue;
         }
@@ -86,6 +90,10 @@ Scan scan(std::string_view text) {
                     j += 2;
                     continue;
                 }
+                // In a plain '...' a backslash is a character or an escape,
+                // as the session's standard_conforming_strings says: where
+                // the constant ends would depend on it.
+                if (!backslashes && c == '\'' && text[j] == '\\') out.ambiguous = true;
                 if (text[j] == c) {
                     if (j + 1 < text.size() && text[j + 1] == c) {
                         j += 2;
@@ -173,11 +181,14 @@ std::optional<std::string> namePart(std::string_view text, std::size_t& at) {
 
 }  // namespace
 
-void checkServerQuery(std::string_view source) {
+std::string_view checkServerQuery(std::string_view source) {
     std::string_view text = trimmedSource(source);
     Scan scanned = scan(text);
     if (!scanned.unterminated.empty())
         refuseRecordSource(source, scanned.unterminated + " is not closed");
+    if (scanned.ambiguous)
+        refuseRecordSource(source, "a string constant in '...' holds a backslash (write it as E'...' with the "
+                                   "backslash doubled)");
     if (scanned.afterStatement) refuseRecordSource(source, "it holds more than one statement");
     if (scanned.words.empty()) refuseRecordSource(source, "it is not a query");
     const std::string& first = scanned.words.front();
@@ -188,6 +199,7 @@ void checkServerQuery(std::string_view source) {
             if (word == writing) refuseRecordSource(source, "it uses " + word + ", which could write or lock");
         }
     }
+    return text.substr(0, std::min(scanned.statementEnd, text.size()));
 }
 
 std::optional<ServerName> parseServerName(std::string_view source) {

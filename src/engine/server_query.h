@@ -20,8 +20,8 @@ namespace quorvel::engine {
 // holds none of the words that make a query write or lock (INSERT, UPDATE,
 // DELETE, MERGE, INTO, TRUNCATE, COPY and the other statements' verbs)
 // outside quotes and comments. A trailing ";" is allowed; anything after
-// it is another statement.
-void checkServerQuery(std::string_view source);
+// it is another statement. Returns the statement without its ";".
+std::string_view checkServerQuery(std::string_view source);
 
 // A table or view name as written: `name`, `schema.name`, each part bare
 // or in double quotes or [brackets]. Nothing for any other text.

@@ -9,6 +9,7 @@
 
 #include "engine/data_engine.h"
 #include "engine/engine_fixture.h"
+#include "engine/odbc_handle.h"
 #include "support/pg_cluster.h"
 
 namespace quorvel::engine::testing {
@@ -151,6 +152,25 @@ TEST_F(ServerFaults, WhatCouldWriteIsRefusedByTheCheckOrByTheReadOnlySessionAndT
                         std::string_view(source).find("'a;b'") != std::string_view::npos;
         EXPECT_EQ(number, harmless ? 0 : failure_code::kReadOnly);
     }
+    EXPECT_EQ(serverState(), before);
+}
+
+TEST_F(ServerFaults, BelowTheCheckTheListsSessionRefusesWritesAndReadsStringsAsTheCheckDoes) {
+    // The database asks backslash escapes in plain string constants; the
+    // list's session reads them as the check does.
+    cluster().psql("faults", "ALTER DATABASE faults SET standard_conforming_strings = off;");
+    std::string before = serverState();
+    OdbcConnection server(listConnectionString(odbcConnectionString(cluster().connect("faults")), 100), 5);
+    makeSessionReadOnly(server);
+    const char* texts[] = {
+        "INSERT INTO audit VALUES (2)",
+        "SELECT 'x\\' , $$' ; COMMIT; BEGIN READ WRITE; INSERT INTO audit VALUES (3); COMMIT; --$$",
+    };
+    for (const char* text : texts) {
+        OdbcStatement stmt(server);
+        stmt.prepareAndExecute(text);
+    }
+    cluster().psql("faults", "ALTER DATABASE faults RESET standard_conforming_strings;");
     EXPECT_EQ(serverState(), before);
 }
 

@@ -41,6 +41,11 @@ TEST(ServerQueryCheck, PassesOneQueryAndRefusesWhatCouldWriteWhereverTheLexerSee
         {"CALL p()", false},
         {"", false},
         {"-- only a comment", false},
+        // A backslash in a plain constant moves its end with the session's
+        // standard_conforming_strings.
+        {"SELECT 'x\\' , $$' ; COMMIT; DELETE FROM t; --$$", false},
+        {"SELECT 'a\\b' AS path", false},
+        {"SELECT E'a\\\\b', 'it''s' AS x", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
