@@ -178,11 +178,18 @@ protected:
         if (self && routed()) box_->site()->guard([&] { box_->events()->onDblClick(); });
     }
     void contextMenuEvent(QContextMenuEvent* e) override {
-        std::unique_ptr<QMenu> menu(createStandardContextMenu());
+        // The menu is the box's child and ends itself when closed: it runs
+        // without a loop of its own, so the box may end while it is open.
+        QPointer<QMenu> menu = createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
         // The menu's paste goes through the box, under MaxLength as the
         // paste key does.
+        const QString pasteText = QCoreApplication::translate("QLineEdit", "&Paste");
         for (QAction* action : menu->actions()) {
-            if (action->objectName() != QStringLiteral("edit-paste")) continue;
+            // Qt names the action only in its later versions; its text
+            // (with the shortcut after a tab) is there in all of them.
+            if (action->objectName() != QStringLiteral("edit-paste") && !action->text().startsWith(pasteText))
+                continue;
             QObject::disconnect(action, nullptr, nullptr, nullptr);
             connect(action, &QAction::triggered, this, [this] {
                 if (!box_) return;
@@ -190,7 +197,7 @@ protected:
                 else box_->paste();
             });
         }
-        menu->exec(e->globalPos());
+        menu->popup(e->globalPos());
     }
     void paintEvent(QPaintEvent* e) override {
         if (box_) box_->syncFont();

@@ -4,7 +4,11 @@
 // the user only.
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
 #include <QTest>
 #include <QWidget>
 
@@ -17,6 +21,7 @@
 #include "platform/failure.h"
 #include "qt/children.h"
 #include "qt/site.h"
+#include "qt_fixture.h"
 
 namespace quorvel::qt::testing {
 namespace {
@@ -143,6 +148,27 @@ TYPED_TEST(TextBoxContract, PastingKeepsTheLimitsOfTyping) {
     box.setLocked(kTrue);
     this->host.paste("locked");
     EXPECT_EQ(box.text(), "aXYde");
+}
+
+// The edit box's menu pastes under MaxLength (its paste once went past it),
+// and the box may end while the menu is open (the menu once ran a loop of
+// its own and was deleted twice).
+TEST(QtTextBoxMenu, PastesUnderMaxLengthAndEndsWithTheBox) {
+    QtHost host;
+    host.box.setMaxLength(3);
+    QPointer<QLineEdit> edit = host.site.lineEdit("Text2");
+    QGuiApplication::clipboard()->setText("abcdef");
+    QTimer::singleShot(0, edit, [edit] {
+        const QString paste = QCoreApplication::translate("QLineEdit", "&Paste");
+        for (QMenu* menu : edit->findChildren<QMenu*>())
+            for (QAction* action : menu->actions())
+                if (action->text().startsWith(paste)) action->trigger();
+        delete edit.data();
+    });
+    QContextMenuEvent open(QContextMenuEvent::Keyboard, QPoint(2, 2), edit->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(edit, &open);
+    EXPECT_TRUE(pumpUntil([&] { return edit.isNull(); }));
+    EXPECT_EQ(host.box.text(), "abc");
 }
 
 }  // namespace
