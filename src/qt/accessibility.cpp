@@ -62,6 +62,11 @@ QuorvelAccessible::QuorvelAccessible(QuorvelWidget* widget)
 
 QuorvelWidget* QuorvelAccessible::combo() const { return static_cast<QuorvelWidget*>(widget()); }
 
+bool QuorvelAccessible::live() const {
+    const QuorvelWidget* w = combo();
+    return w && w->control_ && w->site_;
+}
+
 QString QuorvelAccessible::buddyText() const {
     const QWidget* w = widget();
     const QWidget* top = w->window();
@@ -80,6 +85,7 @@ QString QuorvelAccessible::text(QAccessible::Text t) const {
             return name;
         }
         case QAccessible::Value: {
+            if (!live()) return {};
             const QLineEdit* edit = combo()->site().lineEdit("Text2");
             return edit ? edit->text() : QString();
         }
@@ -89,6 +95,7 @@ QString QuorvelAccessible::text(QAccessible::Text t) const {
 
 QAccessible::State QuorvelAccessible::state() const {
     QAccessible::State s = QAccessibleWidget::state();
+    if (!live()) return s;
     const bool open = combo()->DropDown();
     s.expandable = true;
     s.expanded = open;
@@ -105,12 +112,12 @@ QAccessible::State QuorvelAccessible::state() const {
 QStringList QuorvelAccessible::actionNames() const { return {showMenuAction()}; }
 
 QString QuorvelAccessible::localizedActionDescription(const QString& name) const {
-    if (name != showMenuAction()) return {};
+    if (name != showMenuAction() || !live()) return {};
     return combo()->DropDown() ? QuorvelWidget::tr("Close list") : QuorvelWidget::tr("Open list");
 }
 
 void QuorvelAccessible::doAction(const QString& name) {
-    if (name == showMenuAction()) combo()->setDropDown(!combo()->DropDown());
+    if (name == showMenuAction() && live()) combo()->setDropDown(!combo()->DropDown());
 }
 
 QStringList QuorvelAccessible::keyBindingsForAction(const QString& name) const {

@@ -40,6 +40,9 @@ public:
 
 private:
     QuorvelWidget* combo() const;
+    // The widget with its control and site: not while it is ending, when an
+    // assistive tool may still ask; then the answers are the defaults.
+    bool live() const;
     QString buddyText() const;
 };
 

@@ -182,6 +182,8 @@ void QuorvelWidget::reportFailure(std::int32_t number, const std::string& descri
 
 template <class F>
 void QuorvelWidget::guarded(F&& f) const {
+    // Ending: the control is gone while the widget still answers Qt.
+    if (!control_ || !site_) return;
     try {
         f();
     } catch (const Failure& failure) {

@@ -307,6 +307,7 @@ protected:
 
 private:
     friend class QuorvelWidgetHost;
+    friend class QuorvelAccessible;
     template <class F>
     void guarded(F&& f) const;
     template <class T, class F>

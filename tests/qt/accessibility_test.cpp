@@ -45,6 +45,33 @@ protected:
     }
 };
 
+// An assistive tool may read the widget while it ends (its children going
+// raise events): it once read a control already gone.
+QuorvelWidget* readWhileHearing = nullptr;
+void hearAndRead(QAccessibleEvent* e) {
+    hear(e);
+    if (!readWhileHearing) return;
+    QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(readWhileHearing);
+    if (!combo) return;
+    (void)combo->state();
+    (void)combo->text(QAccessible::Value);
+    (void)combo->text(QAccessible::Name);
+    (void)combo->actionInterface()->localizedActionDescription(QAccessibleActionInterface::showMenuAction());
+}
+
+TEST_F(Accessibility, AnEndingWidgetAnswersWithDefaults) {
+    configure();
+    focusEditBox();
+    control().ListaApri();
+    readWhileHearing = widget;
+    QAccessible::installUpdateHandler(hearAndRead);
+    delete widget;
+    widget = nullptr;
+    readWhileHearing = nullptr;
+    QAccessible::installUpdateHandler(hear);
+    EXPECT_FALSE(heard.empty());
+}
+
 TEST_F(Accessibility, AComboBoxNamedByItsLabelWithItsValueStateButtonAndList) {
     auto* label = new QLabel("&Customer", form.get());
     label->setBuddy(widget);
