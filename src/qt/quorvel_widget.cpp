@@ -163,8 +163,7 @@ QuorvelWidget::~QuorvelWidget() {
     disconnect(focusWatch_);
     if (watchingOutside_) qApp->removeEventFilter(this);
     watchingOutside_ = false;
-    if (pressHolder_ && QWidget::mouseGrabber() == pressHolder_) pressHolder_->releaseMouse();
-    pressHolder_ = nullptr;
+    letGoOfPress(false);
     // The control ends first: its registration with the site ends with it,
     // and none of the children's events reaches it after. The site and the
     // children's widgets end next, before the surface's own widget does.
@@ -243,19 +242,31 @@ void QuorvelWidget::holdPressedChild() {
     // A click that brings the focus in may open the list, which hides and
     // shows the clicked edit box in the middle of the click: Qt then forgets
     // where the press went and drops the release, and the click raises
-    // MouseDown alone. The box holds the mouse until the release has reached
-    // it, so the focusing click ends where it began, as every later one does.
-    QWidget* target = QApplication::focusWidget();
-    if (!target || target == this || !isAncestorOf(target) || !target->isVisible()) return;
+    // MouseDown alone. When the focus came to the edit box with a button
+    // down, the box takes the mouse as its press reaches it, and holds it
+    // until the release: the focusing click ends where it began, as every
+    // later one does. A press elsewhere (a row of the list) is left to Qt.
+    QLineEdit* edit = site_ ? site_->lineEdit("Text2") : nullptr;
+    if (!edit || QApplication::focusWidget() != edit || pressHolder_) return;
     if (QGuiApplication::mouseButtons() == Qt::NoButton || QWidget::mouseGrabber()) return;
-    pressHolder_ = target;
-    target->installEventFilter(this);
-    target->grabMouse();
+    pressHolder_ = edit;
+    pressWindow_ = window();
+    pressHeld_ = false;
+    edit->installEventFilter(this);
+    if (pressWindow_ != this) pressWindow_->installEventFilter(this);
+    // The press reaches the box in this same turn of the event loop, or
+    // went elsewhere.
+    QTimer::singleShot(0, this, [this] {
+        if (pressHolder_ && !pressHeld_) letGoOfPress(false);
+    });
 }
 
 void QuorvelWidget::letGoOfPress(bool afterThisEvent) {
     QPointer<QWidget> holder = pressHolder_;
     pressHolder_ = nullptr;
+    if (pressWindow_) pressWindow_->removeEventFilter(this);
+    pressWindow_ = nullptr;
+    pressHeld_ = false;
     if (!holder) return;
     holder->removeEventFilter(this);
     auto release = [holder] {
@@ -268,10 +279,19 @@ void QuorvelWidget::letGoOfPress(bool afterThisEvent) {
 bool QuorvelWidget::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (pressHolder_ && watched == pressHolder_) {
-        if (type == QEvent::MouseButtonRelease) letGoOfPress(true);
-        else if (type == QEvent::Hide) letGoOfPress(false);
+        if (type == QEvent::MouseButtonPress && !pressHeld_) {
+            pressHeld_ = true;
+            if (!QWidget::mouseGrabber() && pressHolder_->isVisible()) pressHolder_->grabMouse();
+        } else if (type == QEvent::MouseButtonRelease) {
+            letGoOfPress(true);
+        } else if (type == QEvent::Hide || type == QEvent::FocusOut) {
+            letGoOfPress(false);
+        }
         return false;
     }
+    // A modal window opened during the click: the mouse is its own.
+    if (pressHolder_ && watched == pressWindow_ && (type == QEvent::WindowBlocked || type == QEvent::Hide))
+        letGoOfPress(false);
     if (type != QEvent::MouseButtonPress && type != QEvent::WindowDeactivate) return false;
     if (!control_ || !watched->isWidgetType() || control_->DropDown() == kFalse) return false;
     auto* target = static_cast<QWidget*>(watched);

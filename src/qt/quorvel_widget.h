@@ -322,8 +322,9 @@ private:
     // The list opened or closed: the button's name and tooltip, and the
     // expanded state assistive tools read.
     void listStateChanged();
-    // The focus came in with a mouse button down: the child under the press
-    // keeps the mouse until its release (or until it is hidden).
+    // The focus came to the edit box with a mouse button down: the box
+    // keeps the mouse from its press until the release (or until it is
+    // hidden, loses the focus or its window is blocked by a modal one).
     void holdPressedChild();
     void letGoOfPress(bool afterThisEvent);
 
@@ -334,6 +335,9 @@ private:
     bool watchingOutside_ = false;
     QMetaObject::Connection focusWatch_;
     QPointer<QWidget> pressHolder_;
+    // The window of the held press, and whether the press reached the box.
+    QPointer<QWidget> pressWindow_;
+    bool pressHeld_ = false;
     bool shownOpen_ = false;
 };
 

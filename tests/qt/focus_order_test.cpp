@@ -46,6 +46,28 @@ TEST_F(FocusOrder, TheFocusingClickRaisesWhatEveryLaterClickRaises) {
     }
 }
 
+// The focus comes in with a click on a row of a list opened while it was
+// outside: the release reaches the list (it once went to the grid's frame,
+// which dropped it) and no grab outlives the click.
+TEST_F(FocusOrder, AFocusingClickOnTheOpenListChoosesTheRow) {
+    configure();
+    outside->setFocus(Qt::TabFocusReason);
+    settle();
+    widget->ListaApri();
+    settle();
+    ASSERT_TRUE(widget->DropDown());
+    QSignalSpy chosen(widget, &QuorvelWidget::BeenChosen);
+    const QRect cell = view()->visualRect(view()->model()->index(4, 0));
+    const QPoint at = view()->viewport()->mapTo(form.get(), cell.center());
+    QTest::mousePress(form->windowHandle(), Qt::LeftButton, {}, at);
+    settle();
+    QTest::mouseRelease(form->windowHandle(), Qt::LeftButton, {}, at);
+    settle();
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(chosen.count(), 1);
+    EXPECT_EQ(widget->BoundText(), "R12");
+}
+
 TEST_F(FocusOrder, TheControlIsOneTabStopInTheFormsOrder) {
     configure();
     auto* after = new QLineEdit(form.get());
