@@ -122,11 +122,14 @@ bool TextEdit::paste(std::string_view clip) {
     if (locked_ != kFalse) return false;
     clip = clip.substr(0, std::min(clip.find('\r'), clip.find('\n')));
     std::string fits;
-    std::int32_t room = maxLength_ > 0 ? maxLength_ - (length() - selLength()) : -1;
+    // No room at all when the text is already past MaxLength (a program may
+    // set a longer one); -1 means no limit.
+    std::int32_t room = maxLength_ > 0 ? std::max(0, maxLength_ - (length() - selLength())) : -1;
     for (char32_t c : decodeUtf8(clip)) {
         // A control character types nothing, and so pastes nothing.
         if (c < 32 || c == 127) continue;
         const std::int32_t units = c > 0xFFFF ? 2 : 1;
+        // The clip is cut before the first character that does not fit.
         if (room >= 0 && units > room) break;
         if (room >= 0) room -= units;
         appendUtf8(fits, c);

@@ -60,9 +60,9 @@ public:
     // surrogates, one press each; a lone half inserts nothing.
     bool typeUnit(char16_t unit);
     // The clipboard's text at the caret, replacing the selection, under the
-    // rules of typing: its first line only, nothing when Locked, and no more
-    // of it than MaxLength leaves room for (whole characters), as if it were
-    // typed one character at a time.
+    // rules of typing: its first line only, nothing when Locked, nothing when
+    // the text already fills MaxLength or goes past it, otherwise the clip up
+    // to the first character that does not fit (a pair is never split).
     bool paste(std::string_view clip);
     bool deleteBackward();
     bool deleteForward();

@@ -144,10 +144,19 @@ TYPED_TEST(TextBoxContract, PastingKeepsTheLimitsOfTyping) {
     this->host.paste("Q");
     EXPECT_EQ(box.text(), "aXYde");
     EXPECT_EQ(events.changes, changes) << "a full box takes nothing and raises nothing";
+    box.setText("ab");
+    box.setSelStart(2);
+    this->host.paste("cd\xF0\x9F\x98\x80" "e");  // c, d, U+1F600 (two units), e
+    EXPECT_EQ(box.text(), "abcd") << "cut before the pair that does not fit";
+    box.setText("longer than five");
+    box.setSelStart(3);
+    this->host.paste("Q");
+    this->host.type("T");
+    EXPECT_EQ(box.text(), "longer than five") << "a text past MaxLength takes neither paste nor typing";
     box.setMaxLength(0);
     box.setLocked(kTrue);
     this->host.paste("locked");
-    EXPECT_EQ(box.text(), "aXYde");
+    EXPECT_EQ(box.text(), "longer than five");
 }
 
 // The edit box's menu pastes under MaxLength (its paste once went past it),
