@@ -138,13 +138,14 @@
 // through every step: connecting gets what is left of it (whole seconds),
 // the catalog lookups and the query each the milliseconds left
 // (statement_timeout), and it is checked between blocks (the query is
-// cancelled). Once open, the list looks at its
-// connection at most once in the freshness interval, at a read or a find: a
-// lost connection fails that read (3146, through the error notification)
-// and every later one until a Refresh. Passwords (PWD=, Password=) never
-// appear in a failure's description: the values are shown as ***, and a
-// connection string that does not parse is never quoted; the Connect
-// setting keeps what was typed. Everything of the server runs on the
+// cancelled). Once open, the list looks at its connection at a find, at
+// most once in the freshness interval, never at a read (reads are of the
+// local copy and never wait for the network): a lost connection fails that
+// find (3146, through the error notification), every later find and every
+// read of a row not already read, until a Refresh. Passwords (PWD=,
+// Password=) never appear in a failure's description: the values are
+// shown as ***, and a connection string that does not parse is never
+// quoted; the Connect setting keeps what was typed. Everything of the server runs on the
 // caller's thread.
 #pragma once
 

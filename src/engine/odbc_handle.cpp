@@ -188,9 +188,10 @@ std::string withDatabase(std::string_view connectionString, std::string_view nam
 
 std::string listConnectionString(std::string_view connectionString, int fetchRows) {
     std::string out;
-    bool ownFetching = false;
+    bool ownFetching = false, ownOptions = false;
     for (const auto& attribute : parseConnectionString(connectionString)) {
         if (equalsIgnoringCase(attribute.key, "UseServerSidePrepare")) continue;
+        if (equalsIgnoringCase(attribute.key, "pqopt")) ownOptions = true;
         if (equalsIgnoringCase(attribute.key, "UseDeclareFetch") || equalsIgnoringCase(attribute.key, "Fetch"))
             ownFetching = true;
     }
@@ -225,6 +226,9 @@ std::string listConnectionString(std::string_view connectionString, int fetchRow
         out += ';';
     }
     out += "UseServerSidePrepare=1;";
+    // A network that stops carrying what was sent fails the call after
+    // 10 s instead of the system's many minutes.
+    if (!ownOptions) out += "pqopt={tcp_user_timeout=10000};";
     if (!ownFetching && fetchRows > 0) out += "UseDeclareFetch=1;Fetch=" + std::to_string(fetchRows) + ";";
     return out;
 }

@@ -44,7 +44,9 @@ std::string withDatabase(std::string_view connectionString, std::string_view nam
 // the server (UseServerSidePrepare=1, whatever the string says: a prepared
 // statement holds one command, the server refuses a text of two), and
 // results read from a server-side cursor in blocks of `fetchRows` rows
-// (UseDeclareFetch=1;Fetch=N) unless the string chooses its own fetching.
+// (UseDeclareFetch=1;Fetch=N) unless the string chooses its own fetching;
+// unless the string passes its own pqopt, a call whose data the network
+// stops carrying fails after 10 s (tcp_user_timeout).
 std::string listConnectionString(std::string_view connectionString, int fetchRows);
 
 // The failure numbers of the ODBC engine, beside the shared ones in

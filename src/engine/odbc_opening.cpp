@@ -336,10 +336,12 @@ std::string serverSql(const OdbcConnection& server, const OpenSettings& settings
 }
 
 // The connection the records came from, looked at again at most once in
-// the freshness interval, at a read or a find: a connection found lost
-// stays lost (every later read fails the same way) until the list opens
-// again. The records themselves are the opening's: the server's later
-// changes show at the next Refresh.
+// the freshness interval, at a find (the user's next step on the list),
+// never at a read: the rows are read from the local copy and wait for
+// nothing on the network. A connection found lost stays lost: every later
+// find, and every read of a row not already read, fails the same way until
+// the list opens again. The records themselves are the opening's: the
+// server's later changes show at the next Refresh.
 class ServerWatch final : public ChangeWatch {
 public:
     ServerWatch(OdbcConnection server, std::chrono::steady_clock::duration freshness, std::string label)
@@ -348,6 +350,8 @@ public:
           freshness_(freshness),
           lastLook_(std::chrono::steady_clock::now()),
           label_(std::move(label)) {
+        // The server answers within this or the look fails; the connection's
+        // own options bound a network that stops answering.
         SQLSetStmtAttr(ping_.handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{5}), 0);
     }
 
@@ -371,7 +375,10 @@ public:
         }
     }
 
-    bool noteRead() override { return look(); }
+    bool noteRead() override {
+        if (lost_) fail(odbc_failure::kCallFailed, *lost_);
+        return false;
+    }
 
 private:
     OdbcConnection server_;
