@@ -138,7 +138,11 @@ HeadlessSite::HeadlessSite()
     placeOn(*surface_, *extender_);
 }
 
-HeadlessSite::~HeadlessSite() = default;
+HeadlessSite::~HeadlessSite() {
+    // The children end while the site is whole.
+    focus_ = nullptr;
+    endChildren();
+}
 
 void HeadlessSite::childRetired(ChildWindow& child) {
     auto& state = dynamic_cast<ChildState&>(child);

@@ -224,6 +224,28 @@ void SiteCore::releaseChildren() {
     retiredData_.clear();
 }
 
+void SiteCore::endChildren() {
+    // Moved out first: a child ending finds no child by lookup.
+    auto registrations = std::move(claimed_);
+    claimed_.clear();
+    registrations.clear();
+    auto unclaimed = std::move(unclaimed_);
+    unclaimed_.clear();
+    unclaimed.clear();
+    auto children = std::move(children_);
+    children_.clear();
+    children.clear();
+    auto retired = std::move(retired_);
+    retired_.clear();
+    retired.clear();
+    auto retiredData = std::move(retiredData_);
+    retiredData_.clear();
+    retiredData.clear();
+    auto dataControls = std::move(dataControls_);
+    dataControls_.clear();
+    dataControls.clear();
+}
+
 void SiteCore::forEachSink(const std::function<void(SurfaceEvents&)>& f) {
     std::vector<SurfaceEvents*> sinks = sinks_;
     for (SurfaceEvents* s : sinks)

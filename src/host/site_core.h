@@ -162,6 +162,11 @@ protected:
     DataControl* findDataControl(std::string_view name) const;
     // The control is ending: every child retires and the data controls end.
     void releaseChildren();
+    // The site is ending: the registrations, the children (current and
+    // retired) and the data controls end, in that order. A port calls it
+    // first in its destructor, so that what a child does as it ends still
+    // finds the whole site.
+    void endChildren();
 
     void append(std::string line);
     void detach(SurfaceEvents& events);

@@ -256,10 +256,12 @@ QtSite::QtSite(QWidget* surface)
 }
 
 QtSite::~QtSite() {
-    // The children end with the site, after it stopped listening to Qt: a
-    // widget that goes with the focus reaches no handler.
+    // The children end first, after the site stopped listening to Qt: a
+    // widget that goes with the focus reaches no handler, and what an
+    // adapter asks of the site as it ends finds it whole.
     connected_ = false;
     if (surface_) surface_->removeEventFilter(dispatcher_.get());
+    endChildren();
 }
 
 double QtSite::twipsPerPixelX() const { return qt::twipsPerPixelX(surface_); }
