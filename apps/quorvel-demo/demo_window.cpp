@@ -188,6 +188,30 @@ void DemoWindow::showValues() {
                               city_->BoundText().isEmpty() ? tr("(none)") : city_->BoundText()));
 }
 
+namespace {
+
+// Passes writes on, but for the names given: what the bag already holds of
+// those stays as it is.
+class SessionFilteredBag final : public PropertyBag {
+public:
+    SessionFilteredBag(PropertyBag& inner, const std::vector<std::string>& skipped)
+        : inner_(inner), skipped_(skipped) {}
+    Variant readProperty(std::string_view name, const Variant& defaultValue) override {
+        return inner_.readProperty(name, defaultValue);
+    }
+    void writeProperty(std::string_view name, const Variant& value, const Variant& defaultValue) override {
+        for (const auto& skipped : skipped_)
+            if (skipped == name) return;
+        inner_.writeProperty(name, value, defaultValue);
+    }
+
+private:
+    PropertyBag& inner_;
+    const std::vector<std::string>& skipped_;
+};
+
+}  // namespace
+
 bool DemoWindow::saveForm(QString* error) {
     try {
         auto& container = form_.container();
@@ -202,7 +226,8 @@ bool DemoWindow::saveForm(QString* error) {
             "Height", Variant::longValue(static_cast<std::int32_t>(height() * twipsY)), Variant::longValue(0));
         for (auto [name, widget] :
              {std::pair{kCustomerControl, customer_}, std::pair{kCityControl, city_}}) {
-            storeProperties(form_, name, data_.folder, [widget](PropertyBag& bag) {
+            storeProperties(form_, name, data_.folder, [this, widget](PropertyBag& inner) {
+                SessionFilteredBag bag(inner, sessionOnly_);
                 widget->save(bag);
                 // A list that happens to be dropped while saving is not a
                 // setting: the form opens with its lists closed.

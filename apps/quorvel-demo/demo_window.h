@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "demo_form.h"
 #include "headless/json_property_bag.h"
@@ -52,6 +54,9 @@ public:
     // file. On failure returns false with the reason in *error; the old file
     // stays whole.
     bool saveForm(QString* error);
+    // The controls' settings of these names are this session's only (given
+    // on the command line): saving keeps the form file's own values.
+    void keepOutOfForm(std::vector<std::string> names) { sessionOnly_ = std::move(names); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,6 +79,7 @@ private:
     qt::QuorvelWidget* city_ = nullptr;
     QStringList lines_;
     std::string lastSource_;
+    std::vector<std::string> sessionOnly_;
 };
 
 }  // namespace quorvel::demo

@@ -206,21 +206,23 @@ int main(int argc, char** argv) {
                                    : options.locale == "system" ? quorvel::Locale::fromEnvironment()
                                                                 : quorvel::Locale::english();
     DemoWindow window(data, std::move(form), locale, scripted);
-    if (options.connect) {
-        // The file name and the file's record sources go first: with the
-        // server's Connect the name would name the database.
-        window.customer().control().setListDataBaseName("");
-        window.customer().control().setListRecordSource(kServerCustomerSource);
-        window.city().control().setListDataBaseName("");
-        window.city().control().setListRecordSource(kServerCitySource);
-        for (auto* widget : {&window.customer(), &window.city()}) widget->control().setConnect(*options.connect);
-    }
     if (window.firstSettingsUsed()) {
         QString error;
         if (!window.saveForm(&error)) {
             std::cerr << "quorvel-demo: " << error.toStdString() << "\n";
             return 1;
         }
+    }
+    if (options.connect) {
+        // The file name and the file's record sources go first: with the
+        // server's Connect the name would name the database. These are the
+        // session's: the form file keeps its own (and no password).
+        window.keepOutOfForm({"Connect", "ListDataBaseName", "ListRecordSource"});
+        window.customer().control().setListDataBaseName("");
+        window.customer().control().setListRecordSource(kServerCustomerSource);
+        window.city().control().setListDataBaseName("");
+        window.city().control().setListRecordSource(kServerCitySource);
+        for (auto* widget : {&window.customer(), &window.city()}) widget->control().setConnect(*options.connect);
     }
     std::cout << "form file: " << data.form.string()
               << (formFound ? (window.firstSettingsUsed() ? " (completed)" : " (loaded)")

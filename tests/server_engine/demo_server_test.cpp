@@ -2,7 +2,14 @@
 // database, reused after, and a failure that never shows the password.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
 #include "support/pg_cluster.h"
+#include "support/temp_dir.h"
 
 #ifdef QUORVEL_DEMO_CORE
 #include "server_database.h"
@@ -33,6 +40,36 @@ TEST(DemoOnAServer, LoadsTheSampleOnFirstUseAndReusesItAfter) {
     }
 #else
     GTEST_SKIP() << "the demo is not built";
+#endif
+}
+
+TEST(DemoOnAServer, ASessionOnTheServerLeavesTheFormFileOnItsOwnDatabaseAndWithoutThePassword) {
+#ifdef QUORVEL_DEMO_PROGRAM
+    PgCluster& cluster = PgCluster::shared();
+    if (!cluster.ready()) GTEST_SKIP() << cluster.problem();
+    cluster.recreate("demoform", "SELECT 1;");
+    quorvel::testing::TempDir dir;
+    auto run = [&](const std::string& extra) {
+        std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + QUORVEL_DEMO_PROGRAM + "' --offscreen --data '" +
+                              dir.path().string() + "' " + extra + " >/dev/null 2>&1";
+        int rc = std::system(command.c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    auto form = [&] {
+        std::ifstream in(dir.path() / "demo-form.json");
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    ASSERT_EQ(run("--connect \"" + cluster.connect("demoform") + "\""), 0);
+    std::string saved = form();
+    EXPECT_NE(saved.find("Customers"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("ODBC;"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find(PgCluster::kPassword), std::string::npos) << saved;
+    ASSERT_EQ(run(""), 0) << "the next run opens the file again";
+    EXPECT_EQ(form().find("ODBC;"), std::string::npos);
+#else
+    GTEST_SKIP() << "the demo program is not built";
 #endif
 }
 
