@@ -274,14 +274,39 @@ std::shared_ptr<Font> QtSite::ambientFont() {
     return Font::make(fontDescriptionOf(from ? from->font() : QApplication::font()));
 }
 
+namespace {
+
+// The child's widget; its events reach no control any more.
+QWidget* disconnectChild(ChildWindow& child) {
+    if (auto* box = dynamic_cast<QtTextBox*>(&child)) {
+        box->disconnectEvents();
+        return box->widget();
+    }
+    if (auto* b = dynamic_cast<QtCommandButton*>(&child)) {
+        b->disconnectEvents();
+        return b->widget();
+    }
+    if (auto* g = dynamic_cast<QtGrid*>(&child)) {
+        g->disconnectEvents();
+        return g->widget();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void QtSite::lastSinkDetached() {
     // The control is ending: no widget's event reaches it any more. Its data
     // controls' notifications ended with its registration.
-    for (const auto& c : children()) {
-        if (auto* box = dynamic_cast<QtTextBox*>(c.window.get())) box->disconnectEvents();
-        else if (auto* b = dynamic_cast<QtCommandButton*>(c.window.get())) b->disconnectEvents();
-        else if (auto* g = dynamic_cast<QtGrid*>(c.window.get())) g->disconnectEvents();
-    }
+    for (const auto& c : children()) disconnectChild(*c.window);
+}
+
+void QtSite::childRetired(ChildWindow& child) {
+    QWidget* w = disconnectChild(child);
+    if (!w) return;
+    // Its focus goes where a hidden child's goes: parked on the surface.
+    if (w->hasFocus() && connected_) parkFocus();
+    w->hide();
 }
 
 // --- The message box and the failures -----------------------------------

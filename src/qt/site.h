@@ -127,6 +127,9 @@ private:
     void showMessageBox(const std::string& prompt) override;
     void keysQueued(std::size_t count) override;
     void lastSinkDetached() override;
+    // A child replaced by a namesake or released: its widget's input
+    // reaches no control, and the widget is hidden.
+    void childRetired(ChildWindow& child) override;
     // The children's widgets are the surface's; each adapter owns its own.
     std::unique_ptr<TextBox> makeTextBox(std::string_view name, TextBoxEvents& events) override;
     std::unique_ptr<CommandButton> makeCommandButton(std::string_view name,

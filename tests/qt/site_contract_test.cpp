@@ -2,6 +2,8 @@
 // host and the host's answers, the surface's settings, resize and repaint,
 // and the data controls' notifications ending with the control that made
 // them.
+#include <QLineEdit>
+#include <QTest>
 #include <QWidget>
 
 #include <array>
@@ -162,6 +164,24 @@ TYPED_TEST(SiteContract, ADataControlNotifiesItsControlUntilThatControlEnds) {
     replaced.refresh();
     EXPECT_EQ(old.repositions, 2) << "the ended control hears nothing";
     EXPECT_EQ(next.repositions, 0);
+}
+
+// A Qt child replaced by a namesake once went on raising its events into
+// the control that made it.
+TEST(QtSiteChildren, AReplacedChildIsHiddenAndRaisesNothing) {
+    struct Changes final : TextBoxEvents {
+        int count = 0;
+        void onChange() override { ++count; }
+    } first, second;
+    QtHost host;
+    host.surface.show();
+    host.site.createTextBox("Text2", first);
+    QLineEdit* old = host.site.lineEdit("Text2");
+    host.site.createTextBox("Text2", second);
+    ASSERT_NE(host.site.lineEdit("Text2"), old);
+    EXPECT_TRUE(old->isHidden());
+    QTest::keyClicks(old, "x");
+    EXPECT_EQ(first.count, 0);
 }
 
 }  // namespace
