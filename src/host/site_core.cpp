@@ -122,15 +122,10 @@ void SiteCore::sendKeys(std::string_view keys) {
 
 Subscription SiteCore::attach(SurfaceEvents& events) {
     Subscription subscription(alive_, [this, &events] { detach(events); });
-    // The control registers its surface last, after it made its children.
-    auto owned = std::find_if(claimed_.begin(), claimed_.end(),
-                              [&](const auto& c) { return c.first == &events; });
-    if (owned == claimed_.end()) {
-        claimed_.emplace_back(&events, std::vector<Subscription>());
-        owned = claimed_.end() - 1;
-    }
-    for (auto& s : unclaimed_) owned->second.push_back(std::move(s));
-    unclaimed_.clear();
+    // The control registers its surface last, after it made its children:
+    // the current data controls nobody owns yet are its own.
+    for (auto& entry : dataControls_)
+        if (!entry.owner && entry.events.active()) entry.owner = &events;
     if (std::find(sinks_.begin(), sinks_.end(), &events) != sinks_.end()) return subscription;
     sinks_.push_back(&events);
     sinkAttached();
@@ -141,13 +136,10 @@ void SiteCore::detach(SurfaceEvents& events) {
     auto it = std::remove(sinks_.begin(), sinks_.end(), &events);
     if (it == sinks_.end()) return;
     sinks_.erase(it, sinks_.end());
-    auto owned = std::find_if(claimed_.begin(), claimed_.end(),
-                              [&](const auto& c) { return c.first == &events; });
-    if (owned != claimed_.end()) {
-        // Its data controls notify the ended control no more.
-        std::vector<Subscription> ending = std::move(owned->second);
-        claimed_.erase(owned);
-    }
+    // Its data controls notify the ended control no more.
+    for (auto* entries : {&dataControls_, &retiredData_})
+        for (auto& entry : *entries)
+            if (entry.owner == &events) entry.events.reset();
     if (sinks_.empty()) lastSinkDetached();
 }
 
@@ -190,14 +182,17 @@ Grid& SiteCore::createGrid(std::string_view name, GridEvents& events) {
 
 DataControl& SiteCore::createDataControl(std::string_view name, DataControlEvents& events) {
     std::shared_ptr<DataControl> made = makeDataControl_();
-    unclaimed_.push_back(made->setEvents(events));
+    Subscription registration = made->setEvents(events);
     for (auto it = dataControls_.begin(); it != dataControls_.end(); ++it) {
-        if (it->first != name) continue;
-        retiredData_.push_back(std::move(it->second));
+        if (it->name != name) continue;
+        // Made by a control that never registered its surface (its making
+        // failed): nothing hears it any more.
+        if (!it->owner) it->events.reset();
+        retiredData_.push_back(std::move(*it));
         dataControls_.erase(it);
         break;
     }
-    dataControls_.emplace_back(std::string(name), made);
+    dataControls_.push_back(DataEntry{std::string(name), made, std::move(registration), nullptr});
     return *made;
 }
 
@@ -208,8 +203,8 @@ ChildWindow* SiteCore::findChild(std::string_view name) const {
 }
 
 DataControl* SiteCore::findDataControl(std::string_view name) const {
-    for (const auto& [n, dc] : dataControls_)
-        if (n == name) return dc.get();
+    for (const auto& entry : dataControls_)
+        if (entry.name == name) return entry.control.get();
     return nullptr;
 }
 
@@ -225,13 +220,11 @@ void SiteCore::releaseChildren() {
 }
 
 void SiteCore::endChildren() {
+    // The data controls' registrations end first: nothing a child does as
+    // it ends reaches a control through them.
+    for (auto* entries : {&dataControls_, &retiredData_})
+        for (auto& entry : *entries) entry.events.reset();
     // Moved out first: a child ending finds no child by lookup.
-    auto registrations = std::move(claimed_);
-    claimed_.clear();
-    registrations.clear();
-    auto unclaimed = std::move(unclaimed_);
-    unclaimed_.clear();
-    unclaimed.clear();
     auto children = std::move(children_);
     children_.clear();
     children.clear();

@@ -162,8 +162,8 @@ protected:
     DataControl* findDataControl(std::string_view name) const;
     // The control is ending: every child retires and the data controls end.
     void releaseChildren();
-    // The site is ending: the registrations, the children (current and
-    // retired) and the data controls end, in that order. A port calls it
+    // The site is ending: the children (current and retired), then the
+    // data controls with their registrations end, in that order. A port calls it
     // first in its destructor, so that what a child does as it ends still
     // finds the whole site.
     void endChildren();
@@ -194,19 +194,25 @@ private:
     Extender* extender_ = nullptr;
     Locale locale_ = Locale::english();
 
+    // A data control, with its event registration beside it: the control
+    // that made it owns the registration once it registers its surface, and
+    // the registration ends with that surface registration or with the entry.
+    struct DataEntry {
+        std::string name;
+        std::shared_ptr<DataControl> control;
+        Subscription events;
+        SurfaceEvents* owner = nullptr;
+    };
+
     DataControlFactory makeDataControl_;
     // Before the children: a grid's binding ends before its data control.
-    std::vector<std::pair<std::string, std::shared_ptr<DataControl>>> dataControls_;
+    std::vector<DataEntry> dataControls_;
     // Replaced by a namesake: the control that made them may still use them.
-    std::vector<std::shared_ptr<DataControl>> retiredData_;
+    std::vector<DataEntry> retiredData_;
     std::vector<Child> children_;
     // Replaced by a namesake or released: no lookup finds them, and they end
     // with the site (a key being delivered may still be on one of them).
     std::vector<std::unique_ptr<ChildWindow>> retired_;
-    // The data controls' event registrations, made before the control that
-    // made them registered its surface, then kept under that registration.
-    std::vector<Subscription> unclaimed_;
-    std::vector<std::pair<SurfaceEvents*, std::vector<Subscription>>> claimed_;
     bool recording_ = true;
     std::vector<std::string> trace_;
     std::function<void(const std::string&)> traceListener_;

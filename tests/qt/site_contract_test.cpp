@@ -166,6 +166,25 @@ TYPED_TEST(SiteContract, ADataControlNotifiesItsControlUntilThatControlEnds) {
     EXPECT_EQ(next.repositions, 0);
 }
 
+// A control whose making failed before it registered its surface once left
+// its data control's registration for the next control to take over.
+TYPED_TEST(SiteContract, AFailedControlsDataControlHearsNothingOnceReplaced) {
+    auto& site = this->host.site;
+    quorvel::testing::TempDir dir;
+    const std::string file = dir.file("list.db");
+    quorvel::testing::makeDatabase(file, "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
+    Control failed(site);
+    DataControl& orphan = site.createDataControl("Data1", failed);
+    orphan.setDatabaseName(file);
+    orphan.setRecordSource("t");
+    Control next(site);
+    site.createDataControl("Data1", next);
+    Subscription nextSurface = site.attach(next);
+    orphan.refresh();
+    EXPECT_EQ(failed.repositions, 0);
+    EXPECT_EQ(next.repositions, 0);
+}
+
 // A Qt child replaced by a namesake once went on raising its events into
 // the control that made it.
 TEST(QtSiteChildren, AReplacedChildIsHiddenAndRaisesNothing) {
