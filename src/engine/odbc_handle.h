@@ -113,7 +113,7 @@ private:
     void* stmt_ = nullptr;
 };
 
-// Makes the connection's session one that cannot write: every transaction
+// Makes the connection's session read-only: every transaction
 // of it read-only, string constants read as the SQL standard reads them
 // (a backslash is a character). Only PostgreSQL is known to keep these
 // settings; any other server is refused with 3151.

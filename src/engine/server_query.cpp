@@ -26,8 +26,31 @@ constexpr std::array kWritingWords = {"INSERT", "UPDATE", "DELETE", "MERGE",  "I
                                       "CREATE", "DROP",   "ALTER",  "GRANT",  "REVOKE", "CALL",     "EXECUTE",
                                       "LOCK",   "VACUUM", "REINDEX", "CLUSTER", "REFRESH", "LISTEN", "NOTIFY"};
 
+// Functions whose effects outlast the query or reach past the session,
+// which a read-only transaction does not stop: locks held as long as the
+// connection, messages to listeners, other sessions ended, settings
+// changed, files of the server written or read, statements run on other
+// connections.
+constexpr std::array kEffectFunctions = {
+    "PG_ADVISORY_LOCK",       "PG_ADVISORY_LOCK_SHARED", "PG_ADVISORY_XACT_LOCK", "PG_ADVISORY_XACT_LOCK_SHARED",
+    "PG_TRY_ADVISORY_LOCK",   "PG_TRY_ADVISORY_LOCK_SHARED", "PG_TRY_ADVISORY_XACT_LOCK",
+    "PG_TRY_ADVISORY_XACT_LOCK_SHARED", "PG_ADVISORY_UNLOCK", "PG_ADVISORY_UNLOCK_SHARED", "PG_ADVISORY_UNLOCK_ALL",
+    "PG_NOTIFY",              "PG_TERMINATE_BACKEND",    "PG_CANCEL_BACKEND",     "SET_CONFIG",
+    "LO_EXPORT",              "LO_IMPORT",               "LO_UNLINK",             "LO_CREATE",
+    "LO_CREAT",               "LO_PUT",                  "LO_FROM_BYTEA",         "LOWRITE",
+    "DBLINK",                 "DBLINK_EXEC",             "DBLINK_CONNECT",        "DBLINK_CONNECT_U",
+    "DBLINK_SEND_QUERY",      "DBLINK_OPEN",             "PG_RELOAD_CONF",        "PG_ROTATE_LOGFILE",
+    "PG_SWITCH_WAL",          "PG_CREATE_RESTORE_POINT", "PG_LOGICAL_EMIT_MESSAGE", "PG_FILE_WRITE",
+    "PG_READ_FILE",           "PG_READ_BINARY_FILE",     "PG_CREATE_LOGICAL_REPLICATION_SLOT",
+    "PG_CREATE_PHYSICAL_REPLICATION_SLOT", "PG_DROP_REPLICATION_SLOT"};
+
 struct Scan {
     std::vector<std::string> words;  // upper-cased, outside quotes and comments
+    // Every token in order: a bare word upper-cased, anything else empty.
+    std::vector<std::string> tokens;
+    // Every name, bare or quoted, upper-cased: what a function call names.
+    std::vector<std::string> names;
+    bool escapedName = false;        // a U&"..." name with escapes
     bool afterStatement = false;     // something follows the first ";"
     std::string unterminated;        // what was left open at the end
     bool ambiguous = false;          // a plain string constant holds a backslash
@@ -106,6 +129,15 @@ Scan scan(std::string_view text) {
                 ++j;
             }
             if (!closed) out.unterminated = c == '"' ? "a quoted name" : "a string constant";
+            if (c == '"' && closed) {
+                std::string name(text.substr(i + 1, j - i - 2));
+                if (i >= 2 && text[i - 1] == '&' && (text[i - 2] == 'U' || text[i - 2] == 'u') &&
+                    name.find('\\') != std::string::npos)
+                    out.escapedName = true;
+                for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                out.names.push_back(std::move(name));
+            }
+            out.tokens.emplace_back();
             i = j;
             continue;
         }
@@ -124,6 +156,7 @@ Scan scan(std::string_view text) {
                 } else {
                     i = close + tag.size();
                 }
+                out.tokens.emplace_back();
                 continue;
             }
             ++i;
@@ -134,10 +167,13 @@ Scan scan(std::string_view text) {
             while (j < text.size() && isWordChar(text[j])) ++j;
             std::string word(text.substr(i, j - i));
             for (char& ch : word) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            out.tokens.push_back(word);
+            out.names.push_back(word);
             out.words.push_back(std::move(word));
             i = j;
             continue;
         }
+        out.tokens.emplace_back();
         ++i;
     }
     return out;
@@ -197,6 +233,19 @@ std::string_view checkServerQuery(std::string_view source) {
     for (const auto& word : scanned.words) {
         for (const char* writing : kWritingWords) {
             if (word == writing) refuseRecordSource(source, "it uses " + word + ", which could write or lock");
+        }
+    }
+    // FOR UPDATE, FOR NO KEY UPDATE, FOR SHARE, FOR KEY SHARE.
+    for (std::size_t t = 0; t + 1 < scanned.tokens.size(); ++t) {
+        const std::string& next = scanned.tokens[t + 1];
+        if (scanned.tokens[t] == "FOR" && (next == "UPDATE" || next == "SHARE" || next == "NO" || next == "KEY"))
+            refuseRecordSource(source, "it locks the rows it reads (FOR " + next + ")");
+    }
+    if (scanned.escapedName) refuseRecordSource(source, "it writes a name with U&\"...\" escapes");
+    for (const auto& name : scanned.names) {
+        for (const char* function : kEffectFunctions) {
+            if (name == function)
+                refuseRecordSource(source, "it calls " + name + ", whose effects a read-only session does not stop");
         }
     }
     return text.substr(0, std::min(scanned.statementEnd, text.size()));

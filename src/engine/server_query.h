@@ -4,9 +4,14 @@
 // quoted names, string constants and dollar-quoted bodies, so that a word
 // inside any of them counts for nothing.
 //
-// This check is the first wall; the second is the server's own: the list's
-// session on the server is read-only, so a function that writes, called
-// from a query that passes here, is refused by the server.
+// The server's read-only session refuses what a query that passes here
+// writes to tables and sequences, directly or through a function. Some
+// functions have effects that a read-only transaction does not stop
+// (advisory locks that last the connection's life, notifications, other
+// sessions ended, settings changed, server files, statements on other
+// connections): the check refuses the known ones by name, bare or quoted,
+// with or without their schema. A function of the database's own that does
+// such things is for the database's owner to keep from the list's role.
 #pragma once
 
 #include <optional>
@@ -18,8 +23,9 @@ namespace quorvel::engine {
 // Throws 3027 unless the text is one statement that starts as a query
 // (SELECT, WITH or VALUES, after comments and opening parentheses) and
 // holds none of the words that make a query write or lock (INSERT, UPDATE,
-// DELETE, MERGE, INTO, TRUNCATE, COPY and the other statements' verbs)
-// outside quotes and comments. A trailing ";" is allowed; anything after
+// DELETE, MERGE, INTO, TRUNCATE, COPY and the other statements' verbs, FOR
+// UPDATE/SHARE) outside quotes and comments, no name of such a function,
+// and no backslash in a plain '...' constant. A trailing ";" is allowed; anything after
 // it is another statement. Returns the statement without its ";".
 std::string_view checkServerQuery(std::string_view source);
 

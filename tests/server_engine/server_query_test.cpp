@@ -46,6 +46,19 @@ TEST(ServerQueryCheck, PassesOneQueryAndRefusesWhatCouldWriteWhereverTheLexerSee
         {"SELECT 'x\\' , $$' ; COMMIT; DELETE FROM t; --$$", false},
         {"SELECT 'a\\b' AS path", false},
         {"SELECT E'a\\\\b', 'it''s' AS x", true},
+        // Row locks and functions whose effects a read-only session keeps.
+        {"SELECT * FROM t FOR SHARE", false},
+        {"SELECT * FROM t FOR KEY SHARE", false},
+        {"SELECT * FROM t FOR NO KEY UPDATE", false},
+        {"SELECT substring(a FROM 1 FOR 2) AS share, \"key\" FROM t", true},
+        {"SELECT pg_advisory_lock(1)", false},
+        {"SELECT \"pg_notify\"('c', 'x')", false},
+        {"SELECT pg_catalog.set_config('a.b', 'c', false)", false},
+        {"SELECT PG_Terminate_Backend(1)", false},
+        {"SELECT lo_export(1, '/tmp/x')", false},
+        {"SELECT dblink_exec('x', 'DELETE FROM t')", false},
+        {"SELECT U&\"pg\\005fnotify\"('c', 'x')", false},
+        {"SELECT pg_sleep(0), 'pg_notify' AS name", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
