@@ -194,7 +194,8 @@ int main(int argc, char** argv) {
     if (options.connect) {
         try {
             ServerSample sample = loadSampleOnServer(*options.connect);
-            std::cout << "server: " << quorvel::engine::maskPasswords(*options.connect)
+            std::cout << "server: "
+                      << quorvel::engine::describeConnection(quorvel::engine::odbcConnectionString(*options.connect))
                       << (sample.made ? " (made, " : " (reused, ") << sample.customers << " customers)\n";
         } catch (const std::exception& e) {
             std::cerr << "quorvel-demo: " << e.what() << "\n";

@@ -4,54 +4,41 @@
 #include <sqlext.h>
 
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
 
 #include "engine/odbc_handle.h"
+#include "platform/failure.h"
 
 namespace quorvel::demo {
 
 namespace {
 
-// The environment, the connection and its statements, freed in order.
+// The engine's connection, read-write: the sample is loaded through it.
 class Session {
 public:
-    explicit Session(const std::string& connect) : connect_(connect) {
-        std::string text(engine::odbcConnectionString(connect));
-        if (text.empty()) throw std::runtime_error("--connect takes \"ODBC;\" and a connection string");
-        engine::parseConnectionString(text);  // a syntax error, named without the text
-        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
-        SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-        if (!SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
-                                            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
-            fail(SQL_HANDLE_DBC, dbc_, "connecting");
-        connected_ = true;
+    explicit Session(const std::string& connect) : text_(engine::odbcConnectionString(connect)) {
+        if (text_.empty()) throw std::runtime_error("--connect takes \"ODBC;\" and a connection string");
+        try {
+            server_ = engine::OdbcConnection(text_, 0, engine::OdbcConnection::Access::ReadWrite);
+        } catch (const Failure& failure) {
+            throw std::runtime_error("cannot load the sample: " + failure.description());
+        }
     }
-    ~Session() {
-        if (connected_) SQLDisconnect(dbc_);
-        if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-        if (env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env_);
-    }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
 
     // Runs one statement; with `count`, reads the first column of its first row.
     bool run(const std::string& sql, long* count = nullptr, bool mustSucceed = true) {
-        SQLHSTMT stmt = SQL_NULL_HSTMT;
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt);
-        std::unique_ptr<void, void (*)(void*)> owned(stmt, [](void* h) { SQLFreeHandle(SQL_HANDLE_STMT, h); });
+        engine::OdbcStatement stmt(server_);
         std::string text = sql;
-        SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+        SQLRETURN rc = SQLExecDirect(stmt.handle(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-            if (mustSucceed) fail(SQL_HANDLE_STMT, stmt, "loading the sample");
+            if (mustSucceed) fail(SQL_HANDLE_STMT, stmt.handle(), "loading the sample");
             return false;
         }
         if (count != nullptr) {
             SQLBIGINT value = 0;
             SQLLEN length = 0;
-            if (!SQL_SUCCEEDED(SQLFetch(stmt)) ||
-                !SQL_SUCCEEDED(SQLGetData(stmt, 1, SQL_C_SBIGINT, &value, 0, &length)))
+            if (!SQL_SUCCEEDED(SQLFetch(stmt.handle())) ||
+                !SQL_SUCCEEDED(SQLGetData(stmt.handle(), 1, SQL_C_SBIGINT, &value, 0, &length)))
                 return false;
             *count = static_cast<long>(value);
         }
@@ -59,26 +46,24 @@ public:
     }
 
     void autocommit(bool on) {
-        SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+        SQLSetConnectAttr(server_.handle(), SQL_ATTR_AUTOCOMMIT,
                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
                           0);
     }
     void end(bool commit) {
-        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, commit ? SQL_COMMIT : SQL_ROLLBACK)) && commit)
-            fail(SQL_HANDLE_DBC, dbc_, "committing the sample");
+        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, server_.handle(), commit ? SQL_COMMIT : SQL_ROLLBACK)) && commit)
+            fail(SQL_HANDLE_DBC, server_.handle(), "committing the sample");
     }
 
 private:
     [[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE handle, const std::string& what) const {
-        std::string message = "cannot load the sample into '" + engine::maskPasswords(connect_) + "' (" + what + ")";
+        std::string message = "cannot load the sample into '" + engine::describeConnection(text_) + "' (" + what + ")";
         for (const auto& d : engine::odbcDiagnostics(type, handle)) message += ": " + d.message;
         throw std::runtime_error(message);
     }
 
-    std::string connect_;
-    SQLHENV env_ = SQL_NULL_HENV;
-    SQLHDBC dbc_ = SQL_NULL_HDBC;
-    bool connected_ = false;
+    std::string text_;
+    engine::OdbcConnection server_;
 };
 
 std::string literal(const std::string& text) {

@@ -142,11 +142,11 @@
 // most once in the freshness interval, never at a read (reads are of the
 // local copy and never wait for the network): a lost connection fails that
 // find (3146, through the error notification), every later find and every
-// read of a row not already read, until a Refresh. Passwords (PWD=,
-// Password=) never appear in a failure's description: the values are
-// shown as ***, and a connection string that does not parse is never
-// quoted; the Connect setting keeps what was typed. Everything of the server runs on the
-// caller's thread.
+// read of a row not already read, until a Refresh. Passwords never appear
+// in a failure's description: connecting quotes only the driver, data
+// source, server, port, database and user of the connection string, and
+// nothing of one that does not parse; the Connect setting keeps what was
+// typed. Everything of the server runs on the caller's thread.
 #pragma once
 
 #include <cstdint>

@@ -19,9 +19,13 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// A password, or options that may hold one (pqopt={password=...}).
 bool isPasswordKey(std::string_view key) {
     key = trimmed(key);
-    return equalsIgnoringCase(key, "PWD") || equalsIgnoringCase(key, "Password");
+    std::string upper(key);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper.find("PWD") != std::string::npos || upper.find("PASSWORD") != std::string::npos ||
+           upper == "PQOPT";
 }
 
 // The text itself is not quoted: where its syntax fails, what is a password
@@ -38,7 +42,7 @@ std::size_t firstPasswordValue(std::string_view text) {
         for (std::string_view key : {std::string_view("PWD"), std::string_view("PASSWORD")}) {
             if (at + key.size() > text.size() || !equalsIgnoringCase(text.substr(at, key.size()), key)) continue;
             std::size_t after = at + key.size();
-            while (after < text.size() && text[after] == ' ') ++after;
+            while (after < text.size() && std::isspace(static_cast<unsigned char>(text[after]))) ++after;
             if (after < text.size() && text[after] == '=') return after + 1;
         }
     }
@@ -162,6 +166,33 @@ std::string maskPasswords(std::string_view text) {
     return out;
 }
 
+std::string describeConnection(std::string_view connectionString) {
+    std::vector<ConnectionAttribute> attributes;
+    try {
+        attributes = parseConnectionString(connectionString);
+    } catch (const Failure&) {
+        return "a connection string that does not parse";
+    }
+    std::string out;
+    for (const auto& attribute : attributes) {
+        bool safe = false;
+        for (const char* key : {"DRIVER", "DSN", "SERVER", "SERVERNAME", "HOST", "PORT", "DATABASE", "DB", "DBNAME",
+                                "UID", "USER", "USERNAME"})
+            safe = safe || equalsIgnoringCase(trimmed(attribute.key), key);
+        if (!safe) continue;
+        out += attribute.key + "=";
+        if (attribute.value.find_first_of(";{}") == std::string::npos) {
+            out += attribute.value;
+        } else {
+            out += '{';
+            for (char c : attribute.value) out += c == '}' ? std::string("}}") : std::string(1, c);
+            out += '}';
+        }
+        out += ';';
+    }
+    return out;
+}
+
 std::string withDatabase(std::string_view connectionString, std::string_view name) {
     if (trimmed(name).empty()) return std::string(connectionString);
     for (const auto& attribute : parseConnectionString(connectionString)) {
@@ -277,9 +308,9 @@ void failFromOdbc(short type, void* handle, std::int32_t number, std::string_vie
 
 // --- OdbcConnection ----------------------------------------------------------
 
-OdbcConnection::OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds) {
+OdbcConnection::OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds, Access access) {
     parseConnectionString(connectionString);  // a syntax error is named before the driver sees it
-    std::string context = "connecting to '" + maskPasswords(connectionString) + "'";
+    std::string context = "connecting to '" + describeConnection(connectionString) + "'";
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
         fail(odbc_failure::kConnectFailed, "ODBC--connection failed: the ODBC driver manager could not start.");
@@ -293,7 +324,8 @@ OdbcConnection::OdbcConnection(const std::string& connectionString, std::int64_t
         dbc_ = dbc;
         // A hint for the driver, which may ignore it: what keeps the list
         // from writing is the server's own session (makeSessionReadOnly).
-        SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+        if (access == Access::ReadOnly)
+            SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
         if (loginSeconds > 0) {
             auto seconds = static_cast<SQLULEN>(std::min<std::int64_t>(loginSeconds, 86'400));
             SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);

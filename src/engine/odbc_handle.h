@@ -30,11 +30,19 @@ struct ConnectionAttribute {
 // that is not closed, text after a closing brace.
 std::vector<ConnectionAttribute> parseConnectionString(std::string_view text);
 
-// The text with the value of every password attribute (PWD, Password, any
-// case) replaced by "***": what every message, trace and log shows of a
-// connection string. Also masks a text that does not parse, from the
-// password's "=" to the next ";".
+// The text with the value of every attribute that is or may hold a
+// password (a key holding PWD or Password in any case, pqopt) replaced by
+// "***": what a message shows of a driver's text that may echo a
+// connection string. A text that does not parse is masked from its first
+// password's "=" (blanks of any kind before it) on.
 std::string maskPasswords(std::string_view text);
+
+// What a message may quote of a connection string: the attributes that
+// name the driver, data source, server, port, database and user (DRIVER,
+// DSN, SERVER, SERVERNAME, HOST, PORT, DATABASE, DB, DBNAME, UID, USER,
+// USERNAME), in order; nothing else, whatever its key. A text that does not
+// parse is not quoted at all.
+std::string describeConnection(std::string_view connectionString);
 
 // The connection string with DATABASE=<name> added, unless it already
 // names a database (DATABASE, DB or DBNAME) or `name` is empty.
@@ -67,10 +75,12 @@ class OdbcStatement;
 class OdbcConnection {
 public:
     OdbcConnection() = default;
+    enum class Access { ReadOnly, ReadWrite };
     // Connects with the connection string; failures throw 3151 with the
     // driver's messages, passwords masked. `loginSeconds` bounds the
-    // connecting (0: the driver's default).
-    OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds);
+    // connecting (0: the driver's default). ReadWrite is for programs that
+    // load data (the demo's sample), never for a list.
+    OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds, Access access = Access::ReadOnly);
     ~OdbcConnection();
     OdbcConnection(OdbcConnection&& other) noexcept;
     OdbcConnection& operator=(OdbcConnection&& other) noexcept;

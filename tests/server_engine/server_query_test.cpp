@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_fixture.h"
+#include "engine/odbc_handle.h"
 #include "engine/server_query.h"
 
 namespace quorvel::engine::testing {
@@ -80,6 +81,28 @@ TEST(ServerQueryCheck, NamesAreBareQuotedOrBracketedWithAnOptionalSchema) {
         SCOPED_TRACE(c.source);
         auto name = parseServerName(c.source);
         EXPECT_EQ(name ? name->schema + "|" + name->name : "", c.parsed);
+    }
+}
+
+TEST(ServerConnectionText, MessagesNeverShowTheSecretWhateverItsKeyOrTheTextsSyntax) {
+    struct Case {
+        const char* connection;
+        const char* described;  // what a connecting message quotes
+    };
+    const Case cases[] = {
+        {"DRIVER={PG};SERVER=h;PORT=5;UID=u;PWD=secret;", "DRIVER=PG;SERVER=h;PORT=5;UID=u;"},
+        {"DSN=d;pqopt={password=secret sslmode=require};Database=x", "DSN=d;Database=x;"},
+        {"DSN=d;SSLPassword=secret;Password = {se;cret}", "DSN=d;"},
+        {"DSN=d;PWD\t=secret;{bad", "a connection string that does not parse"},
+        {"DRIVER={PG;PWD=secret", "a connection string that does not parse"},
+        {"DSN=d;\tpassword\n=secret;x", "a connection string that does not parse"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connection);
+        EXPECT_EQ(describeConnection(c.connection), c.described);
+        std::string masked = maskPasswords(c.connection);
+        EXPECT_EQ(masked.find("secret"), std::string::npos) << masked;
+        EXPECT_EQ(masked.find("cret"), std::string::npos) << masked;
     }
 }
 
