@@ -75,6 +75,9 @@ void Quorvel2000::editComboKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
         case key_code::kUp:
         case key_code::kDown:
             take();
+            // Whatever the arrow does (also nothing, at the list's end), its
+            // release must not search for the edit box's text.
+            skipNextKeyUp = kTrue;
             if (alt) {
                 // Alt+Down opens, Alt+Up closes; neither moves the row.
                 if ((k == key_code::kDown) != open) buttonClick();

@@ -51,6 +51,32 @@ TEST_F(KeyboardConventions, TheKeysStayInTheEditBoxAndEscapePutsTheValueBack) {
     EXPECT_FALSE(widget->DropDown());
 }
 
+// An arrow the control takes never lets its release search the edit box's
+// text again: opening or closing with Alt, opening a folded list, at the end.
+TEST_F(KeyboardConventions, AnArrowsReleaseNeverSearches) {
+    QTest::keyClicks(edit(), "Ro");
+    ASSERT_EQ(currentViewRow(), 3);
+    QTest::keyClick(edit(), Qt::Key_Down);
+    QTest::keyClick(edit(), Qt::Key_Down);
+    QTest::keyClick(edit(), Qt::Key_Down);
+    ASSERT_EQ(currentViewRow(), 5);
+    QTest::keyClick(edit(), Qt::Key_Up, Qt::AltModifier);
+    ASSERT_FALSE(widget->DropDown());
+    edit()->setText("Ro");
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Down, Qt::AltModifier}, {Qt::Key_Down, {}}, {Qt::Key_Up, Qt::AltModifier}, {Qt::Key_Down, {}}};
+    for (const auto& [key, modifiers] : keys) {
+        site().clearTrace();
+        // The arrow alone, pressed and released with Alt held.
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(edit(), &press);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+        QApplication::sendEvent(edit(), &release);
+        EXPECT_EQ(currentViewRow(), 5) << site().trace();
+        EXPECT_EQ(site().trace().find("ListValidate"), std::string::npos) << site().trace();
+    }
+}
+
 TEST_F(KeyboardConventions, ARightClickChoosesNothingAndPressesOutsideClose) {
     QTest::keyClick(edit(), Qt::Key_F4);
     ASSERT_TRUE(widget->DropDown());
