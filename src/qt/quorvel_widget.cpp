@@ -309,7 +309,12 @@ QSize QuorvelWidget::sizeHint() const {
 
 // --- Persistence and host settings ----------------------------------------
 
-void QuorvelWidget::initProperties() { guarded([&] { control_->InitProperties(); }); }
+void QuorvelWidget::initProperties() {
+    guarded([&] { control_->InitProperties(); });
+    // The defaults tell nothing of the conventions: the Qt side follows them.
+    followKeyboardConventions();
+    listStateChanged();
+}
 
 void QuorvelWidget::load(PropertyBag& bag) {
     guarded([&] { control_->ReadProperties(bag); });

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "headless/json_property_bag.h"
+#include "qt/grid.h"
 #include "qt_fixture.h"
 
 namespace quorvel::qt::testing {
@@ -121,6 +122,11 @@ TEST_F(KeyboardConventions, AFormKeepsTheOptionAndALoadedControlFollowsIt) {
     again.writeProperty("KeyboardConventions", Variant::integer(7), Variant::integer(0));
     copy->load(again);
     EXPECT_EQ(copy->KeyboardConventions(), 0);
+
+    // The defaults put back the control's own keys on the Qt side too.
+    widget->initProperties();
+    EXPECT_EQ(widget->KeyboardConventions(), 0);
+    EXPECT_EQ(site().grid("DBGrid1")->pressesMoveRow(), Qt::MouseButtons(Qt::AllButtons));
 }
 
 }  // namespace
