@@ -234,32 +234,58 @@ struct CatalogEntry {
 
 std::string getText(SQLHSTMT stmt, SQLUSMALLINT column) { return columnText(stmt, column, SQL_C_CHAR); }
 
-// The table or view of the name: the exact name first, then the name in
-// any case (as the server folds names written without quotes).
-std::optional<CatalogEntry> findInCatalog(const OdbcConnection& server, const ServerName& wanted) {
-    OdbcStatement stmt(server);
-    std::string schema = wanted.schema;
-    std::string types = "TABLE,VIEW";
-    auto* schemaPtr = schema.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(schema.data());
-    SQLSMALLINT schemaLength = schema.empty() ? 0 : static_cast<SQLSMALLINT>(schema.size());
-    // The schema is a pattern argument: its own '_' and '%' match only themselves.
-    SQLSetStmtAttr(stmt.handle(), SQL_ATTR_METADATA_ID, reinterpret_cast<SQLPOINTER>(SQL_FALSE), 0);
-    stmt.check(SQLTables(stmt.handle(), nullptr, 0, schemaPtr, schemaLength, nullptr, 0,
-                         reinterpret_cast<SQLCHAR*>(types.data()), SQL_NTS),
-               odbc_failure::kCallFailed, "reading the server's tables");
-    std::optional<CatalogEntry> exact, folded;
-    while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
-        CatalogEntry entry{getText(stmt.handle(), 1), getText(stmt.handle(), 2), getText(stmt.handle(), 3),
-                           equalsIgnoringCase(getText(stmt.handle(), 4), "VIEW")};
-        if (!wanted.schema.empty() && !equalsIgnoringCase(entry.schema, wanted.schema)) continue;
-        bool preferred = entry.schema == "public" || !wanted.schema.empty();
-        if (entry.name == wanted.name) {
-            if (!exact || preferred) exact = entry;
-        } else if (equalsIgnoringCase(entry.name, wanted.name)) {
-            if (!folded || preferred) folded = entry;
-        }
+// A name as a catalog function's pattern argument matching only itself:
+// its '_' and '%' (and the escape) escaped.
+std::string patternOf(const OdbcConnection& server, std::string_view name) {
+    SQLCHAR escape[8] = {};
+    SQLSMALLINT length = 0;
+    SQLGetInfo(server.handle(), SQL_SEARCH_PATTERN_ESCAPE, escape, sizeof escape, &length);
+    std::string e(reinterpret_cast<const char*>(escape));
+    std::string out;
+    for (char c : name) {
+        if (!e.empty() && (c == '_' || c == '%' || std::string_view(e) == std::string_view(&c, 1))) out += e;
+        out += c;
     }
-    return exact ? exact : folded;
+    return out;
+}
+
+// The table or view of the name: the exact name first, then the name as
+// the server folds one written without quotes (lower case), then in any
+// case. Only the rows naming exactly the table (and schema) count.
+std::optional<CatalogEntry> findInCatalog(const OdbcConnection& server, const ServerName& wanted) {
+    std::string lower = wanted.name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::vector<std::string> tried;
+    for (const std::string& name : {wanted.name, lower, std::string()}) {
+        if (!name.empty() && std::find(tried.begin(), tried.end(), name) != tried.end()) continue;
+        tried.push_back(name);
+        OdbcStatement stmt(server);
+        std::string schema = wanted.schema.empty() ? std::string() : patternOf(server, wanted.schema);
+        std::string table = name.empty() ? std::string() : patternOf(server, name);
+        std::string types = "TABLE,VIEW";
+        SQLSetStmtAttr(stmt.handle(), SQL_ATTR_METADATA_ID, reinterpret_cast<SQLPOINTER>(SQL_FALSE), 0);
+        stmt.check(SQLTables(stmt.handle(), nullptr, 0,
+                             schema.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(schema.data()),
+                             static_cast<SQLSMALLINT>(schema.size()),
+                             table.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(table.data()),
+                             static_cast<SQLSMALLINT>(table.size()), reinterpret_cast<SQLCHAR*>(types.data()), SQL_NTS),
+                   odbc_failure::kCallFailed, "reading the server's tables");
+        std::optional<CatalogEntry> exact, folded;
+        while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
+            CatalogEntry entry{getText(stmt.handle(), 1), getText(stmt.handle(), 2), getText(stmt.handle(), 3),
+                               equalsIgnoringCase(getText(stmt.handle(), 4), "VIEW")};
+            if (!wanted.schema.empty() && !equalsIgnoringCase(entry.schema, wanted.schema)) continue;
+            bool preferred = entry.schema == "public" || !wanted.schema.empty();
+            if (entry.name == wanted.name) {
+                if (!exact || preferred) exact = entry;
+            } else if (equalsIgnoringCase(entry.name, wanted.name)) {
+                if (!folded || preferred) folded = entry;
+            }
+        }
+        if (exact) return exact;
+        if (folded) return folded;
+    }
+    return std::nullopt;
 }
 
 std::string qualified(const CatalogEntry& entry) {
@@ -289,11 +315,20 @@ std::string tableOrder(const OdbcConnection& server, const CatalogEntry& table) 
         order += quoteServerIdentifier(column);
     }
     if (!order.empty()) return order;
+    // Pattern arguments here: escaped, and the rows of another table that
+    // a pattern would still match are passed over.
+    std::string schemaPattern = schema.empty() ? std::string() : patternOf(server, schema);
+    std::string namePattern = patternOf(server, name);
     OdbcStatement stmt(server);
-    stmt.check(SQLColumns(stmt.handle(), nullptr, 0, schemaPtr, static_cast<SQLSMALLINT>(schema.size()),
-                          reinterpret_cast<SQLCHAR*>(name.data()), static_cast<SQLSMALLINT>(name.size()), nullptr, 0),
+    SQLSetStmtAttr(stmt.handle(), SQL_ATTR_METADATA_ID, reinterpret_cast<SQLPOINTER>(SQL_FALSE), 0);
+    stmt.check(SQLColumns(stmt.handle(), nullptr, 0,
+                          schemaPattern.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(schemaPattern.data()),
+                          static_cast<SQLSMALLINT>(schemaPattern.size()),
+                          reinterpret_cast<SQLCHAR*>(namePattern.data()),
+                          static_cast<SQLSMALLINT>(namePattern.size()), nullptr, 0),
                odbc_failure::kCallFailed, "reading the columns of '" + table.name + "'");
     while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
+        if (getText(stmt.handle(), 3) != name || (!schema.empty() && getText(stmt.handle(), 2) != schema)) continue;
         std::string column = getText(stmt.handle(), 4);
         int type = std::atoi(columnText(stmt.handle(), 5, SQL_C_SSHORT).c_str());
         std::string typeName = getText(stmt.handle(), 6);

@@ -22,6 +22,9 @@ CREATE TABLE people(id INTEGER PRIMARY KEY, name VARCHAR(40));
 INSERT INTO people VALUES (3, 'Verdi'), (1, 'Rossi'), (2, 'Bianchi');
 CREATE TABLE tags(label TEXT, n INTEGER);
 INSERT INTO tags VALUES ('b', 2), ('a', 9), ('b', 1), ('a', 1);
+CREATE TABLE item_1(n INTEGER, label TEXT);
+INSERT INTO item_1 VALUES (2, 'b'), (1, 'a');
+CREATE TABLE "itemX1"(z INTEGER);
 CREATE TABLE audit(n INTEGER);
 CREATE SEQUENCE counter;
 CREATE FUNCTION bump() RETURNS INTEGER LANGUAGE sql VOLATILE AS $$ INSERT INTO audit VALUES (1); SELECT 1 $$;
@@ -183,6 +186,7 @@ TEST_F(ServerFaults, TablesListInKeyOrderOrAStableOneAndValuesOfEveryTypeComeWho
     };
     EXPECT_EQ(column(open("people"), 1), "String \"Rossi\",String \"Bianchi\",String \"Verdi\"");
     EXPECT_EQ(column(open("public.TAGS"), 1), "Long 1,Long 9,Long 1,Long 2") << "no key: every column in order";
+    EXPECT_EQ(column(open("item_1"), 1), "String \"a\",String \"b\"") << "'_' matches itself only, not itemX1";
 
     Recordset& kinds = open("kinds");
     std::string types;
