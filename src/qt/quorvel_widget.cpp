@@ -89,7 +89,16 @@ public:
                 writeBack(args[0], a.KeyAscii);
                 return;
             }
-            case events::Change.dispid: emit w.Change(); return;
+            case events::Change.dispid: {
+                emit w.Change();
+                // What assistive tools read as the value: the edit box's
+                // text, which the control has just changed.
+                if (QLineEdit* edit = w.site_ ? w.site_->lineEdit("Text2") : nullptr) {
+                    QAccessibleValueChangeEvent shown(&w, edit->text());
+                    QAccessible::updateAccessibility(&shown);
+                }
+                return;
+            }
             case events::Error.dispid: {
                 ErrorEventArgs a{int16Of(arg(0)), int16Of(arg(1))};
                 emit w.Error(&a);
@@ -130,8 +139,6 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
             if (value == notifiedBoundText_) return;
             notifiedBoundText_ = value;
             emit BoundTextChanged(value);
-            QAccessibleValueChangeEvent shown(this, Text());
-            QAccessible::updateAccessibility(&shown);
         });
     site_->setEditRequestHandler([this](std::string_view name) {
         bool allow = true;
@@ -145,6 +152,7 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
     control_ = std::make_unique<Quorvel2000>(*site_);
     guarded([&] { control_->InitProperties(); });
     listStateChanged();
+    notifiedBoundText_ = BoundText();
     // The focus lives in the children, so Qt never tells the widget itself
     // that it went: an item delegate or a QDataWidgetMapper commits its
     // editor's value when the editor loses the focus, and hears it here.
@@ -314,11 +322,23 @@ void QuorvelWidget::initProperties() {
     // The defaults tell nothing of the conventions: the Qt side follows them.
     followKeyboardConventions();
     listStateChanged();
+    syncBoundText();
+}
+
+void QuorvelWidget::syncBoundText() {
+    // A value set without the control's notification (the defaults, a load)
+    // is the one the next change is told against.
+    const QString value = BoundText();
+    if (value == notifiedBoundText_) return;
+    notifiedBoundText_ = value;
+    emit BoundTextChanged(value);
 }
 
 void QuorvelWidget::load(PropertyBag& bag) {
     guarded([&] { control_->ReadProperties(bag); });
     followKeyboardConventions();
+    listStateChanged();
+    syncBoundText();
     // As a host sizes a control after loading it.
     guarded([&] { site_->resized(); });
 }

@@ -319,6 +319,9 @@ private:
     void reportFailure(std::int32_t number, const std::string& description) const;
     // Takes up the keyboard conventions the control holds now.
     void followKeyboardConventions();
+    // Tells BoundTextChanged of a value that changed without the control's
+    // notification.
+    void syncBoundText();
     // The list opened or closed: the button's name and tooltip, and the
     // expanded state assistive tools read.
     void listStateChanged();

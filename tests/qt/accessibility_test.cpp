@@ -17,9 +17,14 @@ struct Heard {
     QAccessible::Event type;
     QObject* object;
     int child;
+    QVariant value;
 };
 std::vector<Heard> heard;
-void hear(QAccessibleEvent* e) { heard.push_back({e->type(), e->object(), e->child()}); }
+void hear(QAccessibleEvent* e) {
+    QVariant value;
+    if (e->type() == QAccessible::ValueChanged) value = static_cast<QAccessibleValueChangeEvent*>(e)->value();
+    heard.push_back({e->type(), e->object(), e->child(), value});
+}
 
 class Accessibility : public QtControlTest {
 protected:
@@ -70,6 +75,20 @@ TEST_F(Accessibility, AnEndingWidgetAnswersWithDefaults) {
     readWhileHearing = nullptr;
     QAccessible::installUpdateHandler(hear);
     EXPECT_FALSE(heard.empty());
+}
+
+// The value event once carried the text shown before the change.
+TEST_F(Accessibility, TheValueEventCarriesTheTextNowShown) {
+    configure();
+    for (const char* key : {"R12", "B07"}) {
+        heard.clear();
+        widget->setBoundText(key);
+        auto last = std::find_if(heard.rbegin(), heard.rend(), [&](const Heard& h) {
+            return h.type == QAccessible::ValueChanged && h.object == widget;
+        });
+        ASSERT_NE(last, heard.rend()) << key;
+        EXPECT_EQ(last->value.toString(), edit()->text()) << key;
+    }
 }
 
 TEST_F(Accessibility, AComboBoxNamedByItsLabelWithItsValueStateButtonAndList) {
