@@ -348,15 +348,15 @@ private:
     // How many events raised by this control are being handled right now,
     // one inside the other.
     int eventNesting_ = 0;
-    // Set when the bound on nesting was reached, until the outermost event
-    // ends: meanwhile every nested raise is refused at once, so handlers
-    // that re-raise from several places unwind instead of diving again, and
-    // the refusal is reported once.
     // Which keys the edit box and the list follow (KeyboardConventions).
     std::int16_t keyboardConventions = kOwnKeys;
     // The bound value when the list last opened: what Escape puts back under
     // the combo-box conventions.
     std::string valueAtOpen;
+    // Set when the bound on nesting was reached, until the outermost event
+    // ends: meanwhile every nested raise is refused at once, so handlers
+    // that re-raise from several places unwind instead of diving again, and
+    // the refusal is reported once.
     bool nestingTripped_ = false;
     bool nestingReported_ = false;
     // Set while property loading runs: the data source's reopenings then

@@ -69,12 +69,20 @@ bool QuorvelAccessible::live() const {
 
 QString QuorvelAccessible::buddyText() const {
     const QWidget* w = widget();
-    const QWidget* top = w->window();
-    for (const QLabel* label : top->findChildren<QLabel*>()) {
-        const QWidget* buddy = label->buddy();
-        if (buddy && (buddy == w || w->isAncestorOf(buddy))) return withoutMnemonic(label->text());
+    if (!w) return {};
+    auto names = [w](const QLabel* label) {
+        const QWidget* buddy = label ? label->buddy() : nullptr;
+        return buddy && (buddy == w || w->isAncestorOf(buddy));
+    };
+    if (!names(buddyLabel_)) {
+        buddyLabel_ = nullptr;
+        for (QLabel* label : w->window()->findChildren<QLabel*>()) {
+            if (!names(label)) continue;
+            buddyLabel_ = label;
+            break;
+        }
     }
-    return {};
+    return buddyLabel_ ? withoutMnemonic(buddyLabel_->text()) : QString();
 }
 
 QString QuorvelAccessible::text(QAccessible::Text t) const {

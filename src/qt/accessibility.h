@@ -11,7 +11,9 @@
 #pragma once
 
 #include <QAccessibleWidget>
+#include <QPointer>
 
+class QLabel;
 class QModelIndex;
 class QTableView;
 
@@ -44,6 +46,9 @@ private:
     // assistive tool may still ask; then the answers are the defaults.
     bool live() const;
     QString buddyText() const;
+
+    // The label found last: asked first, before the window's labels.
+    mutable QPointer<QLabel> buddyLabel_;
 };
 
 }  // namespace quorvel::qt
