@@ -98,7 +98,7 @@ int main() {
     // Finds: the first builds the index; then single calls timed.
     start = Clock::now();
     kept->findFirst("name >= \"M\"");
-    std::printf("peak resident while open %.1f bytes a row above the start (the driver holds the result)\n",
+    std::printf("peak resident while open %.1f bytes a row above the start (the copy, the driver's block)\n",
                 static_cast<double>(statusKiB("VmHWM:") - before) * 1024.0 / static_cast<double>(rows));
     std::printf("first find (index built) %.3f s\n", secondsSince(start));
     std::mt19937_64 rng(7);

@@ -132,7 +132,8 @@
 // the driver splits a text at the semicolons it sees and runs each part. A table lists in the order of its primary
 // key, without one in the order of all its sortable columns; a view or a
 // query in its own order. The records are read once, at the opening, in
-// blocks, into a TEMP table of a private SQLite store, from which the rows,
+// blocks from a cursor on the server (the driver holds one block, not the
+// whole result), into a TEMP table of a private SQLite store, from which the rows,
 // finds and indexes are served as for a statement over a file: the server's
 // later changes show at the next Refresh. The opening's time limit runs
 // through every step: connecting gets what is left of it (whole seconds),

@@ -41,7 +41,7 @@ constexpr const char* kCopyTable = "quorvel_rows";
 
 // Rows the driver holds at a time: the result is read from a cursor on the
 // server in blocks this size rather than whole into the driver's memory.
-[[maybe_unused]] constexpr int kFetchRows = 4096;
+constexpr int kFetchRows = 4096;
 
 // Whole seconds left before the deadline, at least one: what connecting
 // may take.
@@ -695,7 +695,7 @@ std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settin
     const OpeningLimits& limits = settings.limits;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.milliseconds);
 
-    OdbcConnection server(listConnectionString(connection, 0), secondsLeft(deadline));
+    OdbcConnection server(listConnectionString(connection, kFetchRows), secondsLeft(deadline));
     makeSessionReadOnly(server);
     // Each step on the server gets what is left of the opening's time.
     auto limitToTimeLeft = [&] {
