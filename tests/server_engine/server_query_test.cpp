@@ -104,6 +104,12 @@ TEST(ServerConnectionText, MessagesNeverShowTheSecretWhateverItsKeyOrTheTextsSyn
         EXPECT_EQ(masked.find("secret"), std::string::npos) << masked;
         EXPECT_EQ(masked.find("cret"), std::string::npos) << masked;
     }
+    // What the list connects with: statements always prepared on the server,
+    // the string's own fetching kept.
+    EXPECT_EQ(listConnectionString("DSN=d;UseServerSidePrepare=0;PWD={a;b}", 50),
+              "DSN=d;PWD={a;b};UseServerSidePrepare=1;pqopt={tcp_user_timeout=10000};UseDeclareFetch=1;Fetch=50;");
+    EXPECT_EQ(listConnectionString("DSN=d;Fetch=9;pqopt={sslmode=require}", 50),
+              "DSN=d;Fetch=9;pqopt={sslmode=require};UseServerSidePrepare=1;");
 }
 
 }  // namespace
