@@ -187,6 +187,8 @@ TEST_F(ServerFaults, TablesListInKeyOrderOrAStableOneAndValuesOfEveryTypeComeWho
     EXPECT_EQ(column(open("people"), 1), "String \"Rossi\",String \"Bianchi\",String \"Verdi\"");
     EXPECT_EQ(column(open("public.TAGS"), 1), "Long 1,Long 9,Long 1,Long 2") << "no key: every column in order";
     EXPECT_EQ(column(open("item_1"), 1), "String \"a\",String \"b\"") << "'_' matches itself only, not itemX1";
+    EXPECT_EQ(cluster().psql("faults", "SELECT count(*) FROM pg_stat_activity WHERE state LIKE 'idle in%';"), "0")
+        << "the open list holds no transaction (nor its locks) on the server";
 
     Recordset& kinds = open("kinds");
     std::string types;
