@@ -3,7 +3,7 @@
 // into a TEMP table of a private SQLite store whose rowids are the
 // positions: from there on the rows, navigation, finds and indexes are the
 // core's, as for a statement over a SQLite file. What is the server's: the
-// connection (read-only for the driver and for the server's session), the
+// connection (a PostgreSQL server, its session read-only), the
 // record source's check, the table's order, the field types from the ODBC
 // SQL types, the opening's time limit (cancelled on the server) and the
 // watch that notices the connection lost.
