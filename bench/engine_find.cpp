@@ -119,8 +119,8 @@ std::string database(bool sorted) {
     sqlite3_close(db);
     std::filesystem::rename(temporary, file);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "generated %s (%lld rows) in %.1f s\n", file.c_str(), static_cast<long long>(rowCount()),
-                 seconds);
+    std::fprintf(stderr, "generated %s (%lld rows) in %.1f s\n", file.c_str(),
+                 static_cast<long long>(rowCount()), seconds);
     return file;
 }
 
@@ -132,9 +132,10 @@ std::string walDatabase() {
         std::filesystem::copy_file(database(false), file);
         sqlite3* db = nullptr;
         check(sqlite3_open(file.c_str(), &db), db);
-        check(sqlite3_exec(db, "PRAGMA journal_mode=WAL; CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT)",
-                           nullptr, nullptr, nullptr),
-              db);
+        check(
+            sqlite3_exec(db, "PRAGMA journal_mode=WAL; CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT)",
+                         nullptr, nullptr, nullptr),
+            db);
         sqlite3_close(db);
     }
     return file;
@@ -231,7 +232,10 @@ std::vector<std::string> equalTexts(bool miss) {
 void reportPercentiles(benchmark::State& state, std::vector<double>& micros) {
     if (micros.empty()) return;
     std::sort(micros.begin(), micros.end());
-    auto at = [&](double q) { return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * static_cast<double>(micros.size())))]; };
+    auto at = [&](double q) {
+        return micros[std::min(micros.size() - 1,
+                               static_cast<std::size_t>(q * static_cast<double>(micros.size())))];
+    };
     state.counters["p50_us"] = at(0.50);
     state.counters["p99_us"] = at(0.99);
     state.counters["max_us"] = micros.back();
@@ -304,10 +308,10 @@ void BM_FindAfterCommit(benchmark::State& state, bool ownTable, bool background)
     for (auto _ : state) {
         state.PauseTiming();
         rs->waitForIndexes();
-        std::string sql = ownTable ? "UPDATE people SET name = 'Mmm" + std::to_string(n) + "_" +
-                                         std::to_string(::getpid()) + "' WHERE id = " +
-                                         std::to_string(1000 + n)
-                                   : "INSERT INTO notes(text) VALUES ('saved')";
+        std::string sql = ownTable
+                              ? "UPDATE people SET name = 'Mmm" + std::to_string(n) + "_" +
+                                    std::to_string(::getpid()) + "' WHERE id = " + std::to_string(1000 + n)
+                              : "INSERT INTO notes(text) VALUES ('saved')";
         ++n;
         check(sqlite3_exec(writer, sql.c_str(), nullptr, nullptr, nullptr), writer);
         state.ResumeTiming();
@@ -319,7 +323,8 @@ void BM_FindAfterCommit(benchmark::State& state, bool ownTable, bool background)
         // rebuild, or a look at the log that keeps the index.
         state.PauseTiming();
         rs->waitForIndexes();
-        worker.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - found).count());
+        worker.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - found).count());
         state.ResumeTiming();
     }
     sqlite3_close(writer);
@@ -361,8 +366,10 @@ void BM_CopyFloor(benchmark::State& state, const char* source) {
     for (auto _ : state) {
         sqlite3* db = nullptr;
         check(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), db);
-        std::string sql = std::string("PRAGMA temp_store = FILE; BEGIN; CREATE TEMP TABLE copy(c0, c1, c2); "
-                                      "INSERT INTO temp.copy SELECT * FROM (") + source + "); COMMIT";
+        std::string sql = std::string(
+                              "PRAGMA temp_store = FILE; BEGIN; CREATE TEMP TABLE copy(c0, c1, c2); "
+                              "INSERT INTO temp.copy SELECT * FROM (") +
+                          source + "); COMMIT";
         check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db);
         sqlite3_close(db);
     }
@@ -374,7 +381,8 @@ void BM_LinearScan(benchmark::State& state, Op op, bool sorted, bool miss) {
     const PackedKeys& keys = foldedInOrder(sorted);
     std::vector<std::string> texts = op == Op::Equal ? equalTexts(miss) : typedTexts(miss);
     std::vector<std::string> queries;
-    for (const auto& t : texts) queries.push_back(quorvel::engine::folded(miss && op == Op::AtOrAfter ? "\xF4\x80\x80\x80" + t : t));
+    for (const auto& t : texts)
+        queries.push_back(quorvel::engine::folded(miss && op == Op::AtOrAfter ? "\xF4\x80\x80\x80" + t : t));
     std::vector<double> micros;
     std::size_t i = 0;
     for (auto _ : state) {
@@ -441,7 +449,8 @@ void registerAll() {
                 benchmark::RegisterBenchmark(("Find/" + suffix).c_str(), BM_Find, c.op, sorted, miss, false)
                     ->Unit(benchmark::kMicrosecond)
                     ->Iterations(20000);
-                benchmark::RegisterBenchmark(("LinearScan/" + suffix).c_str(), BM_LinearScan, c.op, sorted, miss)
+                benchmark::RegisterBenchmark(("LinearScan/" + suffix).c_str(), BM_LinearScan, c.op, sorted,
+                                             miss)
                     ->Unit(benchmark::kMicrosecond)
                     ->Iterations(rowCount() > 2000000 ? 60 : 300);
             }
@@ -464,8 +473,8 @@ void registerAll() {
     for (const char* source : {"people", select}) {
         for (bool background : {true, false}) {
             std::string name = std::string("FirstFindAfterOpening/") +
-                               (source == select ? "select/" : "table/") + (background ? "worker/" : "baseline/") +
-                               rows;
+                               (source == select ? "select/" : "table/") +
+                               (background ? "worker/" : "baseline/") + rows;
             benchmark::RegisterBenchmark(name.c_str(), BM_FirstFindAfterOpening, background, source)
                 ->Unit(benchmark::kMillisecond)
                 ->Iterations(3);

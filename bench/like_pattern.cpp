@@ -58,7 +58,8 @@ void registerAll() {
     for (const auto& [name, pattern] : patterns) {
         for (bool repeated : {true, false}) {
             std::string label = std::string(name) + (repeated ? "/repeated" : "/random");
-            benchmark::RegisterBenchmark(label.c_str(), BM_Pass, pattern, repeated)->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(label.c_str(), BM_Pass, pattern, repeated)
+                ->Unit(benchmark::kMillisecond);
         }
     }
 }

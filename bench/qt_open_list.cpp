@@ -45,8 +45,7 @@ using quorvel::qt::QuorvelWidget;
 
 std::filesystem::path benchFolder() {
     static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() /
-                 ("quorvel-qt-bench-" + std::to_string(::getpid()));
+        auto d = std::filesystem::temp_directory_path() / ("quorvel-qt-bench-" + std::to_string(::getpid()));
         std::filesystem::create_directories(d);
         return d;
     }();
@@ -80,9 +79,8 @@ struct Form {
     explicit Form(int rows) {
         window.resize(640, 480);
         widget = new QuorvelWidget(&window);
-        widget->setMessageBoxHandler([](const QString& p) {
-            throw std::runtime_error("message box: " + p.toStdString());
-        });
+        widget->setMessageBoxHandler(
+            [](const QString& p) { throw std::runtime_error("message box: " + p.toStdString()); });
         widget->setDropDownAuto(false);
         widget->setBoundField("Code");
         widget->setListSearchField("Name");
@@ -170,10 +168,12 @@ void BM_KeyReleaseAndRepaint(benchmark::State& state) {
     // Typing starts once the engine's indexes are in: the keys of a list
     // just configured are the engine bench's first finds.
     auto recordset = form.widget->control().data1().recordset();
-    if (auto* engine = dynamic_cast<quorvel::engine::EngineRecordset*>(recordset.get())) engine->waitForIndexes();
+    if (auto* engine = dynamic_cast<quorvel::engine::EngineRecordset*>(recordset.get()))
+        engine->waitForIndexes();
     edit->selectAll();
     QTest::keyClicks(edit, "Customer 0");
-    if (auto* engine = dynamic_cast<quorvel::engine::EngineRecordset*>(recordset.get())) engine->waitForIndexes();
+    if (auto* engine = dynamic_cast<quorvel::engine::EngineRecordset*>(recordset.get()))
+        engine->waitForIndexes();
     const char digits[] = "0123456";  // names run "Customer 0000001" on
     std::vector<double> micros;
     std::size_t typed = 0;
@@ -190,11 +190,13 @@ void BM_KeyReleaseAndRepaint(benchmark::State& state) {
         QTest::keyClick(edit, key);
         form.window.repaint();
         if (view->window() != &form.window) view->window()->repaint();
-        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(micros.begin(), micros.end());
     auto at = [&](double q) {
-        return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * static_cast<double>(micros.size())))];
+        return micros[std::min(micros.size() - 1,
+                               static_cast<std::size_t>(q * static_cast<double>(micros.size())))];
     };
     state.counters["p50_us"] = at(0.50);
     state.counters["p99_us"] = at(0.99);
@@ -210,7 +212,11 @@ void BM_KeyReleaseAndRepaint(benchmark::State& state) {
 // The small list first: it is the baseline of the ratio.
 BENCHMARK(BM_DropAndPaint)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReopenDropAndPaint)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_KeyReleaseAndRepaint)->Arg(1000)->Arg(largeRows())->Iterations(2100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeyReleaseAndRepaint)
+    ->Arg(1000)
+    ->Arg(largeRows())
+    ->Iterations(2100)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -27,7 +27,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using quorvel::testing::PgCluster;
 
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // VmRSS (resident now) or VmHWM (the peak) of this process, in KiB.
 long statusKiB(const char* field) {
@@ -56,16 +58,18 @@ int main() {
     }
     auto start = Clock::now();
     // Names of 5 to 12 letters in random order; ids in key order.
-    cluster.recreate("bench", "CREATE TABLE people(id INTEGER PRIMARY KEY, name VARCHAR(40), code INTEGER);"
-                              "INSERT INTO people SELECT g, initcap(substr(md5(g::text), 1, 5 + g % 8)), "
-                              "(hashint4(g) & 65535) * 1000 FROM generate_series(1, " +
-                                  std::to_string(rows) + ") g; VACUUM ANALYZE people;");
+    cluster.recreate("bench",
+                     "CREATE TABLE people(id INTEGER PRIMARY KEY, name VARCHAR(40), code INTEGER);"
+                     "INSERT INTO people SELECT g, initcap(substr(md5(g::text), 1, 5 + g % 8)), "
+                     "(hashint4(g) & 65535) * 1000 FROM generate_series(1, " +
+                         std::to_string(rows) + ") g; VACUUM ANALYZE people;");
     std::printf("generated %ld rows in %.1f s\n", rows, secondsSince(start));
 
     // The baseline: the same columns, in the same order, through psql.
-    std::string copy = "PGPASSWORD='" + std::string(PgCluster::kPassword) + "' psql -X -q -h " + cluster.folder() +
-                       " -U " + PgCluster::kUser +
-                       " -d bench -c 'COPY (SELECT id, name, code FROM people ORDER BY id) TO STDOUT' > /dev/null";
+    std::string copy =
+        "PGPASSWORD='" + std::string(PgCluster::kPassword) + "' psql -X -q -h " + cluster.folder() + " -U " +
+        PgCluster::kUser +
+        " -d bench -c 'COPY (SELECT id, name, code FROM people ORDER BY id) TO STDOUT' > /dev/null";
     std::vector<double> baseline, opening;
     for (int i = 0; i < 3; ++i) {
         start = Clock::now();

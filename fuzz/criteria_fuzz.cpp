@@ -68,8 +68,9 @@ bool tryParse(std::string_view text, const std::vector<std::string>& names, Crit
         out = parseCriteria(text, names);
         return true;
     } catch (const Failure& f) {
-        check(f.number() == failure_code::kCriteriaSyntax || f.number() == failure_code::kUnknownCriteriaField,
-              "criteria failed with a number other than 3075 or 3070", shown(text));
+        check(
+            f.number() == failure_code::kCriteriaSyntax || f.number() == failure_code::kUnknownCriteriaField,
+            "criteria failed with a number other than 3075 or 3070", shown(text));
         check(!f.description().empty(), "criteria failure without a description", shown(text));
         return false;
     }
@@ -129,15 +130,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& field = names[static_cast<std::size_t>(first.fieldIndex)];
     const std::string tail = std::string(opText(first.op)) + canonicalValue(first.value);
     checkWritten(criteria, field + tail, field.size(), first, names);
-    if (field.find(']') == std::string::npos) checkWritten(criteria, "[" + field + "]" + tail, field.size() + 2, first, names);
+    if (field.find(']') == std::string::npos)
+        checkWritten(criteria, "[" + field + "]" + tail, field.size() + 2, first, names);
 
     // A Like value is a pattern: it compiles, or fails as a malformed criteria.
     if (first.op == CriteriaOp::Like && first.value.kind == CriteriaValue::Kind::Text) {
         try {
             (void)LikePattern::compile(first.value.text);
         } catch (const Failure& f) {
-            check(f.number() == failure_code::kCriteriaSyntax, "a pattern failed with a number other than 3075",
-                  shown(first.value.text));
+            check(f.number() == failure_code::kCriteriaSyntax,
+                  "a pattern failed with a number other than 3075", shown(first.value.text));
         }
     }
     return 0;

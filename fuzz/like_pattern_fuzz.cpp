@@ -124,13 +124,18 @@ std::optional<std::u32string> instanceOf(const std::vector<RefToken>& tokens, bo
     for (const RefToken& t : tokens) {
         switch (t.kind) {
             case RefToken::Char: out += t.ch; break;
-            case RefToken::AnyRun: if (fillRuns) out += U"ab"; break;
+            case RefToken::AnyRun:
+                if (fillRuns) out += U"ab";
+                break;
             case RefToken::AnyOne: out += U'x'; break;
             case RefToken::Digit: out += U'7'; break;
             case RefToken::Set: {
                 std::optional<char32_t> pick;
                 for (char32_t c : {t.ranges.front().first, U'x', U'0', U'!', U'~', char32_t(0x4E00)})
-                    if (t.takes(c)) { pick = c; break; }
+                    if (t.takes(c)) {
+                        pick = c;
+                        break;
+                    }
                 if (!pick) return std::nullopt;
                 out += *pick;
                 break;
@@ -154,7 +159,8 @@ void checkKey(const LikePattern& compiled, const std::vector<RefToken>* referenc
     const std::string& prefix = compiled.literalPrefix();
     const bool startsWithPrefix = key.compare(0, prefix.size(), prefix) == 0;
     if (matched) check(startsWithPrefix, "a match does not start with the literal prefix", story);
-    if (compiled.isLiteral()) check(matched == (key == prefix), "a literal pattern is not an equality", story);
+    if (compiled.isLiteral())
+        check(matched == (key == prefix), "a literal pattern is not an equality", story);
     if (compiled.isPrefixThenAnything())
         check(matched == startsWithPrefix, "prefix-then-anything is not a prefix test", story);
     if (reference) {
@@ -204,8 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool asciiPattern = quorvel::fuzz::isAscii(pattern);
     for (int keys = 0; end != std::string_view::npos && keys < 16; ++keys) {
         std::size_t next = input.find('\n', end + 1);
-        std::string_view raw =
-            input.substr(end + 1, next == std::string_view::npos ? next : next - end - 1);
+        std::string_view raw = input.substr(end + 1, next == std::string_view::npos ? next : next - end - 1);
         end = next;
         if (asciiPattern && quorvel::fuzz::isAscii(raw)) {
             std::string key = asciiLower(raw);

@@ -52,7 +52,8 @@ std::optional<double> parsed(std::string_view text) {
         check(std::isfinite(v), "numericParse gave a number that is not finite", shown(text));
         return v;
     } catch (const Failure& f) {
-        check(f.number() == failure::kOverflow, "numericParse failed with a number other than 6", shown(text));
+        check(f.number() == failure::kOverflow, "numericParse failed with a number other than 6",
+              shown(text));
         return std::nullopt;
     }
 }

@@ -92,7 +92,8 @@ void checkDeep(std::string_view text) {
     const std::size_t depth = kMaxDocumentDepth - 8 + choice % 16 + (choice >= 240 ? 100000 : 0);
     const std::string deep = nestedIn(text.empty() ? "0" : text.substr(1), depth, choice & 1);
     checkDocument("{\"b\": " + deep + "}");
-    checkDocument(R"({"format": "quorvel-form", "controls": [{"name": "Q", "x": )" + deep + "}], \"y\": " + deep + "}");
+    checkDocument(R"({"format": "quorvel-form", "controls": [{"name": "Q", "x": )" + deep +
+                  "}], \"y\": " + deep + "}");
 }
 
 void checkDocument(std::string_view text) {
@@ -114,8 +115,8 @@ void checkDocument(std::string_view text) {
               shown(text.substr(0, 200)));
         sameBag(form->container().properties, again->container().properties, text);
         for (std::size_t i = 0; i < form->controls().size(); ++i) {
-            check(form->controls()[i].name == again->controls()[i].name, "a control read back has another name",
-                  shown(form->controls()[i].name));
+            check(form->controls()[i].name == again->controls()[i].name,
+                  "a control read back has another name", shown(form->controls()[i].name));
             sameBag(form->controls()[i].properties, again->controls()[i].properties, text);
         }
         const std::string second = save(*again, text, "a form read back does not save");

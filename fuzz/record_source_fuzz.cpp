@@ -51,7 +51,8 @@ struct Ground {
         path = folder + "/people.db";
         sqlite3* writer = nullptr;
         sqlite3_open(path.c_str(), &writer);
-        check(sqlite3_exec(writer, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK, "the schema does not build");
+        check(sqlite3_exec(writer, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK,
+              "the schema does not build");
         sqlite3_close(writer);
         db = Connection(path);
         sqlite3* handle = db.get();
@@ -76,10 +77,8 @@ bool mayRefuseWith(std::int32_t number) {
         case failure_code::kTableNotFound:
         case failure_code::kRecordSourceSyntax:
         case failure_code::kEngineFailure:
-        case failure::kOutOfMemory:
-            return true;
-        default:
-            return false;
+        case failure::kOutOfMemory: return true;
+        default: return false;
     }
 }
 
@@ -102,17 +101,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(mayRefuseWith(f.number()), "a record source failed with an unexpected number",
               std::to_string(f.number()) + " " + shown(source));
         check(!f.description().empty(), "a refusal without a description", shown(source));
-        check(sqlite3_total_changes64(db) == changes, "refusing a record source changed something", shown(source));
+        check(sqlite3_total_changes64(db) == changes, "refusing a record source changed something",
+              shown(source));
         return 0;
     }
-    check(source.find('\0') == std::string_view::npos, "a record source with a NUL was accepted", shown(source));
+    check(source.find('\0') == std::string_view::npos, "a record source with a NUL was accepted",
+          shown(source));
     check(sqlite3_stmt_readonly(stmt.get()) != 0, "an accepted record source could write", shown(source));
-    check(sqlite3_column_count(stmt.get()) > 0, "an accepted record source returns no columns", shown(source));
-    check(sqlite3_bind_parameter_count(stmt.get()) == 0, "an accepted record source has parameters", shown(source));
+    check(sqlite3_column_count(stmt.get()) > 0, "an accepted record source returns no columns",
+          shown(source));
+    check(sqlite3_bind_parameter_count(stmt.get()) == 0, "an accepted record source has parameters",
+          shown(source));
 
     ground.ticks = 0;
-    for (int rows = 0; rows < 100 && sqlite3_step(stmt.get()) == SQLITE_ROW; ++rows) {
-    }
+    for (int rows = 0; rows < 100 && sqlite3_step(stmt.get()) == SQLITE_ROW; ++rows) {}
     stmt = Statement();
     check(sqlite3_total_changes64(db) == changes, "running an accepted record source changed something",
           shown(source));

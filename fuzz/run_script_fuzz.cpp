@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(c.line > previous && c.line <= lines, "commands out of the order of their lines",
               std::to_string(c.line));
         previous = c.line;
-        for (double n : c.numbers) check(std::isfinite(n), "a command's number is not finite", std::to_string(c.line));
+        for (double n : c.numbers)
+            check(std::isfinite(n), "a command's number is not finite", std::to_string(c.line));
         for (const Literal& l : c.values) checkTraceForm(l);
         for (const auto& [name, l] : c.assignments) checkTraceForm(l);
         // A handler's call is one of the program's calls, read on its line.

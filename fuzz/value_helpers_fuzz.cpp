@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Variant v = original;
     const Variant unNull = c.UnNull(v);
     check(identical(v, original), "UnNull wrote its argument", story);
-    check(original.isNull() ? unNull.isEmpty() : identical(unNull, original), "UnNull changed a value", story);
+    check(original.isNull() ? unNull.isEmpty() : identical(unNull, original), "UnNull changed a value",
+          story);
 
     std::optional<std::string> text;
     runs([&] { text = c.UnNull2(v).asString(); }, story);
@@ -161,8 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(*sql == "0", "ValxSQL of Null is not 0", result);
         } else {
             check(isCNumber(*sql), "ValxSQL gave a text that is not a plain number", result);
-            check(closeTo(Locale::numericParse(*sql), number->asDouble()),
-                  "ValxSQL's number is not Val2's", result);
+            check(closeTo(Locale::numericParse(*sql), number->asDouble()), "ValxSQL's number is not Val2's",
+                  result);
         }
     }
     return 0;

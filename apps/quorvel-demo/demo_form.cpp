@@ -99,15 +99,14 @@ void storeProperties(FormDocument& form, std::string_view name, const std::files
                      const std::function<void(PropertyBag&)>& write) {
     FormDocument::Part* part = form.findControl(name);
     if (!part)
-        part = &form.addControl(std::string(name), std::string(idl::kClassName),
-                                idl::kClassId.toString());
+        part = &form.addControl(std::string(name), std::string(idl::kClassName), idl::kClassId.toString());
     // The bag the file holds, its database name as the control knows it, so
     // that a value equal to what the control writes counts as unchanged.
     JsonPropertyBag bag = withDatabaseName(
         part->properties, [&](const std::string& s) { return resolvedDatabaseName(s, folder); });
     write(bag);
-    part->properties = withDatabaseName(
-        bag, [&](const std::string& s) { return storedDatabaseName(s, folder); });
+    part->properties =
+        withDatabaseName(bag, [&](const std::string& s) { return storedDatabaseName(s, folder); });
 }
 
 bool loadControl(FormDocument& form, std::string_view name, Quorvel2000& control,

@@ -49,8 +49,7 @@ std::optional<headless::JsonPropertyBag> loadableProperties(headless::FormDocume
 // Lets `write` save a property set into the document's entry of that name
 // (added when missing), keeping the document's values that it does not
 // write. A ListDataBaseName inside `folder` is stored relative to it.
-void storeProperties(headless::FormDocument& form, std::string_view name,
-                     const std::filesystem::path& folder,
+void storeProperties(headless::FormDocument& form, std::string_view name, const std::filesystem::path& folder,
                      const std::function<void(PropertyBag&)>& write);
 
 // The same for a control itself: false, leaving the control alone, when

@@ -36,8 +36,8 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 
 }  // namespace
 
-DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Locale& locale,
-                       bool logMessages, QWidget* parent)
+DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Locale& locale, bool logMessages,
+                       QWidget* parent)
     : QWidget(parent), data_(std::move(folder)), form_(std::move(form)), messagesLogged_(logMessages) {
     auto caption = form_.container().properties.readProperty("Caption", Variant(kDefaultCaption));
     setWindowTitle(qs(caption.type() == Variant::Type::String ? caption.asString() : kDefaultCaption));
@@ -69,8 +69,9 @@ DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Loc
     // The keyboard option: the control's own keys, or a combo box's
     // (saved with the form).
     comboKeys_ = new QCheckBox(tr("Combo-box keys"), this);
-    comboKeys_->setToolTip(tr("Alt+Down or F4 opens the list, Up and Down move its row, "
-                              "Escape puts the value back, Ctrl toggles nothing"));
+    comboKeys_->setToolTip(
+        tr("Alt+Down or F4 opens the list, Up and Down move its row, "
+           "Escape puts the value back, Ctrl toggles nothing"));
     heading->addWidget(comboKeys_);
     auto* clear = new QPushButton(tr("Clear log"), this);
     auto* save = new QPushButton(tr("Save form"), this);
@@ -89,10 +90,8 @@ DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Loc
     connect(clear, &QPushButton::clicked, log_, &QPlainTextEdit::clear);
     connect(save, &QPushButton::clicked, this, [this] {
         QString error;
-        if (saveForm(&error))
-            mark(tr("form saved to %1").arg(QString::fromStdString(data_.form.string())));
-        else
-            QMessageBox::warning(this, windowTitle(), error);
+        if (saveForm(&error)) mark(tr("form saved to %1").arg(QString::fromStdString(data_.form.string())));
+        else QMessageBox::warning(this, windowTitle(), error);
     });
 
     // The property sets: from the form file, or the first settings.
@@ -101,19 +100,17 @@ DemoWindow::DemoWindow(DataFolder folder, headless::FormDocument form, const Loc
         if (auto bag = loadableProperties(form_, name, data_.folder)) {
             mark(tr("%1: the property set from the form file").arg(qs(name)));
             widget->load(*bag);
-            if (widget->BoundText().isEmpty())
-                mark(tr("%1: no value loaded").arg(qs(name)));
+            if (widget->BoundText().isEmpty()) mark(tr("%1: no value loaded").arg(qs(name)));
             else
-                mark(tr("%1: loaded value %2, shown as %3").arg(qs(name), widget->BoundText(), widget->Text()));
+                mark(tr("%1: loaded value %2, shown as %3")
+                         .arg(qs(name), widget->BoundText(), widget->Text()));
             continue;
         }
         firstSettings_ = true;
         mark(tr("%1: first settings").arg(qs(name)));
         try {
-            if (name == kCustomerControl)
-                configureCustomer(widget->control(), database);
-            else
-                configureCity(widget->control(), database);
+            if (name == kCustomerControl) configureCustomer(widget->control(), database);
+            else configureCity(widget->control(), database);
         } catch (const Failure& f) {
             append(name, QStringLiteral("# first settings failed: %1 %2")
                              .arg(f.number())
@@ -218,14 +215,13 @@ bool DemoWindow::saveForm(QString* error) {
         if (container.name.empty()) container.name = std::string(kFormName);
         if (container.className.empty()) container.className = "Form";
         const double twipsX = 1440.0 / logicalDpiX(), twipsY = 1440.0 / logicalDpiY();
-        container.properties.writeProperty("Caption", Variant(windowTitle().toStdString()),
-                                           Variant(""));
+        container.properties.writeProperty("Caption", Variant(windowTitle().toStdString()), Variant(""));
         container.properties.writeProperty(
             "Width", Variant::longValue(static_cast<std::int32_t>(width() * twipsX)), Variant::longValue(0));
-        container.properties.writeProperty(
-            "Height", Variant::longValue(static_cast<std::int32_t>(height() * twipsY)), Variant::longValue(0));
-        for (auto [name, widget] :
-             {std::pair{kCustomerControl, customer_}, std::pair{kCityControl, city_}}) {
+        container.properties.writeProperty("Height",
+                                           Variant::longValue(static_cast<std::int32_t>(height() * twipsY)),
+                                           Variant::longValue(0));
+        for (auto [name, widget] : {std::pair{kCustomerControl, customer_}, std::pair{kCityControl, city_}}) {
             storeProperties(form_, name, data_.folder, [this, widget](PropertyBag& inner) {
                 SessionFilteredBag bag(inner, sessionOnly_);
                 widget->save(bag);
@@ -249,10 +245,8 @@ bool DemoWindow::saveForm(QString* error) {
 void DemoWindow::closeEvent(QCloseEvent* event) {
     QString error;
     if (!saveForm(&error)) {
-        if (messagesLogged_)
-            std::cerr << "quorvel-demo: " << error.toStdString() << "\n";
-        else
-            QMessageBox::warning(this, windowTitle(), error);
+        if (messagesLogged_) std::cerr << "quorvel-demo: " << error.toStdString() << "\n";
+        else QMessageBox::warning(this, windowTitle(), error);
     }
     event->accept();
 }

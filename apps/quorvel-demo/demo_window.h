@@ -33,8 +33,8 @@ public:
     // With `logMessages`, message boxes go to the log and the standard
     // error instead of a modal dialog: a scripted session never waits for
     // a click.
-    DemoWindow(DataFolder data, headless::FormDocument form, const Locale& locale,
-               bool logMessages, QWidget* parent = nullptr);
+    DemoWindow(DataFolder data, headless::FormDocument form, const Locale& locale, bool logMessages,
+               QWidget* parent = nullptr);
     ~DemoWindow() override;
 
     qt::QuorvelWidget& customer() { return *customer_; }
@@ -62,8 +62,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    qt::QuorvelWidget* addControl(std::string_view name, const QString& label, int top,
-                                  const Locale& locale);
+    qt::QuorvelWidget* addControl(std::string_view name, const QString& label, int top, const Locale& locale);
     void append(std::string_view source, const QString& line);
     void showValues();
 

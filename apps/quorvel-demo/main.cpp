@@ -86,8 +86,7 @@ int parse(int argc, char** argv, Options& options) {
             options.log = fs::path(*v);
         } else if (arg == "--connect" && (v = value())) {
             options.connect = *v;
-        } else if (arg == "--locale" && (v = value()) &&
-                   (*v == "en-US" || *v == "it-IT" || *v == "system")) {
+        } else if (arg == "--locale" && (v = value()) && (*v == "en-US" || *v == "it-IT" || *v == "system")) {
             options.locale = *v;
         } else {
             std::cerr << "quorvel-demo: unknown or incomplete option " << arg << "\n" << kUsage;
@@ -164,8 +163,8 @@ int main(int argc, char** argv) {
         try {
             form = quorvel::headless::FormDocument::readFile(data.form);
         } catch (const quorvel::Failure& f) {
-            std::cerr << "quorvel-demo: cannot read the form file: " << f.number() << " "
-                      << f.description() << "\n(it is left as it is; move it away to start afresh)\n";
+            std::cerr << "quorvel-demo: cannot read the form file: " << f.number() << " " << f.description()
+                      << "\n(it is left as it is; move it away to start afresh)\n";
             return 1;
         }
     }
@@ -195,7 +194,8 @@ int main(int argc, char** argv) {
         try {
             ServerSample sample = loadSampleOnServer(*options.connect);
             std::cout << "server: "
-                      << quorvel::engine::describeConnection(quorvel::engine::odbcConnectionString(*options.connect))
+                      << quorvel::engine::describeConnection(
+                             quorvel::engine::odbcConnectionString(*options.connect))
                       << (sample.made ? " (made, " : " (reused, ") << sample.customers << " customers)\n";
         } catch (const std::exception& e) {
             std::cerr << "quorvel-demo: " << e.what() << "\n";
@@ -223,7 +223,8 @@ int main(int argc, char** argv) {
         window.customer().control().setListRecordSource(kServerCustomerSource);
         window.city().control().setListDataBaseName("");
         window.city().control().setListRecordSource(kServerCitySource);
-        for (auto* widget : {&window.customer(), &window.city()}) widget->control().setConnect(*options.connect);
+        for (auto* widget : {&window.customer(), &window.city()})
+            widget->control().setConnect(*options.connect);
     }
     std::cout << "form file: " << data.form.string()
               << (formFound ? (window.firstSettingsUsed() ? " (completed)" : " (loaded)")
@@ -238,8 +239,7 @@ int main(int argc, char** argv) {
     const fs::path screenshot = fullPath(options.screenshot.value_or(data.folder / "demo-screenshot.png"));
     const fs::path log = fullPath(options.log.value_or(data.folder / "demo-events.log"));
     QString problem;
-    const bool played =
-        playScriptedSession(window, QString::fromStdString(screenshot.string()), &problem);
+    const bool played = playScriptedSession(window, QString::fromStdString(screenshot.string()), &problem);
     if (played) std::cout << "screenshot: " << screenshot.string() << "\n";
     if (!writeLog(log, window.logLines())) {
         std::cerr << "quorvel-demo: cannot write the event log " << log.string() << "\n";

@@ -15,41 +15,59 @@ namespace quorvel::demo {
 namespace {
 
 constexpr std::array<std::string_view, 48> kItalianSurnames{
-    "Rossi",    "Russo",    "Ferrari",  "Esposito", "Bianchi",  "Romano",  "Colombo",  "Ricci",
-    "Marino",   "Greco",    "Bruno",    "Gallo",    "Conti",    "De Luca", "Mancini",  "Costa",
-    "Giordano", "Rizzo",    "Lombardi", "Moretti",  "Barbieri", "Fontana", "Santoro",  "Mariani",
-    "Rinaldi",  "Caruso",   "Ferrara",  "Galli",    "Martini",  "Leone",   "Longo",    "Gentile",
+    "Rossi",      "Russo",  "Ferrari",  "Esposito", "Bianchi",  "Romano",    "Colombo",  "Ricci",
+    "Marino",     "Greco",  "Bruno",    "Gallo",    "Conti",    "De Luca",   "Mancini",  "Costa",
+    "Giordano",   "Rizzo",  "Lombardi", "Moretti",  "Barbieri", "Fontana",   "Santoro",  "Mariani",
+    "Rinaldi",    "Caruso", "Ferrara",  "Galli",    "Martini",  "Leone",     "Longo",    "Gentile",
     "Martinelli", "Vitale", "Lombardo", "Serra",    "Coppola",  "De Santis", "D'Angelo", "Marchetti",
-    "Parisi",   "Villa",    "Conte",    "Ferraro",  "Ferri",    "Fabbri",  "Bianco",   "Amato"};
+    "Parisi",     "Villa",  "Conte",    "Ferraro",  "Ferri",    "Fabbri",    "Bianco",   "Amato"};
 constexpr std::array<std::string_view, 40> kEnglishSurnames{
-    "Smith",   "Jones",    "Williams", "Taylor",  "Brown",   "Davies",  "Evans",    "Wilson",
-    "Thomas",  "Johnson",  "Roberts",  "Robinson", "Thompson", "Wright", "Walker",   "White",
-    "Edwards", "Hughes",   "Green",    "Hall",    "Lewis",   "Harris",  "Clarke",   "Patel",
-    "Jackson", "Wood",     "Turner",   "Martin",  "Cooper",  "Hill",    "Ward",     "Morris",
-    "Moore",   "Clark",    "Lee",      "King",    "Baker",   "Harrison", "Morgan",  "O'Brien"};
+    "Smith",   "Jones",   "Williams", "Taylor",   "Brown",    "Davies",   "Evans",  "Wilson",
+    "Thomas",  "Johnson", "Roberts",  "Robinson", "Thompson", "Wright",   "Walker", "White",
+    "Edwards", "Hughes",  "Green",    "Hall",     "Lewis",    "Harris",   "Clarke", "Patel",
+    "Jackson", "Wood",    "Turner",   "Martin",   "Cooper",   "Hill",     "Ward",   "Morris",
+    "Moore",   "Clark",   "Lee",      "King",     "Baker",    "Harrison", "Morgan", "O'Brien"};
 constexpr std::array<std::string_view, 40> kItalianForenames{
-    "Giulia",  "Marco",    "Lucia",    "Paolo",   "Anna",    "Luca",    "Francesca", "Giuseppe",
-    "Chiara",  "Alessandro", "Sara",   "Andrea",  "Martina", "Matteo",  "Elena",     "Lorenzo",
-    "Valentina", "Davide", "Alessia",  "Simone",  "Federica", "Stefano", "Silvia",   "Roberto",
-    "Laura",   "Giovanni", "Paola",    "Antonio", "Marta",   "Francesco", "Ilaria",  "Riccardo",
-    "Beatrice", "Fabio",   "Giorgia",  "Nicola",  "Elisa",   "Pietro",  "Caterina",  "Tommaso"};
+    "Giulia",    "Marco",      "Lucia",   "Paolo",   "Anna",     "Luca",      "Francesca", "Giuseppe",
+    "Chiara",    "Alessandro", "Sara",    "Andrea",  "Martina",  "Matteo",    "Elena",     "Lorenzo",
+    "Valentina", "Davide",     "Alessia", "Simone",  "Federica", "Stefano",   "Silvia",    "Roberto",
+    "Laura",     "Giovanni",   "Paola",   "Antonio", "Marta",    "Francesco", "Ilaria",    "Riccardo",
+    "Beatrice",  "Fabio",      "Giorgia", "Nicola",  "Elisa",    "Pietro",    "Caterina",  "Tommaso"};
 constexpr std::array<std::string_view, 32> kEnglishForenames{
-    "Oliver",  "Amelia",   "George",   "Olivia",  "Harry",   "Isla",    "Jack",      "Emily",
-    "Jacob",   "Poppy",    "Charlie",  "Ava",     "Thomas",  "Jessica", "Oscar",     "Lily",
-    "William", "Sophie",   "James",    "Grace",   "Henry",   "Ruby",    "Edward",    "Alice",
-    "Daniel",  "Charlotte", "Samuel",  "Emma",    "Joseph",  "Hannah",  "David",     "Mary"};
+    "Oliver",  "Amelia",    "George",  "Olivia", "Harry",  "Isla",    "Jack",   "Emily",
+    "Jacob",   "Poppy",     "Charlie", "Ava",    "Thomas", "Jessica", "Oscar",  "Lily",
+    "William", "Sophie",    "James",   "Grace",  "Henry",  "Ruby",    "Edward", "Alice",
+    "Daniel",  "Charlotte", "Samuel",  "Emma",   "Joseph", "Hannah",  "David",  "Mary"};
 
-const std::vector<City> kCities{
-    {"Bari", "Italia"},           {"Belfast", "United Kingdom"}, {"Birmingham", "United Kingdom"},
-    {"Bologna", "Italia"},        {"Bristol", "United Kingdom"}, {"Cagliari", "Italia"},
-    {"Cardiff", "United Kingdom"}, {"Catania", "Italia"},        {"Edinburgh", "United Kingdom"},
-    {"Firenze", "Italia"},        {"Genova", "Italia"},          {"Glasgow", "United Kingdom"},
-    {"Leeds", "United Kingdom"},  {"Liverpool", "United Kingdom"}, {"London", "United Kingdom"},
-    {"Manchester", "United Kingdom"}, {"Messina", "Italia"},     {"Milano", "Italia"},
-    {"Napoli", "Italia"},         {"Padova", "Italia"},          {"Palermo", "Italia"},
-    {"Parma", "Italia"},          {"Roma", "Italia"},            {"Sheffield", "United Kingdom"},
-    {"Torino", "Italia"},         {"Trieste", "Italia"},         {"Venezia", "Italia"},
-    {"Verona", "Italia"},         {"York", "United Kingdom"}};
+const std::vector<City> kCities{{"Bari", "Italia"},
+                                {"Belfast", "United Kingdom"},
+                                {"Birmingham", "United Kingdom"},
+                                {"Bologna", "Italia"},
+                                {"Bristol", "United Kingdom"},
+                                {"Cagliari", "Italia"},
+                                {"Cardiff", "United Kingdom"},
+                                {"Catania", "Italia"},
+                                {"Edinburgh", "United Kingdom"},
+                                {"Firenze", "Italia"},
+                                {"Genova", "Italia"},
+                                {"Glasgow", "United Kingdom"},
+                                {"Leeds", "United Kingdom"},
+                                {"Liverpool", "United Kingdom"},
+                                {"London", "United Kingdom"},
+                                {"Manchester", "United Kingdom"},
+                                {"Messina", "Italia"},
+                                {"Milano", "Italia"},
+                                {"Napoli", "Italia"},
+                                {"Padova", "Italia"},
+                                {"Palermo", "Italia"},
+                                {"Parma", "Italia"},
+                                {"Roma", "Italia"},
+                                {"Sheffield", "United Kingdom"},
+                                {"Torino", "Italia"},
+                                {"Trieste", "Italia"},
+                                {"Venezia", "Italia"},
+                                {"Verona", "Italia"},
+                                {"York", "United Kingdom"}};
 
 template <std::size_t N>
 std::string_view pick(const std::array<std::string_view, N>& list, std::uint32_t index) {
@@ -64,8 +82,8 @@ struct StatementFinalizer {
 };
 
 [[noreturn]] void fail(const std::filesystem::path& file, std::string_view what, sqlite3* db) {
-    throw std::runtime_error("cannot create the sample database " + file.string() + ": " +
-                             std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+    throw std::runtime_error("cannot create the sample database " + file.string() + ": " + std::string(what) +
+                             ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
 }
 
 void exec(sqlite3* db, const char* sql, const std::filesystem::path& file) {
@@ -144,8 +162,8 @@ void createSampleDatabase(const std::filesystem::path& file, int customers, std:
         exec(db.get(), kSchema, file);
 
         sqlite3_stmt* rawCity = nullptr;
-        if (sqlite3_prepare_v2(db.get(), "INSERT INTO Cities VALUES (?1, ?2)", -1, &rawCity,
-                               nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db.get(), "INSERT INTO Cities VALUES (?1, ?2)", -1, &rawCity, nullptr) !=
+            SQLITE_OK)
             fail(file, "prepare", db.get());
         std::unique_ptr<sqlite3_stmt, StatementFinalizer> city(rawCity);
         for (const City& c : kCities) {
@@ -168,8 +186,7 @@ void createSampleDatabase(const std::filesystem::path& file, int customers, std:
             sqlite3_bind_text(s, 1, c.code.data(), static_cast<int>(c.code.size()), SQLITE_STATIC);
             sqlite3_bind_text(s, 2, c.name.data(), static_cast<int>(c.name.size()), SQLITE_STATIC);
             sqlite3_bind_text(s, 3, c.city.data(), static_cast<int>(c.city.size()), SQLITE_STATIC);
-            sqlite3_bind_text(s, 4, c.birthDate.data(), static_cast<int>(c.birthDate.size()),
-                              SQLITE_STATIC);
+            sqlite3_bind_text(s, 4, c.birthDate.data(), static_cast<int>(c.birthDate.size()), SQLITE_STATIC);
             sqlite3_bind_double(s, 5, c.balance);
             if (sqlite3_step(s) != SQLITE_DONE) fail(file, "insert", db.get());
             sqlite3_reset(s);

@@ -16,11 +16,11 @@ inline constexpr int kSampleCustomers = 100000;
 inline constexpr std::uint64_t kSampleSeed = 20001;
 
 struct Customer {
-    std::string code;        // "C000001", in row order
-    std::string name;        // "Surname Forename"
-    std::string city;        // one of sampleCities()
-    std::string birthDate;   // ISO "YYYY-MM-DD", 1940 to 2005
-    double balance = 0;      // whole cents, -5,000.00 to 25,000.00
+    std::string code;       // "C000001", in row order
+    std::string name;       // "Surname Forename"
+    std::string city;       // one of sampleCities()
+    std::string birthDate;  // ISO "YYYY-MM-DD", 1940 to 2005
+    double balance = 0;     // whole cents, -5,000.00 to 25,000.00
 };
 
 struct City {

@@ -20,9 +20,8 @@ namespace {
 void settle(DemoWindow& window) {
     QElapsedTimer timer;
     timer.start();
-    for (int round = 0; round < 5 || (timer.elapsed() < 2000 &&
-                                      (window.customer().site().pendingKeys() > 0 ||
-                                       window.city().site().pendingKeys() > 0));
+    for (int round = 0; round < 5 || (timer.elapsed() < 2000 && (window.customer().site().pendingKeys() > 0 ||
+                                                                 window.city().site().pendingKeys() > 0));
          ++round) {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -46,8 +45,8 @@ void press(DemoWindow& window, int key, Qt::KeyboardModifiers modifiers, const Q
 void type(DemoWindow& window, const QString& text) {
     for (QChar c : text) {
         const QChar upper = c.toUpper();
-        const bool ownKey = (upper >= QLatin1Char('A') && upper <= QLatin1Char('Z')) ||
-                            c.isDigit() || c == QLatin1Char(' ');
+        const bool ownKey =
+            (upper >= QLatin1Char('A') && upper <= QLatin1Char('Z')) || c.isDigit() || c == QLatin1Char(' ');
         const int key = ownKey ? static_cast<int>(upper.unicode()) : static_cast<int>(Qt::Key_unknown);
         press(window, key, c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
     }
@@ -77,7 +76,8 @@ bool fail(QString* problem, const QString& what) {
 }  // namespace
 
 bool playScriptedSession(DemoWindow& window, const QString& screenshot, QString* problem) {
-    window.mark(QStringLiteral("the window opens: the focus enters the customer's edit box and its list drops"));
+    window.mark(
+        QStringLiteral("the window opens: the focus enters the customer's edit box and its list drops"));
     window.show();
     window.activateWindow();
     window.raise();
@@ -98,7 +98,8 @@ bool playScriptedSession(DemoWindow& window, const QString& screenshot, QString*
         if (QToolButton* button = customer.site().toolButton("Command1")) button->click();
         settle(window);
     }
-    window.mark(QStringLiteral("the user selects the text and types Rossi: the list moves to the first Rossi"));
+    window.mark(
+        QStringLiteral("the user selects the text and types Rossi: the list moves to the first Rossi"));
     selectAll(window, customer);
     type(window, QStringLiteral("Rossi"));
     window.mark(QStringLiteral("Down gives the focus to the list; Down again moves to the next row"));
@@ -113,8 +114,7 @@ bool playScriptedSession(DemoWindow& window, const QString& screenshot, QString*
 
     window.mark(QStringLiteral("Enter in the list chooses its current row"));
     press(window, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-    if (window.count(chosen) == chosenBefore)
-        return fail(problem, QStringLiteral("Enter chose no customer"));
+    if (window.count(chosen) == chosenBefore) return fail(problem, QStringLiteral("Enter chose no customer"));
     if (customer.BoundText().isEmpty())
         return fail(problem, QStringLiteral("the chosen customer gave the control no value"));
 

@@ -46,18 +46,22 @@ public:
     }
 
     void autocommit(bool on) {
-        SQLSetConnectAttr(server_.handle(), SQL_ATTR_AUTOCOMMIT,
-                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
-                          0);
+        SQLSetConnectAttr(
+            server_.handle(), SQL_ATTR_AUTOCOMMIT,
+            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+            0);
     }
     void end(bool commit) {
-        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, server_.handle(), commit ? SQL_COMMIT : SQL_ROLLBACK)) && commit)
+        if (!SQL_SUCCEEDED(
+                SQLEndTran(SQL_HANDLE_DBC, server_.handle(), commit ? SQL_COMMIT : SQL_ROLLBACK)) &&
+            commit)
             fail(SQL_HANDLE_DBC, server_.handle(), "committing the sample");
     }
 
 private:
     [[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE handle, const std::string& what) const {
-        std::string message = "cannot load the sample into '" + engine::describeConnection(text_) + "' (" + what + ")";
+        std::string message =
+            "cannot load the sample into '" + engine::describeConnection(text_) + "' (" + what + ")";
         for (const auto& d : engine::odbcDiagnostics(type, handle)) message += ": " + d.message;
         throw std::runtime_error(message);
     }
@@ -82,8 +86,9 @@ ServerSample loadSampleOnServer(const std::string& connect, int customers, std::
     session.autocommit(false);
     try {
         session.run("CREATE TABLE Cities (City VARCHAR(30) PRIMARY KEY, Country VARCHAR(30))");
-        session.run("CREATE TABLE Customers (Code VARCHAR(8) PRIMARY KEY, Name VARCHAR(40), City VARCHAR(30), "
-                    "BirthDate DATE, Balance NUMERIC(12, 2))");
+        session.run(
+            "CREATE TABLE Customers (Code VARCHAR(8) PRIMARY KEY, Name VARCHAR(40), City VARCHAR(30), "
+            "BirthDate DATE, Balance NUMERIC(12, 2))");
         std::string cities = "INSERT INTO Cities VALUES ";
         for (std::size_t i = 0; i < sampleCities().size(); ++i)
             cities += (i ? ", (" : "(") + literal(sampleCities()[i].name) + ", " +
@@ -97,8 +102,8 @@ ServerSample loadSampleOnServer(const std::string& connect, int customers, std::
                 Customer c = generator.next();
                 char balance[32];
                 std::snprintf(balance, sizeof balance, "%.2f", c.balance);
-                insert += (k ? ", (" : "(") + literal(c.code) + ", " + literal(c.name) + ", " + literal(c.city) +
-                          ", DATE " + literal(c.birthDate) + ", " + balance + ")";
+                insert += (k ? ", (" : "(") + literal(c.code) + ", " + literal(c.name) + ", " +
+                          literal(c.city) + ", DATE " + literal(c.birthDate) + ", " + balance + ")";
             }
             session.run(insert);
         }

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--locale" && i + 1 < argc) {
             std::string name = argv[++i];
-            locale = name == "it-IT" ? Locale::italian()
+            locale = name == "it-IT"    ? Locale::italian()
                      : name == "system" ? Locale::fromEnvironment()
                                         : Locale::english();
         } else {

@@ -163,7 +163,8 @@ constexpr Argument integer16(const char* what) { return whole(what, -32768, 3276
 constexpr Argument integer32(const char* what) { return whole(what, -2147483648.0, 2147483647.0); }
 // Geometry: any finite single-precision number.
 constexpr Argument single(const char* what) {
-    return {ArgumentKind::Number, what, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max(), false};
+    return {ArgumentKind::Number, what, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
+            false};
 }
 
 constexpr Argument optional(Argument a) {

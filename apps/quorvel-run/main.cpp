@@ -31,8 +31,9 @@ using quorvel::run::ScriptError;
 constexpr int kExitExpectFailed = 1;
 constexpr int kExitScriptError = 2;
 
-const char* kUsage = "usage: quorvel-run [--locale en-US|it-IT|system] SCRIPT...\n"
-                     "       (- reads a script from standard input)\n";
+const char* kUsage =
+    "usage: quorvel-run [--locale en-US|it-IT|system] SCRIPT...\n"
+    "       (- reads a script from standard input)\n";
 
 struct Script {
     std::string name;
@@ -47,8 +48,7 @@ std::string readSource(const std::string& name) {
         return text.str();
     }
     std::ifstream in(name, std::ios::binary);
-    if (!in.is_open())
-        throw ScriptError(0, "cannot read \"" + name + "\": " + std::strerror(errno));
+    if (!in.is_open()) throw ScriptError(0, "cannot read \"" + name + "\": " + std::strerror(errno));
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw ScriptError(0, "cannot read \"" + name + "\"");
     return text;
@@ -56,8 +56,7 @@ std::string readSource(const std::string& name) {
 
 int scriptError(const ScriptError& e, const std::string& source, bool nameIt) {
     std::cout.flush();
-    std::cerr << "error " << e.line() << ": " << (nameIt ? source + ": " : std::string()) << e.what()
-              << '\n';
+    std::cerr << "error " << e.line() << ": " << (nameIt ? source + ": " : std::string()) << e.what() << '\n';
     return kExitScriptError;
 }
 
@@ -97,25 +96,19 @@ int runAll(int argc, char** argv) {
     for (const std::string& source : sources) {
         try {
             scripts.push_back({source, quorvel::run::readScript(readSource(source))});
-        } catch (const ScriptError& e) {
-            return scriptError(e, source, several);
-        }
+        } catch (const ScriptError& e) { return scriptError(e, source, several); }
     }
 
     quorvel::run::Runner runner(std::cout, std::cerr, locale);
     for (const Script& script : scripts) {
         try {
             runner.check(script.commands);
-        } catch (const ScriptError& e) {
-            return scriptError(e, script.name, several);
-        }
+        } catch (const ScriptError& e) { return scriptError(e, script.name, several); }
     }
     for (const Script& script : scripts) {
         try {
             runner.run(script.commands);
-        } catch (const ScriptError& e) {
-            return scriptError(e, script.name, several);
-        }
+        } catch (const ScriptError& e) { return scriptError(e, script.name, several); }
     }
     std::cout.flush();
     return runner.expectFailed() ? kExitExpectFailed : 0;

@@ -163,9 +163,7 @@ void Runner::run(const std::vector<Command>& commands) {
             execute(c);
             // Keys queued while the command ran reach their window now.
             if (host_) host_->site->pumpKeys();
-        } catch (const ScriptError&) {
-            throw;
-        } catch (const Failure& f) {
+        } catch (const ScriptError&) { throw; } catch (const Failure& f) {
             print("failure " + std::to_string(f.number()) + " " + traceString(f.description()));
         } catch (const std::exception& e) {
             print("failure " + std::to_string(kFailureInternal) + " " + traceString(e.what()));
@@ -235,8 +233,8 @@ void Runner::load(const Command& c) {
     for (std::size_t i = 0; i < form.controls().size() && !index; ++i)
         if (form.controls()[i].className == idl::kClassName) index = i;
     if (!index)
-        fail(failure::kItemNotFound, file + ": the form holds no control of class " +
-                                         std::string(idl::kClassName));
+        fail(failure::kItemNotFound,
+             file + ": the form holds no control of class " + std::string(idl::kClassName));
     JsonPropertyBag bag = form.controls()[*index].properties;
     startControl(&bag);
     host_->form = std::move(form);
@@ -286,8 +284,7 @@ void Runner::dump(const Command&) {
     print("Text2 left=" + number(edit.left()) + " top=" + number(edit.top()) +
           " width=" + number(edit.width()) + " height=" + number(edit.height()) +
           " visible=" + boolean(edit.visible()) + " text=" + traceString(edit.text()) +
-          " selstart=" + std::to_string(edit.selStart()) +
-          " sellength=" + std::to_string(edit.selLength()));
+          " selstart=" + std::to_string(edit.selStart()) + " sellength=" + std::to_string(edit.selLength()));
     print("Text1 text=" + traceString(site.textBox("Text1").text()));
     auto& button = site.button(HeadlessSite::kButton);
     print("Command1 left=" + number(button.left()) + " top=" + number(button.top()) +
@@ -306,8 +303,7 @@ void Runner::dump(const Command&) {
         print("column " + std::to_string(i) + " field=" + traceString(column->dataField()) +
               " caption=" + traceString(column->caption()) + " width=" + number(column->width()) +
               " format=" + traceString(column->numberFormat()) +
-              " alignment=" + std::to_string(column->alignment()) +
-              " visible=" + boolean(column->visible()));
+              " alignment=" + std::to_string(column->alignment()) + " visible=" + boolean(column->visible()));
     }
 }
 
@@ -338,8 +334,8 @@ void Runner::expect(const Command& c) {
     }
     if (actual && matches(*actual, expected)) return;
     expectFailed_ = true;
-    err_ << "error " << c.line << ": expected " << c.name << " = " << traceValue(expected.value)
-         << ", found " << (actual ? traceValue(*actual) : problem) << '\n';
+    err_ << "error " << c.line << ": expected " << c.name << " = " << traceValue(expected.value) << ", found "
+         << (actual ? traceValue(*actual) : problem) << '\n';
 }
 
 void Runner::execute(const Command& c) {
@@ -365,7 +361,8 @@ void Runner::sizeContainer(const Command& c) {
     containerSize_ = std::make_pair(single(n[0]), single(n[1]));
     containerScaleHeight_.reset();
     if (n.size() > 2) containerScaleHeight_ = single(n[2]);
-    if (host_) host_->site->setContainer(containerSize_->first, containerSize_->second, containerScaleHeight_);
+    if (host_)
+        host_->site->setContainer(containerSize_->first, containerSize_->second, containerScaleHeight_);
 }
 
 void Runner::newControl(const Command&) { startControl(nullptr); }
@@ -390,7 +387,8 @@ void Runner::on(const Command& c) {
     for (const auto& [argument, literal] : c.assignments) {
         std::string name = argument;
         for (int i = 0; i < event.argumentCount; ++i)
-            if (equalsIgnoringCase(event.argumentNames[i], argument)) name = std::string(event.argumentNames[i]);
+            if (equalsIgnoringCase(event.argumentNames[i], argument))
+                name = std::string(event.argumentNames[i]);
         values.emplace_back(std::move(name), literal.value);
     }
     std::string eventName(event.name);

@@ -170,8 +170,8 @@ Variant dateValue(std::string_view body, std::size_t line) {
         }
         if (i != body.size()) throw bad();
     }
-    if (parts[0] < 100 || !isValidCivilDate(parts[0], parts[1], parts[2]) || parts[3] > 23 ||
-        parts[4] > 59 || parts[5] > 59)
+    if (parts[0] < 100 || !isValidCivilDate(parts[0], parts[1], parts[2]) || parts[3] > 23 || parts[4] > 59 ||
+        parts[5] > 59)
         throw bad();
     return Variant::date(dateSerial(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]));
 }
@@ -224,9 +224,11 @@ std::vector<Token> tokenize(std::string_view line, std::size_t lineNo) {
                     case 't': text += '\t'; break;
                     case 'r': text += '\r'; break;
                     default:
-                        throw ScriptError(lineNo, std::string("unknown escape \\") +
-                                                      (static_cast<unsigned char>(e) < 0x80 ? std::string(1, e) : std::string("?")) +
-                                                      " in a string");
+                        throw ScriptError(lineNo,
+                                          std::string("unknown escape \\") +
+                                              (static_cast<unsigned char>(e) < 0x80 ? std::string(1, e)
+                                                                                    : std::string("?")) +
+                                              " in a string");
                 }
             }
             if (!closed) throw ScriptError(lineNo, "unterminated string");
@@ -261,8 +263,7 @@ bool equalsFolded(std::string_view a, std::string_view b) {
 bool isName(std::string_view w) {
     if (w.empty()) return false;
     auto first = static_cast<unsigned char>(w[0]);
-    if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_'))
-        return false;
+    if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_')) return false;
     for (char c : w) {
         auto u = static_cast<unsigned char>(c);
         if (!((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_'))
@@ -301,7 +302,8 @@ public:
     // A file name: a string, or a word or number as written.
     std::string file() {
         const Token& t = next("a file name");
-        if (t.kind == Kind::Equals || t.kind == Kind::Date) error("expected a file name, found " + describe(t));
+        if (t.kind == Kind::Equals || t.kind == Kind::Date)
+            error("expected a file name, found " + describe(t));
         if (t.text.empty()) error("an empty file name");
         return t.text;
     }
@@ -322,7 +324,8 @@ public:
         const Token& t = next(what);
         if (t.kind != Kind::Number) error(std::string("expected ") + what + ", found " + describe(t));
         double v = t.value.toDouble();
-        if (whole && v != std::floor(v)) error(std::string("expected a whole number for ") + what + ", found " + t.text);
+        if (whole && v != std::floor(v))
+            error(std::string("expected a whole number for ") + what + ", found " + t.text);
         if (!(v >= low && v <= high)) error(std::string("out of range for ") + what + ": " + t.text);
         return v;
     }
@@ -348,7 +351,8 @@ public:
         if (equalsFolded(w, "Null")) return {Variant::null(), true};
         if (equalsFolded(w, "Empty")) return {Variant(), true};
         if (equalsFolded(w, "Nothing")) return {Variant(ObjectRef()), true};
-        if (equalsFolded(w, "Integer")) return {Variant(static_cast<std::int16_t>(integer16("an Integer"))), true};
+        if (equalsFolded(w, "Integer"))
+            return {Variant(static_cast<std::int16_t>(integer16("an Integer"))), true};
         if (equalsFolded(w, "Long")) return {Variant(static_cast<std::int32_t>(integer32("a Long"))), true};
         if (equalsFolded(w, "Single")) return {Variant(static_cast<float>(single("a Single"))), true};
         if (equalsFolded(w, "Double")) {
@@ -383,13 +387,14 @@ public:
 
     // An argument assignment (`NAME =`) comes next.
     bool assignmentNext() const {
-        return pos_ + 1 < tokens_.size() && tokens_[pos_].kind == Kind::Word && tokens_[pos_ + 1].kind == Kind::Equals;
+        return pos_ + 1 < tokens_.size() && tokens_[pos_].kind == Kind::Word &&
+               tokens_[pos_ + 1].kind == Kind::Equals;
     }
 
     // What is left of the line, for a command inside this one.
     LineReader rest() const {
-        return LineReader(std::vector<Token>(tokens_.begin() + static_cast<std::ptrdiff_t>(pos_), tokens_.end()),
-                          line_);
+        return LineReader(
+            std::vector<Token>(tokens_.begin() + static_cast<std::ptrdiff_t>(pos_), tokens_.end()), line_);
     }
     void skipToEnd() { pos_ = tokens_.size(); }
 
@@ -416,7 +421,8 @@ Target targetOf(LineReader& r, bool withGrid) {
     if (w == "button") return Target::Button;
     if (withGrid && w == "surface") return Target::Surface;
     if (withGrid && w == "grid") return Target::Grid;
-    r.error("unknown target " + shown(w) + (withGrid ? " (text, button, surface or grid)" : " (text or button)"));
+    r.error("unknown target " + shown(w) +
+            (withGrid ? " (text, button, surface or grid)" : " (text or button)"));
 }
 
 using command_table::Absent;
@@ -480,7 +486,8 @@ void readHandler(LineReader& r, Command& c) {
             bool isCall = false;
             for (std::string_view call : calls) isCall = isCall || t.text == call;
             if (!isCall)
-                r.error("expected ARGUMENT=VALUE, or " + listed(calls) + ", found " + LineReader::describe(t));
+                r.error("expected ARGUMENT=VALUE, or " + listed(calls) + ", found " +
+                        LineReader::describe(t));
             LineReader action = r.rest();
             c.action.push_back(readCommand(action));
             r.skipToEnd();
@@ -495,7 +502,8 @@ void readHandler(LineReader& r, Command& c) {
 void readArgument(LineReader& r, const Argument& a, Command& c) {
     using command_table::ArgumentKind;
     if (a.absent != Absent::Required) {
-        bool present = a.kind == ArgumentKind::Equals ? r.peek() && r.peek()->kind == Kind::Equals : !r.atEnd();
+        bool present =
+            a.kind == ArgumentKind::Equals ? r.peek() && r.peek()->kind == Kind::Equals : !r.atEnd();
         if (!present) {
             if (a.absent == Absent::Zero) c.numbers.push_back(0);
             return;
@@ -520,7 +528,8 @@ void readArgument(LineReader& r, const Argument& a, Command& c) {
         case ArgumentKind::Window: c.target = targetOf(r, true); return;
         case ArgumentKind::AllowOrRefuse: {
             std::string what = r.word(a.what);
-            if (what != "allow" && what != "refuse") r.error("expected allow or refuse, found " + shown(what));
+            if (what != "allow" && what != "refuse")
+                r.error("expected allow or refuse, found " + shown(what));
             c.allow = what == "allow";
             return;
         }

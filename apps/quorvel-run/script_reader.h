@@ -27,8 +27,7 @@ namespace quorvel::run {
 // whole) and what is wrong there.
 class ScriptError : public std::runtime_error {
 public:
-    ScriptError(std::size_t line, const std::string& message)
-        : std::runtime_error(message), line_(line) {}
+    ScriptError(std::size_t line, const std::string& message) : std::runtime_error(message), line_(line) {}
     std::size_t line() const noexcept { return line_; }
 
 private:

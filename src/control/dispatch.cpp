@@ -61,8 +61,8 @@ Variant call(Q& c, Arguments a) {
         (c.*Method)();
         return Variant();
     } else {
-        static_assert(std::is_same_v<std::invoke_result_t<decltype(Method), Q&, Variant&>,
-                                     idl::ControlValueOf<T>>);
+        static_assert(
+            std::is_same_v<std::invoke_result_t<decltype(Method), Q&, Variant&>, idl::ControlValueOf<T>>);
         return Variant((c.*Method)(a[0]));
     }
 }
@@ -77,10 +77,12 @@ struct Binding {
     Caller call = nullptr;
 };
 
-#define QV_BINDING_MethodNone(Name, T) Binding{nullptr, nullptr, &call<T, &Q::Name>}
-#define QV_BINDING_PropertyGet(Name, T) Binding{&read<T, &Q::Name>, nullptr, nullptr}
+#define QV_BINDING_MethodNone(Name, T) \
+    Binding { nullptr, nullptr, &call<T, &Q::Name> }
+#define QV_BINDING_PropertyGet(Name, T) \
+    Binding { &read<T, &Q::Name>, nullptr, nullptr }
 #define QV_BINDING_PropertyGetLet(Name, T) \
-    Binding{&read<T, &Q::Name>, &write<T, &Q::set##Name>, nullptr}
+    Binding { &read<T, &Q::Name>, &write<T, &Q::set##Name>, nullptr }
 #define QV_BINDING_PropertyGetSet(Name, T) QV_BINDING_PropertyGetLet(Name, T)
 #define QV_BINDING(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
     QV_BINDING_##Kind##Access(Name, ValueType::Type),
@@ -98,8 +100,8 @@ constexpr Binding kBindings[] = {QUORVEL_MEMBERS(QV_BINDING)};
 const Binding& bindingOf(const MemberDescription& m) { return kBindings[m.slot - 1]; }
 
 std::size_t requiredArguments(const MemberDescription& m) {
-    return static_cast<std::size_t>(std::count_if(m.arguments.begin(), m.arguments.end(),
-                                                  [](const auto& a) { return !a.optional; }));
+    return static_cast<std::size_t>(
+        std::count_if(m.arguments.begin(), m.arguments.end(), [](const auto& a) { return !a.optional; }));
 }
 
 void checkArgumentCount(const MemberDescription& m, std::size_t given) {
@@ -129,8 +131,7 @@ Variant ControlDispatch::invoke(std::int32_t dispid, InvokeKind kind, std::span<
 
     if (m->kind == MemberKind::Method) fail(failure::kMethodNotSupported);
     if (m->hasFlag(idl::kReadOnly)) fail(failure::kPropertyReadOnly);
-    const bool wanted = kind == InvokeKind::PropertyLet ? m->hasAccess(idl::kLet)
-                                                        : m->hasAccess(idl::kSet);
+    const bool wanted = kind == InvokeKind::PropertyLet ? m->hasAccess(idl::kLet) : m->hasAccess(idl::kSet);
     if (!wanted) fail(failure::kMethodNotSupported);
     // No assignable member takes an index: the value is the one argument.
     if (arguments.size() != 1)

@@ -21,7 +21,7 @@ inline constexpr EventDescription Error{12, "Error", {"DataErr", "Response"}, 2}
 inline constexpr EventDescription ListValidate{13, "ListValidate", {"Action", "Save"}, 2};
 
 inline constexpr const EventDescription* kAll[] = {
-    &Drop, &Click, &DblClick, &BeenChosen, &MouseDown, &MouseMove, &MouseUp,
-    &KeyDown, &KeyPress, &KeyUp, &Change, &Error, &ListValidate};
+    &Drop,    &Click,    &DblClick, &BeenChosen, &MouseDown, &MouseMove,   &MouseUp,
+    &KeyDown, &KeyPress, &KeyUp,    &Change,     &Error,     &ListValidate};
 
 }  // namespace quorvel::events

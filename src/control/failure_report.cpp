@@ -34,14 +34,12 @@ std::string Quorvel2000::failurePrompt(std::int32_t number, std::string_view cod
     return prompt;
 }
 
-void Quorvel2000::showFailure(std::int32_t number, std::string_view code,
-                              std::string_view description) {
+void Quorvel2000::showFailure(std::int32_t number, std::string_view code, std::string_view description) {
     // The report itself must not turn into a failure of the operation: the
     // operation has already been abandoned and goes on at its resume point.
     try {
         site_.msgBox(failurePrompt(number, code, description));
-    } catch (const Failure&) {
-    }
+    } catch (const Failure&) {}
 }
 
 void Quorvel2000::runReported(std::string_view code, std::initializer_list<std::int32_t> silent,
@@ -86,7 +84,8 @@ void Quorvel2000::deliver(const EventDescription& event, std::span<Variant> argu
         nestingTripped_ = true;
         fail(failure::kOutOfStackSpace,
              "Out of stack space: the host's handlers called back into the control " +
-                 std::to_string(kMaxEventNesting) + " events deep, while raising " + std::string(event.name) + ".");
+                 std::to_string(kMaxEventNesting) + " events deep, while raising " + std::string(event.name) +
+                 ".");
     }
     struct Nesting {
         Quorvel2000& control;
@@ -115,8 +114,8 @@ void Quorvel2000::raise(const EventDescription& event, std::int16_t& a, std::int
     b = args[1].toInteger();
 }
 
-void Quorvel2000::raise(const EventDescription& event, std::int16_t& button, std::int16_t& shift,
-                        float& x, float& y) {
+void Quorvel2000::raise(const EventDescription& event, std::int16_t& button, std::int16_t& shift, float& x,
+                        float& y) {
     Variant args[] = {Variant(button), Variant(shift), Variant(x), Variant(y)};
     deliver(event, args);
     button = args[0].toInteger();

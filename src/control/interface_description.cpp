@@ -15,15 +15,13 @@ namespace quorvel {
 std::string Guid::toString() const {
     char buf[39];
     std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(data1), static_cast<unsigned>(data2),
-                  static_cast<unsigned>(data3), data4[0], data4[1], data4[2], data4[3], data4[4],
-                  data4[5], data4[6], data4[7]);
+                  static_cast<unsigned>(data1), static_cast<unsigned>(data2), static_cast<unsigned>(data3),
+                  data4[0], data4[1], data4[2], data4[3], data4[4], data4[5], data4[6], data4[7]);
     return buf;
 }
 
 std::optional<Guid> Guid::parse(std::string_view text) {
-    if (text.size() == 38 && text.front() == '{' && text.back() == '}')
-        text = text.substr(1, 36);
+    if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
     if (text.size() != 36) return std::nullopt;
     std::uint8_t bytes[16];
     int n = 0;
@@ -83,8 +81,10 @@ constexpr std::array<ArgumentDescription, sizeof...(A)> argumentList(A... argume
     return {arguments...};
 }
 #define QV_ARGUMENTS_NoArguments
-#define QV_ARGUMENTS_ByReference(name) ArgumentDescription{#name, ValueType::Variant, true, false}
-#define QV_ARGUMENTS_Optional(name) ArgumentDescription{#name, ValueType::Variant, false, true}
+#define QV_ARGUMENTS_ByReference(name) \
+    ArgumentDescription { #name, ValueType::Variant, true, false }
+#define QV_ARGUMENTS_Optional(name) \
+    ArgumentDescription { #name, ValueType::Variant, false, true }
 #define QV_ARGUMENT_LIST(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
     constexpr auto kArgumentsOf##Name = argumentList(QV_ARGUMENTS_##Arguments);
 QUORVEL_MEMBERS(QV_ARGUMENT_LIST)
@@ -97,10 +97,16 @@ QUORVEL_MEMBERS(QV_ARGUMENT_LIST)
 #define QV_READ_ONLY_Get kReadOnly
 #define QV_READ_ONLY_GetLet 0u
 #define QV_READ_ONLY_GetSet 0u
-#define QV_MEMBER(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description)        \
-    MemberDescription{0, #Name, MemberKind::Kind, QV_ACCESS_##Access, Dispid, ValueType::Type, \
-                      kArgumentsOf##Name,                                                    \
-                      static_cast<std::uint32_t>(Flags) | QV_READ_ONLY_##Access, Description},
+#define QV_MEMBER(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
+    MemberDescription{0,                                                                  \
+                      #Name,                                                              \
+                      MemberKind::Kind,                                                   \
+                      QV_ACCESS_##Access,                                                 \
+                      Dispid,                                                             \
+                      ValueType::Type,                                                    \
+                      kArgumentsOf##Name,                                                 \
+                      static_cast<std::uint32_t>(Flags) | QV_READ_ONLY_##Access,          \
+                      Description},
 
 // The slots are the rows' places.
 constexpr auto kMembers = [] {
@@ -127,17 +133,17 @@ struct SavedRow {
 
 #define QV_POSITION_NotSaved 0
 #define QV_POSITION_Saved(position, value) position
-#define QV_DEFAULT_NotSaved NotSavedDefault{}
+#define QV_DEFAULT_NotSaved \
+    NotSavedDefault {}
 #define QV_DEFAULT_Saved(position, value) value
-#define QV_SAVED_KEY(Key, Type, Source, Saved)                                         \
-    SavedRow{QV_POSITION_##Saved, {#Key, #Source, [](ControlSite& site) {                \
-                 return savedDefault<ValueType::Type>(QV_DEFAULT_##Saved, site);       \
-             }}},
+#define QV_SAVED_KEY(Key, Type, Source, Saved)                                                         \
+    SavedRow{QV_POSITION_##Saved, {#Key, #Source, [](ControlSite& site) {                              \
+                                       return savedDefault<ValueType::Type>(QV_DEFAULT_##Saved, site); \
+                                   }}},
 #define QV_SAVED_MEMBER(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
     QV_SAVED_KEY(Name, Type, Name, Saved)
 
-constexpr std::array kSavedRows{QUORVEL_MEMBERS(QV_SAVED_MEMBER)
-                                    QUORVEL_SAVED_ONLY_KEYS(QV_SAVED_KEY)};
+constexpr std::array kSavedRows{QUORVEL_MEMBERS(QV_SAVED_MEMBER) QUORVEL_SAVED_ONLY_KEYS(QV_SAVED_KEY)};
 
 constexpr std::size_t kSavedCount = static_cast<std::size_t>(
     std::count_if(kSavedRows.begin(), kSavedRows.end(), [](const SavedRow& r) { return r.position > 0; }));
@@ -183,21 +189,26 @@ constexpr ValueType kNo = ValueType::None;
 
 const EventInterfaceEntry kEvents[] = {
     {&events::Drop, {kNo, kNo, kNo, kNo}, ""},
-    {&events::Click, {kNo, kNo, kNo, kNo},
+    {&events::Click,
+     {kNo, kNo, kNo, kNo},
      "Viene generato quando si preme e quindi si rilascia un pulsante del mouse su un oggetto."},
-    {&events::DblClick, {kNo, kNo, kNo, kNo},
-     "Viene generato quando si preme e si rilascia due volte in rapida successione un pulsante del mouse su un oggetto."},
+    {&events::DblClick,
+     {kNo, kNo, kNo, kNo},
+     "Viene generato quando si preme e si rilascia due volte in rapida successione un pulsante del mouse su "
+     "un oggetto."},
     {&events::BeenChosen, {kNo, kNo, kNo, kNo}, "Fired when a mouse click occurs"},
     {&events::MouseDown, {kI, kI, kS, kS}, ""},
     {&events::MouseMove, {kI, kI, kS, kS}, ""},
     {&events::MouseUp, {kI, kI, kS, kS}, ""},
-    {&events::KeyDown, {kI, kI, kNo, kNo},
+    {&events::KeyDown,
+     {kI, kI, kNo, kNo},
      "Viene generato quando si preme un tasto mentre lo stato attivo si trova su un oggetto."},
-    {&events::KeyPress, {kI, kNo, kNo, kNo},
-     "Viene generato quando si preme e si rilascia un tasto ANSI."},
-    {&events::KeyUp, {kI, kI, kNo, kNo},
+    {&events::KeyPress, {kI, kNo, kNo, kNo}, "Viene generato quando si preme e si rilascia un tasto ANSI."},
+    {&events::KeyUp,
+     {kI, kI, kNo, kNo},
      "Viene generato quando si rilascia un tasto mentre lo stato attivo si trova su un oggetto."},
-    {&events::Change, {kNo, kNo, kNo, kNo},
+    {&events::Change,
+     {kNo, kNo, kNo, kNo},
      "Viene generato quando il contenuto di un controllo viene modificato."},
     {&events::Error, {kI, kI, kNo, kNo}, ""},
     {&events::ListValidate, {kI, kI, kNo, kNo}, ""},

@@ -43,8 +43,7 @@ namespace idl {
 // again by these.
 inline constexpr Guid kTypeLibraryId{
     0x01182EFA, 0x44CF, 0x4256, {0x8D, 0x70, 0xF8, 0x58, 0x4D, 0x79, 0x76, 0xEF}};
-inline constexpr Guid kClassId{
-    0xB40B980D, 0xB19B, 0x4056, {0x81, 0xD2, 0xC9, 0xB4, 0xDE, 0xBA, 0x03, 0x78}};
+inline constexpr Guid kClassId{0xB40B980D, 0xB19B, 0x4056, {0x81, 0xD2, 0xC9, 0xB4, 0xDE, 0xBA, 0x03, 0x78}};
 inline constexpr Guid kDefaultInterfaceId{
     0x4245357A, 0x7754, 0x4641, {0x9D, 0x13, 0xE1, 0x8F, 0x1D, 0x8D, 0xE5, 0xF1}};
 inline constexpr Guid kEventInterfaceId{
@@ -79,14 +78,14 @@ inline constexpr std::uint32_t kEventInterfaceFlags = kDispatchOnly | kHidden | 
 
 // Value types of the interface.
 enum class ValueType {
-    None,          // a method that returns nothing
-    Boolean,       // 16-bit, True -1
-    Integer,       // 16-bit signed
-    Long,          // 32-bit signed
+    None,     // a method that returns nothing
+    Boolean,  // 16-bit, True -1
+    Integer,  // 16-bit signed
+    Long,     // 32-bit signed
     Single,
     String,
     Variant,
-    Colour,        // the host's 32-bit colour
+    Colour,  // the host's 32-bit colour
     FontObject,
     PictureObject,
     RecordsetObject,
@@ -103,11 +102,11 @@ enum class MemberKind { Method, Property };
 enum Access : std::uint32_t { kGet = 1u << 0, kLet = 1u << 1, kSet = 1u << 2 };
 
 enum MemberFlag : std::uint32_t {
-    kBindable = 1u << 0,       // the host may bind it to a field of its own data
-    kDefaultBind = 1u << 1,    // the property the host binds by default
-    kNotBrowsable = 1u << 2,   // not shown by a property browser
-    kUiDefault = 1u << 3,      // the member reached when none is named
-    kReadOnly = 1u << 4,       // a property without let or set
+    kBindable = 1u << 0,      // the host may bind it to a field of its own data
+    kDefaultBind = 1u << 1,   // the property the host binds by default
+    kNotBrowsable = 1u << 2,  // not shown by a property browser
+    kUiDefault = 1u << 3,     // the member reached when none is named
+    kReadOnly = 1u << 4,      // a property without let or set
 };
 
 struct ArgumentDescription {
@@ -123,9 +122,9 @@ struct MemberDescription {
     MemberKind kind;
     std::uint32_t access;  // Access bits; 0 for a method
     std::int32_t dispid;
-    ValueType type;        // a property's value, a method's result
+    ValueType type;  // a property's value, a method's result
     std::span<const ArgumentDescription> arguments;
-    std::uint32_t flags;   // MemberFlag bits
+    std::uint32_t flags;  // MemberFlag bits
     std::string_view description;
 
     bool hasAccess(Access a) const { return (access & a) != 0; }
@@ -167,8 +166,8 @@ const EventInterfaceEntry* findEvent(std::string_view name);
 const EventInterfaceEntry* findEvent(std::int32_t dispid);
 
 // The pages a designer offers for the control, in order.
-inline constexpr std::array<std::string_view, 4> kPropertyPages = {
-    "StandardColor", "StandardFont", "StandardPicture", "About"};
+inline constexpr std::array<std::string_view, 4> kPropertyPages = {"StandardColor", "StandardFont",
+                                                                   "StandardPicture", "About"};
 
 // The module's version record.
 struct VersionRecord {
@@ -180,21 +179,13 @@ struct VersionRecord {
     std::string_view productName;
     std::string_view internalName;
     std::string_view originalFilename;
-    std::uint16_t language;   // 0x0410 Italian
-    std::uint16_t codePage;   // 1200 Unicode
+    std::uint16_t language;  // 0x0410 Italian
+    std::uint16_t codePage;  // 1200 Unicode
     std::string_view translation;
 };
 inline constexpr VersionRecord kVersionRecord{
-    {2, 0, 0, 2},
-    {2, 0, 0, 2},
-    "2.00.0002",
-    "2.00.0002",
-    "ComboBox multicolonna per database",
-    "Quorvel",
-    "Quorvel2000",
-    "Quorvel2000.ocx",
-    0x0410,
-    1200,
+    {2, 0, 0, 2}, {2, 0, 0, 2},  "2.00.0002",       "2.00.0002", "ComboBox multicolonna per database",
+    "Quorvel",    "Quorvel2000", "Quorvel2000.ocx", 0x0410,      1200,
     "041004B0",
 };
 

@@ -42,10 +42,7 @@ namespace quorvel {
 
 // The default of a font saved with the property set: the container's font
 // when the set is written (it may differ from one control to the next).
-inline constexpr struct AmbientFontDefault {
-} kAmbientFont{};
-
-}  // namespace quorvel
+inline constexpr struct AmbientFontDefault { } kAmbientFont{}; }  // namespace quorvel
 
 // clang-format off
 #define QUORVEL_MEMBERS(X) \
@@ -162,5 +159,4 @@ inline constexpr struct AmbientFontDefault {
 // Saved as above. DataBindings keeps the bound value for a host that binds
 // the control to its own data; loading writes it into the value after
 // BoundText.
-#define QUORVEL_SAVED_ONLY_KEYS(X) \
-    X(DataBindings, String, BoundText, Saved(20, ""))
+#define QUORVEL_SAVED_ONLY_KEYS(X) X(DataBindings, String, BoundText, Saved(20, ""))

@@ -14,6 +14,7 @@
 namespace quorvel::idl {
 
 // The C++ type of a member's value in the control's own interface.
+// clang-format off
 template <ValueType T> struct ControlValue;
 template <> struct ControlValue<ValueType::None> { using type = void; };
 template <> struct ControlValue<ValueType::Boolean> { using type = VBool; };
@@ -29,6 +30,7 @@ template <> struct ControlValue<ValueType::RecordsetObject> { using type = std::
 template <> struct ControlValue<ValueType::Object> { using type = ObjectRef; };
 template <> struct ControlValue<ValueType::MarqueeStyle> { using type = std::int32_t; };
 template <> struct ControlValue<ValueType::ScrollBars> { using type = std::int32_t; };
+// clang-format on
 template <ValueType T>
 using ControlValueOf = typename ControlValue<T>::type;
 
@@ -40,8 +42,8 @@ quorvel::Variant toVariant(const V& v) {
     using quorvel::Variant;
     if constexpr (T == ValueType::Boolean) return Variant::booleanValue(static_cast<VBool>(v));
     else if constexpr (T == ValueType::Integer) return Variant(static_cast<std::int16_t>(v));
-    else if constexpr (T == ValueType::Long || T == ValueType::Colour ||
-                       T == ValueType::MarqueeStyle || T == ValueType::ScrollBars)
+    else if constexpr (T == ValueType::Long || T == ValueType::Colour || T == ValueType::MarqueeStyle ||
+                       T == ValueType::ScrollBars)
         return Variant::longValue(static_cast<std::int32_t>(v));
     else if constexpr (T == ValueType::Single) return Variant(static_cast<float>(v));
     else if constexpr (T == ValueType::String) return Variant(v);
@@ -55,8 +57,8 @@ template <ValueType T>
 ControlValueOf<T> fromVariant(const quorvel::Variant& v, const Locale& locale) {
     if constexpr (T == ValueType::Boolean) return booleanFrom(v, locale);
     else if constexpr (T == ValueType::Integer) return integerFrom(v, locale);
-    else if constexpr (T == ValueType::Long || T == ValueType::Colour ||
-                       T == ValueType::MarqueeStyle || T == ValueType::ScrollBars)
+    else if constexpr (T == ValueType::Long || T == ValueType::Colour || T == ValueType::MarqueeStyle ||
+                       T == ValueType::ScrollBars)
         return longFrom(v, locale);
     else if constexpr (T == ValueType::Single) return singleFrom(v, locale);
     else if constexpr (T == ValueType::String) return textFrom(v, locale);

@@ -192,8 +192,7 @@ void Quorvel2000::setSearchDisable(VBool v) {
 
 std::int16_t Quorvel2000::KeyboardConventions() const { return keyboardConventions; }
 void Quorvel2000::setKeyboardConventions(std::int16_t v) {
-    if (v != kOwnKeys && v != kComboBoxKeys)
-        fail(failure::kInvalidPropertyValue);
+    if (v != kOwnKeys && v != kComboBoxKeys) fail(failure::kInvalidPropertyValue);
     keyboardConventions = v;
     notify("KeyboardConventions");
 }

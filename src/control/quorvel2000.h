@@ -270,8 +270,7 @@ private:
                      const std::function<void(std::int32_t)>& onSilent = {});
     // Runs body; a Failure whose number is among `silent` is dropped (the
     // caller goes on with its next statement), any other passes on.
-    static void skipSilently(std::initializer_list<std::int32_t> silent,
-                             const std::function<void()>& body);
+    static void skipSilently(std::initializer_list<std::int32_t> silent, const std::function<void()>& body);
     // The prompt of the standard report: number, code, two line feeds, text.
     static std::string failurePrompt(std::int32_t number, std::string_view code,
                                      std::string_view description);
@@ -281,8 +280,7 @@ private:
     void raise(const EventDescription& event);
     void raise(const EventDescription& event, std::int16_t& a);
     void raise(const EventDescription& event, std::int16_t& a, std::int16_t& b);
-    void raise(const EventDescription& event, std::int16_t& button, std::int16_t& shift, float& x,
-               float& y);
+    void raise(const EventDescription& event, std::int16_t& button, std::int16_t& shift, float& x, float& y);
     // Every raise goes through here: it bounds how deeply host handlers
     // that call back into the control may nest.
     void deliver(const EventDescription& event, std::span<Variant> arguments);
@@ -295,8 +293,8 @@ private:
 
     // --- layout/ --------------------------------------------------------
     void applyDesignTimeSettings();
-    void resizeLayout();   // the host's resize notification
-    void paintSurface();   // the host's paint notification
+    void resizeLayout();  // the host's resize notification
+    void paintSurface();  // the host's paint notification
     void enterFocus();
     void exitFocus();
     void surfaceMouseDown(std::int16_t& button, std::int16_t& shift, float& x, float& y);
@@ -329,9 +327,9 @@ private:
     void gridMouseUp(std::int16_t& button, std::int16_t& shift, float& x, float& y);
 
     // --- search/ --------------------------------------------------------
-    void boundValueChanged();   // Text1's change: the bound-value handler
-    void editChanged();         // Text2's change
-    void editKeyUp(std::int16_t& keyCode, std::int16_t& shift);   // the search
+    void boundValueChanged();                                    // Text1's change: the bound-value handler
+    void editChanged();                                          // Text2's change
+    void editKeyUp(std::int16_t& keyCode, std::int16_t& shift);  // the search
     void editKeyDown(std::int16_t& keyCode, std::int16_t& shift);
     void editComboKeyDown(std::int16_t& keyCode, std::int16_t& shift);
     // Moves the list's current record one step (delta -1 or 1), within the

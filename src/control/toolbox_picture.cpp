@@ -11,21 +11,9 @@ namespace {
 // Top row first. The ground colour is the toolbox's own: a designer that
 // draws toolbox pictures transparently takes it from the lower-left pixel.
 constexpr std::array<std::string_view, kToolboxPictureHeight> kArt = {
-    "................",
-    "KKKKKKKKKKKKKKKK",
-    "KWWWWWWWWKFFFFFK",
-    "KWTTTTTWWKFKKKFK",
-    "KWWWWWWWWKFFKFFK",
-    "KKKKKKKKKKKKKKKK",
-    ".KWWWWWWWWWWWWK.",
-    ".KWTTTWTTTTWWWK.",
-    ".KHwwwHwwwwHHHK.",
-    ".KWTTTTWTTTWWWK.",
-    ".KWWWWWWWWWWWWK.",
-    ".KWTTWTTTTTWWWK.",
-    ".KWWWWWWWWWWWWK.",
-    ".KKKKKKKKKKKKKK.",
-    "................",
+    "................", "KKKKKKKKKKKKKKKK", "KWWWWWWWWKFFFFFK", "KWTTTTTWWKFKKKFK", "KWWWWWWWWKFFKFFK",
+    "KKKKKKKKKKKKKKKK", ".KWWWWWWWWWWWWK.", ".KWTTTWTTTTWWWK.", ".KHwwwHwwwwHHHK.", ".KWTTTTWTTTWWWK.",
+    ".KWWWWWWWWWWWWK.", ".KWTTWTTTTTWWWK.", ".KWWWWWWWWWWWWK.", ".KKKKKKKKKKKKKK.", "................",
 };
 
 struct Rgb {

@@ -49,9 +49,7 @@ VBool booleanFrom(const Variant& v, const Locale& locale) {
     return toVBool(numeric(v, locale).toDouble() != 0.0);
 }
 
-std::int16_t integerFrom(const Variant& v, const Locale& locale) {
-    return numeric(v, locale).toInteger();
-}
+std::int16_t integerFrom(const Variant& v, const Locale& locale) { return numeric(v, locale).toInteger(); }
 
 std::int32_t longFrom(const Variant& v, const Locale& locale) { return numeric(v, locale).toLong(); }
 

@@ -24,8 +24,7 @@ std::int32_t findFieldByName(Fields& fields, std::string_view name) {
 
 void Quorvel2000::ImpostaDataControl() {
     runReported(
-        kCodeImpostaDataControl,
-        {failure::kObjectNotSet, failure::kFileNotFound, failure::kNotValidPassword},
+        kCodeImpostaDataControl, {failure::kObjectNotSet, failure::kFileNotFound, failure::kNotValidPassword},
         [&] {
             // The reposition that the reopening raises is handled while the
             // field names of the previous configuration are still in place.
@@ -39,10 +38,8 @@ void Quorvel2000::ImpostaDataControl() {
 
             if (locale().isNumeric(listSearchField)) {
                 std::int32_t n = roundToLong(Val2(listSearchField).toDouble());
-                if (fields.count() < static_cast<std::int64_t>(n) + 1)
-                    searchFieldName = boundFieldName;
-                else
-                    searchFieldName = fields.item(n).name();
+                if (fields.count() < static_cast<std::int64_t>(n) + 1) searchFieldName = boundFieldName;
+                else searchFieldName = fields.item(n).name();
             } else {
                 searchFieldName = UnNull2(listSearchField).asString();
                 if (findFieldByName(fields, searchFieldName) < 0) searchFieldName = boundFieldName;

@@ -97,7 +97,8 @@ CriteriaValue number(std::string_view criteria, std::string_view value) {
         ++i;
         while (i < n && value[i] >= '0' && value[i] <= '9') ++i, ++digitsAfter;
     }
-    if (digitsBefore + digitsAfter == 0) malformed(criteria, "the value is neither a quoted text, a number nor a #date#");
+    if (digitsBefore + digitsAfter == 0)
+        malformed(criteria, "the value is neither a quoted text, a number nor a #date#");
     if (i < n && (value[i] == 'e' || value[i] == 'E')) {
         ++i;
         if (i < n && (value[i] == '-' || value[i] == '+')) ++i;
@@ -211,7 +212,8 @@ std::optional<Criteria> parseAfterFieldName(std::string_view criteria, const Cri
     const std::vector<std::string>& fieldNames = fields.names();
     for (std::size_t i : fields.longestFirst()) {
         const std::string& name = fieldNames[i];
-        if (name.size() > criteria.size() || !equalsIgnoringCase(criteria.substr(0, name.size()), name)) continue;
+        if (name.size() > criteria.size() || !equalsIgnoringCase(criteria.substr(0, name.size()), name))
+            continue;
         auto op = opAt(criteria, name.size());
         if (!op) continue;
         try {
@@ -282,7 +284,8 @@ CriteriaFields::CriteriaFields(std::vector<std::string> names)
 }
 
 Criteria parseCriteria(std::string_view criteria, std::span<const std::string> fieldNames) {
-    return parseCriteria(criteria, CriteriaFields(std::vector<std::string>(fieldNames.begin(), fieldNames.end())));
+    return parseCriteria(criteria,
+                         CriteriaFields(std::vector<std::string>(fieldNames.begin(), fieldNames.end())));
 }
 
 Criteria parseCriteria(std::string_view criteria, const CriteriaFields& fields) {
@@ -294,9 +297,7 @@ Criteria parseCriteria(std::string_view criteria, const CriteriaFields& fields) 
     // unless the text reads in another form after all.
     try {
         return parseOtherForms(criteria, fieldNames);
-    } catch (const Failure&) {
-        throw *valueFailure;
-    }
+    } catch (const Failure&) { throw *valueFailure; }
 }
 
 }  // namespace quorvel::engine

@@ -28,8 +28,8 @@ enum class CriteriaOp : std::uint8_t { Equal, GreaterOrEqual, Like };
 struct CriteriaValue {
     enum class Kind : std::uint8_t { Text, Number, Date };
     Kind kind = Kind::Text;
-    std::string text;     // Text: the text; Number: the literal as written
-    double number = 0;    // Number: the value; Date: the serial
+    std::string text;   // Text: the text; Number: the literal as written
+    double number = 0;  // Number: the value; Date: the serial
 };
 
 struct Criteria {

@@ -129,25 +129,20 @@
 // writing or locking verb outside its quoted text and comments, and no
 // backslash in a plain '...' constant; the driver prepares it on the server
 // (UseServerSidePrepare=1). The check is what keeps out a second statement:
-// the driver splits a text at the semicolons it sees and runs each part. A table lists in the order of its primary
-// key, without one in the order of all its sortable columns; a view or a
-// query in its own order. The records are read once, at the opening, in
-// blocks from a cursor on the server (the driver holds one block, not the
-// whole result), into a TEMP table of a private SQLite store, from which the rows,
-// finds and indexes are served as for a statement over a file: the server's
-// later changes show at the next Refresh. The opening's time limit runs
-// through every step: connecting gets what is left of it (whole seconds),
-// the catalog lookups and the query each the milliseconds left
-// (statement_timeout), and it is checked between blocks (the query is
-// cancelled). Once open, the list looks at its connection at a find, at
-// most once in the freshness interval, never at a read (reads are of the
-// local copy and never wait for the network): a lost connection fails that
-// find (3146, through the error notification), every later find and every
-// read of a row not already read, until a Refresh. Passwords never appear
-// in a failure's description: connecting quotes only the driver, data
-// source, server, port, database and user of the connection string, and
-// nothing of one that does not parse; the Connect setting keeps what was
-// typed. Everything of the server runs on the caller's thread.
+// the driver splits a text at the semicolons it sees and runs each part. A table lists in the order of its
+// primary key, without one in the order of all its sortable columns; a view or a query in its own order. The
+// records are read once, at the opening, in blocks from a cursor on the server (the driver holds one block,
+// not the whole result), into a TEMP table of a private SQLite store, from which the rows, finds and indexes
+// are served as for a statement over a file: the server's later changes show at the next Refresh. The
+// opening's time limit runs through every step: connecting gets what is left of it (whole seconds), the
+// catalog lookups and the query each the milliseconds left (statement_timeout), and it is checked between
+// blocks (the query is cancelled). Once open, the list looks at its connection at a find, at most once in the
+// freshness interval, never at a read (reads are of the local copy and never wait for the network): a lost
+// connection fails that find (3146, through the error notification), every later find and every read of a row
+// not already read, until a Refresh. Passwords never appear in a failure's description: connecting quotes
+// only the driver, data source, server, port, database and user of the connection string, and nothing of one
+// that does not parse; the Connect setting keeps what was typed. Everything of the server runs on the
+// caller's thread.
 #pragma once
 
 #include <cstdint>

@@ -25,9 +25,7 @@ std::string upperTrimmed(std::string_view text) {
     return out;
 }
 
-bool contains(const std::string& text, std::string_view part) {
-    return text.find(part) != std::string::npos;
-}
+bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 bool startsWith(const std::string& text, std::string_view part) {
     return text.compare(0, part.size(), part) == 0;
@@ -132,7 +130,8 @@ std::optional<std::int16_t> typeCodeOfDeclaration(std::string_view declared) {
     if (t.empty()) return std::nullopt;
     bool sized = contains(t, "(");
 
-    if (startsWith(t, "BOOL") || t == "BIT" || startsWith(t, "BIT(") || t == "YESNO") return field_type::kBoolean;
+    if (startsWith(t, "BOOL") || t == "BIT" || startsWith(t, "BIT(") || t == "YESNO")
+        return field_type::kBoolean;
     if (startsWith(t, "TINYINT") || startsWith(t, "SMALLINT") || t == "INT2" || t == "SHORT")
         return field_type::kInteger;
     if (t == "BYTE") return field_type::kByte;
@@ -156,7 +155,8 @@ std::optional<std::int16_t> typeCodeOfDeclaration(std::string_view declared) {
     if (startsWith(t, "SINGLE")) return field_type::kSingle;
     if (contains(t, "REAL") || contains(t, "FLOA") || contains(t, "DOUB")) return field_type::kDouble;
     if (contains(t, "CURRENCY") || contains(t, "MONEY")) return field_type::kCurrency;
-    if (startsWith(t, "NUMERIC") || startsWith(t, "DECIMAL") || startsWith(t, "NUMBER") || startsWith(t, "DEC"))
+    if (startsWith(t, "NUMERIC") || startsWith(t, "DECIMAL") || startsWith(t, "NUMBER") ||
+        startsWith(t, "DEC"))
         return field_type::kDecimal;
     return std::nullopt;
 }
@@ -192,8 +192,7 @@ Variant variantOf(sqlite3_stmt* row, int column, std::int16_t typeCode) {
             if (storage == SQLITE_INTEGER) return wholeNumber(sqlite3_column_int64(row, column), true);
             return natural(row, column);
         case field_type::kDecimal:
-        case field_type::kLong:
-            return natural(row, column);
+        case field_type::kLong: return natural(row, column);
         case field_type::kCurrency:
         case field_type::kSingle:
         case field_type::kDouble:
@@ -212,8 +211,7 @@ Variant variantOf(sqlite3_stmt* row, int column, std::int16_t typeCode) {
         case field_type::kFixedText:
             if (storage == SQLITE_BLOB) return natural(row, column);
             return Variant(validUtf8(textOf(row, column)));
-        default:
-            return natural(row, column);
+        default: return natural(row, column);
     }
 }
 
@@ -248,18 +246,13 @@ KeyKind keyKindOf(std::int16_t typeCode) {
     switch (typeCode) {
         case field_type::kText:
         case field_type::kMemo:
-        case field_type::kFixedText:
-            return KeyKind::Text;
+        case field_type::kFixedText: return KeyKind::Text;
         case field_type::kDate:
         case field_type::kTime:
-        case field_type::kTimestamp:
-            return KeyKind::Date;
-        case field_type::kBoolean:
-            return KeyKind::Boolean;
-        case field_type::kLongBinary:
-            return KeyKind::None;
-        default:
-            return KeyKind::Number;
+        case field_type::kTimestamp: return KeyKind::Date;
+        case field_type::kBoolean: return KeyKind::Boolean;
+        case field_type::kLongBinary: return KeyKind::None;
+        default: return KeyKind::Number;
     }
 }
 
@@ -280,8 +273,7 @@ std::optional<double> numberKeyOf(sqlite3_stmt* row, int column, KeyKind kind) {
         case KeyKind::Date:
             if (numeric) return sqlite3_column_double(row, column);
             return serialFromIsoText(textOf(row, column));
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
     }
 }
 

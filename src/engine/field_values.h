@@ -21,13 +21,11 @@ std::optional<std::int16_t> typeCodeOfDeclaration(std::string_view declared);
 // The type code that a first non-null value suggests.
 std::int16_t inferredTypeCode(sqlite3_stmt* row, int column);
 
-// The Variant of a stored value (column `column` of the statement's row) for a field of the given type code. Nothing
-// is lost: a value that does not fit the field's kind (text in a date
-// column that is no date, an integer too wide for a Long) comes back in the
-// nearest Variant that holds it whole. Text comes back well-formed UTF-8:
-// ill-formed sequences stored in the file read as U+FFFD, so nothing the
-// control takes from the data source keeps it from saving its properties.
-// A blob comes back as its bytes.
+// The Variant of a stored value (column `column` of the statement's row) for a field of the given type code.
+// Nothing is lost: a value that does not fit the field's kind (text in a date column that is no date, an
+// integer too wide for a Long) comes back in the nearest Variant that holds it whole. Text comes back
+// well-formed UTF-8: ill-formed sequences stored in the file read as U+FFFD, so nothing the control takes
+// from the data source keeps it from saving its properties. A blob comes back as its bytes.
 Variant variantOf(sqlite3_stmt* row, int column, std::int16_t typeCode);
 
 // The date serial of an ISO text: "2026-12-07", "2026-12-07 10:00[:00[.5]]"

@@ -56,8 +56,8 @@ public:
 
 private:
     struct Entry {
-        std::uint64_t prefix;   // the key's first 8 bytes, big-endian, zero-padded
-        std::uint32_t offset;   // of the key's length in arena_
+        std::uint64_t prefix;  // the key's first 8 bytes, big-endian, zero-padded
+        std::uint32_t offset;  // of the key's length in arena_
         std::int32_t position;
     };
     std::string_view keyAt(std::uint32_t offset) const;

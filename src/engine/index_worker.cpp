@@ -20,7 +20,8 @@ IndexWorker::~IndexWorker() {
 }
 
 void IndexWorker::enqueue(Request request) {
-    auto at = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.need < request.need; });
+    auto at =
+        std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.need < request.need; });
     Need need = request.need;
     queue_.insert(at, std::move(request));
     if (running_ && running_->need < need && !stop_.load(std::memory_order_relaxed)) {
@@ -36,7 +37,8 @@ void IndexWorker::request(std::size_t field, std::uint64_t epoch, Need need) {
             running_->need = std::max(running_->need, need);  // already on its way
             return;
         }
-        auto queued = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.field == field; });
+        auto queued =
+            std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.field == field; });
         if (queued != queue_.end()) {
             Request again = std::move(*queued);
             queue_.erase(queued);
@@ -53,7 +55,8 @@ void IndexWorker::request(std::size_t field, std::uint64_t epoch, Need need) {
 void IndexWorker::submit(std::size_t field, std::uint64_t epoch, Need need, Job job) {
     {
         std::lock_guard lock(mutex_);
-        auto queued = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.field == field; });
+        auto queued =
+            std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.field == field; });
         if (queued != queue_.end()) {
             epoch = std::max(queued->epoch, epoch);
             need = std::max(queued->need, need);

@@ -14,8 +14,8 @@ namespace quorvel::engine {
 namespace {
 
 [[noreturn]] void badPattern(std::string_view pattern, std::string_view why) {
-    fail(failure_code::kCriteriaSyntax,
-         "Invalid pattern \"" + std::string(pattern) + "\" in criteria expression: " + std::string(why) + ".");
+    fail(failure_code::kCriteriaSyntax, "Invalid pattern \"" + std::string(pattern) +
+                                            "\" in criteria expression: " + std::string(why) + ".");
 }
 
 }  // namespace
@@ -120,8 +120,8 @@ LikePattern LikePattern::compile(std::string_view pattern) {
         ++literalCount;
     }
     result.literal_ = literalCount == result.tokens_.size();
-    result.prefixThenAnything_ = literalCount + 1 == result.tokens_.size() &&
-                                 result.tokens_.back().kind == Kind::AnyRun;
+    result.prefixThenAnything_ =
+        literalCount + 1 == result.tokens_.size() && result.tokens_.back().kind == Kind::AnyRun;
     return result;
 }
 
@@ -150,7 +150,8 @@ const std::uint64_t* LikePattern::maskOf(const Segment& segment, char32_t c) con
     const bool ascii = c < segment.asciiAt.size();
     if (ascii && segment.asciiAt[c] != kUnknown) return segment.masks.data() + segment.asciiAt[c];
     if (!ascii) {
-        if (auto it = segment.maskAt.find(c); it != segment.maskAt.end()) return segment.masks.data() + it->second;
+        if (auto it = segment.maskAt.find(c); it != segment.maskAt.end())
+            return segment.masks.data() + it->second;
     }
 
     const bool cached = segment.masks.size() + segment.words <= kMaskCacheWords;
@@ -159,7 +160,8 @@ const std::uint64_t* LikePattern::maskOf(const Segment& segment, char32_t c) con
     into.resize(offset + segment.words);
     std::fill(into.begin() + static_cast<std::ptrdiff_t>(offset), into.end(), 0);
     for (std::size_t i = 0; i < segment.length; ++i) {
-        if (tokenMatches(tokens_[segment.first + i], c)) into[offset + i / 64] |= std::uint64_t{1} << (i % 64);
+        if (tokenMatches(tokens_[segment.first + i], c))
+            into[offset + i / 64] |= std::uint64_t{1} << (i % 64);
     }
     if (cached && ascii) segment.asciiAt[c] = offset;
     if (cached && !ascii) segment.maskAt.emplace(c, offset);

@@ -53,7 +53,7 @@ private:
     enum class Kind : std::uint8_t { Char, AnyRun, AnyOne, Digit, Set };
     struct Token {
         Kind kind;
-        char32_t ch = 0;      // Char
+        char32_t ch = 0;        // Char
         std::uint32_t set = 0;  // Set: index into sets_
     };
     struct CharSet {
@@ -80,7 +80,8 @@ private:
     bool tokenMatches(const Token& token, char32_t c) const;
     bool matchesAt(const Segment& segment, const std::u32string& key, std::size_t at) const;
     // The leftmost place in key[from, to) where the whole segment fits, or npos.
-    std::size_t find(const Segment& segment, const std::u32string& key, std::size_t from, std::size_t to) const;
+    std::size_t find(const Segment& segment, const std::u32string& key, std::size_t from,
+                     std::size_t to) const;
     const std::uint64_t* maskOf(const Segment& segment, char32_t c) const;
 
     std::vector<Token> tokens_;

@@ -40,7 +40,8 @@ bool isPasswordKey(std::string_view key) {
 std::size_t firstPasswordValue(std::string_view text) {
     for (std::size_t at = 0; at < text.size(); ++at) {
         for (std::string_view key : {std::string_view("PWD"), std::string_view("PASSWORD")}) {
-            if (at + key.size() > text.size() || !equalsIgnoringCase(text.substr(at, key.size()), key)) continue;
+            if (at + key.size() > text.size() || !equalsIgnoringCase(text.substr(at, key.size()), key))
+                continue;
             std::size_t after = at + key.size();
             while (after < text.size() && std::isspace(static_cast<unsigned char>(text[after]))) ++after;
             if (after < text.size() && text[after] == '=') return after + 1;
@@ -67,13 +68,15 @@ std::vector<ConnectionAttribute> parseConnectionString(std::string_view text) {
     while (at < text.size()) {
         std::size_t equals = text.find_first_of("=;", at);
         if (equals == std::string_view::npos || text[equals] == ';') {
-            std::string_view piece = trimmed(text.substr(at, equals == std::string_view::npos ? text.npos : equals - at));
+            std::string_view piece =
+                trimmed(text.substr(at, equals == std::string_view::npos ? text.npos : equals - at));
             if (!piece.empty()) badSyntax("attribute " + std::to_string(out.size() + 1) + " has no '='");
             at = equals == std::string_view::npos ? text.size() : equals + 1;
             continue;
         }
         std::string_view key = trimmed(text.substr(at, equals - at));
-        if (key.empty()) badSyntax("attribute " + std::to_string(out.size() + 1) + " has no name before its '='");
+        if (key.empty())
+            badSyntax("attribute " + std::to_string(out.size() + 1) + " has no name before its '='");
         ConnectionAttribute attribute{std::string(key), {}};
         at = equals + 1;
         while (at < text.size() && text[at] == ' ') ++at;
@@ -170,14 +173,12 @@ std::string describeConnection(std::string_view connectionString) {
     std::vector<ConnectionAttribute> attributes;
     try {
         attributes = parseConnectionString(connectionString);
-    } catch (const Failure&) {
-        return "a connection string that does not parse";
-    }
+    } catch (const Failure&) { return "a connection string that does not parse"; }
     std::string out;
     for (const auto& attribute : attributes) {
         bool safe = false;
-        for (const char* key : {"DRIVER", "DSN", "SERVER", "SERVERNAME", "HOST", "PORT", "DATABASE", "DB", "DBNAME",
-                                "UID", "USER", "USERNAME"})
+        for (const char* key : {"DRIVER", "DSN", "SERVER", "SERVERNAME", "HOST", "PORT", "DATABASE", "DB",
+                                "DBNAME", "UID", "USER", "USERNAME"})
             safe = safe || equalsIgnoringCase(trimmed(attribute.key), key);
         if (!safe) continue;
         out += attribute.key + "=";
@@ -223,7 +224,8 @@ std::string listConnectionString(std::string_view connectionString, int fetchRow
     for (const auto& attribute : parseConnectionString(connectionString)) {
         if (equalsIgnoringCase(attribute.key, "UseServerSidePrepare")) continue;
         if (equalsIgnoringCase(attribute.key, "pqopt")) ownOptions = true;
-        if (equalsIgnoringCase(attribute.key, "UseDeclareFetch") || equalsIgnoringCase(attribute.key, "Fetch"))
+        if (equalsIgnoringCase(attribute.key, "UseDeclareFetch") ||
+            equalsIgnoringCase(attribute.key, "Fetch"))
             ownFetching = true;
     }
     // The attributes are copied as written, but for the one replaced.
@@ -290,7 +292,8 @@ std::vector<OdbcDiagnostic> odbcDiagnostics(short type, void* handle) {
 }
 
 void failFromOdbc(short type, void* handle, std::int32_t number, std::string_view context) {
-    std::string description = number == odbc_failure::kConnectFailed ? "ODBC--connection failed" : "ODBC--call failed";
+    std::string description =
+        number == odbc_failure::kConnectFailed ? "ODBC--connection failed" : "ODBC--call failed";
     description += " while " + maskPasswords(context);
     auto diagnostics = odbcDiagnostics(type, handle);
     if (diagnostics.empty()) {
@@ -308,15 +311,18 @@ void failFromOdbc(short type, void* handle, std::int32_t number, std::string_vie
 
 // --- OdbcConnection ----------------------------------------------------------
 
-OdbcConnection::OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds, Access access) {
+OdbcConnection::OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds,
+                               Access access) {
     parseConnectionString(connectionString);  // a syntax error is named before the driver sees it
     std::string context = "connecting to '" + describeConnection(connectionString) + "'";
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
-        fail(odbc_failure::kConnectFailed, "ODBC--connection failed: the ODBC driver manager could not start.");
+        fail(odbc_failure::kConnectFailed,
+             "ODBC--connection failed: the ODBC driver manager could not start.");
     env_ = env;
     try {
-        if (!SQL_SUCCEEDED(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+        if (!SQL_SUCCEEDED(
+                SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
             failFromOdbc(SQL_HANDLE_ENV, env, odbc_failure::kConnectFailed, context);
         SQLHDBC dbc = SQL_NULL_HDBC;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc)))
@@ -331,12 +337,10 @@ OdbcConnection::OdbcConnection(const std::string& connectionString, std::int64_t
             SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
         }
         SQLSMALLINT outLength = 0;
-        SQLRETURN rc = SQLDriverConnect(dbc, nullptr,
-                                        reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectionString.c_str())),
-                                        SQL_NTS, nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
-        if (!SQL_SUCCEEDED(rc)) {
-            failFromOdbc(SQL_HANDLE_DBC, dbc, odbc_failure::kConnectFailed, context);
-        }
+        SQLRETURN rc = SQLDriverConnect(
+            dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectionString.c_str())), SQL_NTS,
+            nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+        if (!SQL_SUCCEEDED(rc)) { failFromOdbc(SQL_HANDLE_DBC, dbc, odbc_failure::kConnectFailed, context); }
     } catch (...) {
         if (dbc_ != nullptr) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
         SQLFreeHandle(SQL_HANDLE_ENV, env_);
@@ -387,10 +391,12 @@ void makeSessionReadOnly(OdbcConnection& server) {
     std::string name = server.dbmsName();
     if (!equalsIgnoringCase(name, "PostgreSQL"))
         fail(odbc_failure::kConnectFailed,
-             "ODBC--connection failed: the server is " + (name.empty() ? std::string("unknown") : "'" + name + "'") +
+             "ODBC--connection failed: the server is " +
+                 (name.empty() ? std::string("unknown") : "'" + name + "'") +
                  "; a list opens only from a PostgreSQL server, whose session can be made read-only.");
     server.exec("SET standard_conforming_strings = on", "making the list's session read-only");
-    server.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY", "making the list's session read-only");
+    server.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY",
+                "making the list's session read-only");
 }
 
 // --- OdbcStatement -----------------------------------------------------------
@@ -413,7 +419,8 @@ short OdbcStatement::check(short rc, std::int32_t number, std::string_view conte
 
 short OdbcStatement::prepareAndExecute(std::string_view sql) const {
     std::string text(sql);
-    SQLRETURN rc = SQLPrepare(stmt_, reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
+    SQLRETURN rc =
+        SQLPrepare(stmt_, reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
     if (!SQL_SUCCEEDED(rc)) return rc;
     return SQLExecute(stmt_);
 }

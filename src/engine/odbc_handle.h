@@ -80,7 +80,8 @@ public:
     // driver's messages, passwords masked. `loginSeconds` bounds the
     // connecting (0: the driver's default). ReadWrite is for programs that
     // load data (the demo's sample), never for a list.
-    OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds, Access access = Access::ReadOnly);
+    OdbcConnection(const std::string& connectionString, std::int64_t loginSeconds,
+                   Access access = Access::ReadOnly);
     ~OdbcConnection();
     OdbcConnection(OdbcConnection&& other) noexcept;
     OdbcConnection& operator=(OdbcConnection&& other) noexcept;

@@ -46,7 +46,8 @@ constexpr int kFetchRows = 4096;
 // Whole seconds left before the deadline, at least one: what connecting
 // may take.
 std::int64_t secondsLeft(std::chrono::steady_clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return std::max<std::int64_t>((left.count() + 999) / 1000, 1);
 }
 
@@ -65,7 +66,9 @@ struct ServerColumn {
     std::vector<SQLLEN> indicators;
 };
 
-bool typeNameIs(std::string_view typeName, std::string_view name) { return equalsIgnoringCase(typeName, name); }
+bool typeNameIs(std::string_view typeName, std::string_view name) {
+    return equalsIgnoringCase(typeName, name);
+}
 
 // The field type code of an ODBC SQL type, and how it is fetched.
 void classify(ServerColumn& column) {
@@ -213,8 +216,8 @@ std::string columnText(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT type) {
         fail(failure_code::kOpeningLimit, what + "took longer than " + durationText(limits.milliseconds) +
                                               " to open, the limit of an opening; the server stopped it.");
     if (state == "25006")
-        refuseRecordSource(label, "it writes, and the server refused it in the list's read-only session (" +
-                                      message + ")");
+        refuseRecordSource(
+            label, "it writes, and the server refused it in the list's read-only session (" + message + ")");
     if (state == "42P01" || state == "42S02")
         fail(failure_code::kTableNotFound, what + "names a table that is not there (" + message + ").");
     if (state.rfind("42", 0) == 0 || state == "37000")
@@ -268,11 +271,13 @@ std::optional<CatalogEntry> findInCatalog(const OdbcConnection& server, const Se
                              schema.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(schema.data()),
                              static_cast<SQLSMALLINT>(schema.size()),
                              table.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(table.data()),
-                             static_cast<SQLSMALLINT>(table.size()), reinterpret_cast<SQLCHAR*>(types.data()), SQL_NTS),
+                             static_cast<SQLSMALLINT>(table.size()), reinterpret_cast<SQLCHAR*>(types.data()),
+                             SQL_NTS),
                    odbc_failure::kCallFailed, "reading the server's tables");
         std::optional<CatalogEntry> exact, folded;
         while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
-            CatalogEntry entry{getText(stmt.handle(), 1), getText(stmt.handle(), 2), getText(stmt.handle(), 3),
+            CatalogEntry entry{getText(stmt.handle(), 1), getText(stmt.handle(), 2),
+                               getText(stmt.handle(), 3),
                                equalsIgnoringCase(getText(stmt.handle(), 4), "VIEW")};
             if (!wanted.schema.empty() && !equalsIgnoringCase(entry.schema, wanted.schema)) continue;
             bool preferred = entry.schema == "public" || !wanted.schema.empty();
@@ -302,9 +307,10 @@ std::string tableOrder(const OdbcConnection& server, const CatalogEntry& table) 
     std::vector<std::pair<int, std::string>> key;
     {
         OdbcStatement stmt(server);
-        stmt.check(SQLPrimaryKeys(stmt.handle(), nullptr, 0, schemaPtr, static_cast<SQLSMALLINT>(schema.size()),
-                                  reinterpret_cast<SQLCHAR*>(name.data()), static_cast<SQLSMALLINT>(name.size())),
-                   odbc_failure::kCallFailed, "reading the primary key of '" + table.name + "'");
+        stmt.check(
+            SQLPrimaryKeys(stmt.handle(), nullptr, 0, schemaPtr, static_cast<SQLSMALLINT>(schema.size()),
+                           reinterpret_cast<SQLCHAR*>(name.data()), static_cast<SQLSMALLINT>(name.size())),
+            odbc_failure::kCallFailed, "reading the primary key of '" + table.name + "'");
         while (SQL_SUCCEEDED(SQLFetch(stmt.handle())))
             key.emplace_back(std::atoi(getText(stmt.handle(), 5).c_str()), getText(stmt.handle(), 4));
     }
@@ -328,7 +334,8 @@ std::string tableOrder(const OdbcConnection& server, const CatalogEntry& table) 
                           static_cast<SQLSMALLINT>(namePattern.size()), nullptr, 0),
                odbc_failure::kCallFailed, "reading the columns of '" + table.name + "'");
     while (SQL_SUCCEEDED(SQLFetch(stmt.handle()))) {
-        if (getText(stmt.handle(), 3) != name || (!schema.empty() && getText(stmt.handle(), 2) != schema)) continue;
+        if (getText(stmt.handle(), 3) != name || (!schema.empty() && getText(stmt.handle(), 2) != schema))
+            continue;
         std::string column = getText(stmt.handle(), 4);
         int type = std::atoi(columnText(stmt.handle(), 5, SQL_C_SSHORT).c_str());
         std::string typeName = getText(stmt.handle(), 6);
@@ -347,7 +354,8 @@ std::string tableOrder(const OdbcConnection& server, const CatalogEntry& table) 
 std::string serverSql(const OdbcConnection& server, const OpenSettings& settings, std::string_view source) {
     auto refuseTableType = [] {
         fail(failure_code::kInvalidOperation,
-             "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a statement.");
+             "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a "
+             "statement.");
     };
     // The driver may add to the text after it (a cursor's declaration):
     // a line of its own ends a trailing "--" comment.
@@ -363,8 +371,8 @@ std::string serverSql(const OdbcConnection& server, const OpenSettings& settings
              "Cannot find the input table or view '" + std::string(source) + "' on the server.");
     if (entry->view && settings.recordsetType == 0)
         fail(failure_code::kInvalidOperation,
-             "Invalid operation: a table-type recordset (RecordsetType 0) needs a table, and '" + entry->name +
-                 "' is a view.");
+             "Invalid operation: a table-type recordset (RecordsetType 0) needs a table, and '" +
+                 entry->name + "' is a view.");
     std::string sql = "SELECT * FROM " + qualified(*entry);
     if (!entry->view) sql += tableOrder(server, *entry);
     return sql;
@@ -447,8 +455,8 @@ private:
             ServerColumn column;
             SQLCHAR name[512] = {};
             SQLSMALLINT nameLength = 0, decimals = 0, nullable = 0;
-            stmt_.check(SQLDescribeCol(h, i, name, sizeof name, &nameLength, &column.sqlType, &column.size, &decimals,
-                                       &nullable),
+            stmt_.check(SQLDescribeCol(h, i, name, sizeof name, &nameLength, &column.sqlType, &column.size,
+                                       &decimals, &nullable),
                         odbc_failure::kCallFailed, context());
             column.name = reinterpret_cast<const char*>(name);
             SQLCHAR typeName[128] = {};
@@ -495,11 +503,13 @@ private:
         SQLLEN rowBytes = 0;
         for (const auto& column : columns_) rowBytes += column.width + static_cast<SQLLEN>(sizeof(SQLLEN));
         rows_ = static_cast<SQLULEN>(std::clamp<SQLLEN>((4 << 20) / std::max<SQLLEN>(rowBytes, 1), 16, 1024));
-        stmt_.check(SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
-                    odbc_failure::kCallFailed, context());
+        stmt_.check(
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
+            odbc_failure::kCallFailed, context());
         stmt_.check(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows_), 0),
                     odbc_failure::kCallFailed, context());
-        stmt_.check(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), odbc_failure::kCallFailed, context());
+        stmt_.check(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), odbc_failure::kCallFailed,
+                    context());
         status_.assign(rows_, 0);
         stmt_.check(SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status_.data(), 0), odbc_failure::kCallFailed,
                     context());
@@ -507,8 +517,8 @@ private:
             auto& column = columns_[i];
             column.buffer.assign(static_cast<std::size_t>(column.width) * rows_, 0);
             column.indicators.assign(rows_, 0);
-            stmt_.check(SQLBindCol(h, static_cast<SQLUSMALLINT>(i + 1), cTypeOf(column.kind), column.buffer.data(),
-                                   column.width, column.indicators.data()),
+            stmt_.check(SQLBindCol(h, static_cast<SQLUSMALLINT>(i + 1), cTypeOf(column.kind),
+                                   column.buffer.data(), column.width, column.indicators.data()),
                         odbc_failure::kCallFailed, context());
         }
     }
@@ -539,8 +549,8 @@ private:
                 SQLULEN rows = batch ? batchRows_ : 1;
                 for (SQLULEN k = 0; k < rows; ++k) {
                     for (std::size_t i = 0; i < columns_.size(); ++i)
-                        bytes += bindValue(insert.get(), static_cast<int>(k * columns_.size() + i) + 1, i, r + k,
-                                           rc == SQL_SUCCESS_WITH_INFO);
+                        bytes += bindValue(insert.get(), static_cast<int>(k * columns_.size() + i) + 1, i,
+                                           r + k, rc == SQL_SUCCESS_WITH_INFO);
                 }
                 insert.step(context());
                 sqlite3_reset(insert.get());
@@ -548,16 +558,17 @@ private:
             }
             if (bytes > state_.limits.copyBytes) {
                 stmt_.cancel();
-                fail(failure_code::kOpeningLimit, "The record source '" + std::string(label_) +
-                                                      "' needs a copy of its records larger than " +
-                                                      std::to_string(state_.limits.copyBytes / (1024 * 1024)) +
-                                                      " MB, the limit of an opening.");
+                fail(failure_code::kOpeningLimit,
+                     "The record source '" + std::string(label_) +
+                         "' needs a copy of its records larger than " +
+                         std::to_string(state_.limits.copyBytes / (1024 * 1024)) +
+                         " MB, the limit of an opening.");
             }
             if (std::chrono::steady_clock::now() >= deadline_) {
                 stmt_.cancel();
-                fail(failure_code::kOpeningLimit, "The record source '" + std::string(label_) + "' took longer than " +
-                                                      durationText(state_.limits.milliseconds) +
-                                                      " to open, the limit of an opening.");
+                fail(failure_code::kOpeningLimit,
+                     "The record source '" + std::string(label_) + "' took longer than " +
+                         durationText(state_.limits.milliseconds) + " to open, the limit of an opening.");
             }
         }
         state_.db.exec("COMMIT", "preparing the records");
@@ -569,14 +580,17 @@ private:
     // The whole value of a cell the block cut short, read on its own.
     std::string wholeValue(SQLUSMALLINT column, SQLULEN row, SQLSMALLINT cType) {
         SQLHSTMT h = stmt_.handle();
-        if (!SQL_SUCCEEDED(SQLSetPos(h, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
-            failFromOdbc(SQL_HANDLE_STMT, h, odbc_failure::kCallFailed,
-                         context() + " (a value longer than the list's buffer, which the driver cannot read again)");
+        if (!SQL_SUCCEEDED(
+                SQLSetPos(h, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
+            failFromOdbc(
+                SQL_HANDLE_STMT, h, odbc_failure::kCallFailed,
+                context() + " (a value longer than the list's buffer, which the driver cannot read again)");
         std::string out;
         std::vector<char> chunk(64 * 1024);
         while (true) {
             SQLLEN length = 0;
-            SQLRETURN rc = SQLGetData(h, column, cType, chunk.data(), static_cast<SQLLEN>(chunk.size()), &length);
+            SQLRETURN rc =
+                SQLGetData(h, column, cType, chunk.data(), static_cast<SQLLEN>(chunk.size()), &length);
             if (rc == SQL_NO_DATA) break;
             if (!SQL_SUCCEEDED(rc)) failFromOdbc(SQL_HANDLE_STMT, h, odbc_failure::kCallFailed, context());
             if (length == SQL_NULL_DATA) break;
@@ -592,7 +606,8 @@ private:
 
     // Binds one cell (column `c` of block row `row`) to the INSERT's
     // parameter; returns about the bytes it stores.
-    std::int64_t bindValue(sqlite3_stmt* insert, int parameter, std::size_t c, SQLULEN row, bool maybeTruncated) {
+    std::int64_t bindValue(sqlite3_stmt* insert, int parameter, std::size_t c, SQLULEN row,
+                           bool maybeTruncated) {
         ServerColumn& column = columns_[c];
         SQLLEN indicator = column.indicators[row];
         if (indicator == SQL_NULL_DATA) {
@@ -633,12 +648,14 @@ private:
                 return 8;
             }
             case Kind::Boolean: {
-                std::string_view text(cell, std::min<std::size_t>(std::strlen(cell), static_cast<std::size_t>(column.width)));
+                std::string_view text(
+                    cell, std::min<std::size_t>(std::strlen(cell), static_cast<std::size_t>(column.width)));
                 if (auto b = booleanOf(text)) {
                     sqlite3_bind_int64(insert, parameter, *b ? 1 : 0);
                     return 8;
                 }
-                sqlite3_bind_text(insert, parameter, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(insert, parameter, text.data(), static_cast<int>(text.size()),
+                                  SQLITE_TRANSIENT);
                 return static_cast<std::int64_t>(text.size());
             }
             case Kind::Binary:
@@ -647,7 +664,8 @@ private:
                 bool text = column.kind != Kind::Binary;
                 auto room = static_cast<SQLLEN>(text ? column.width - 1 : column.width);
                 if (maybeTruncated && (indicator == SQL_NO_TOTAL || indicator > room)) {
-                    std::string whole = wholeValue(static_cast<SQLUSMALLINT>(c + 1), row, cTypeOf(column.kind));
+                    std::string whole =
+                        wholeValue(static_cast<SQLUSMALLINT>(c + 1), row, cTypeOf(column.kind));
                     if (text)
                         sqlite3_bind_text(insert, parameter, whole.data(), static_cast<int>(whole.size()),
                                           SQLITE_TRANSIENT);
@@ -657,17 +675,17 @@ private:
                     return static_cast<std::int64_t>(whole.size());
                 }
                 auto length = static_cast<int>(std::min(indicator, room));
-                if (text)
-                    sqlite3_bind_text(insert, parameter, cell, length, SQLITE_STATIC);
-                else
-                    sqlite3_bind_blob(insert, parameter, cell, length, SQLITE_STATIC);
+                if (text) sqlite3_bind_text(insert, parameter, cell, length, SQLITE_STATIC);
+                else sqlite3_bind_blob(insert, parameter, cell, length, SQLITE_STATIC);
                 return length;
             }
         }
         return 0;
     }
 
-    std::string context() const { return "reading the record source '" + std::string(label_) + "' from the server"; }
+    std::string context() const {
+        return "reading the record source '" + std::string(label_) + "' from the server";
+    }
 
     EngineRecordset::State& state_;
     const OdbcStatement& stmt_;
@@ -699,12 +717,14 @@ std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settin
     makeSessionReadOnly(server);
     // Each step on the server gets what is left of the opening's time.
     auto limitToTimeLeft = [&] {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            fail(failure_code::kOpeningLimit, "The record source '" + std::string(source) + "' took longer than " +
-                                                  durationText(limits.milliseconds) +
+            fail(failure_code::kOpeningLimit, "The record source '" + std::string(source) +
+                                                  "' took longer than " + durationText(limits.milliseconds) +
                                                   " to open, the limit of an opening.");
-        server.exec("SET statement_timeout = " + std::to_string(left.count()), "setting the opening's time limit");
+        server.exec("SET statement_timeout = " + std::to_string(left.count()),
+                    "setting the opening's time limit");
     };
     limitToTimeLeft();
 
@@ -727,9 +747,8 @@ std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settin
     }
     server.exec("SET statement_timeout = 0", "ending the opening's time limit");
     prepareReading(*state);
-    state->watch = std::make_unique<ServerWatch>(std::move(server),
-                                                 std::chrono::milliseconds(settings.freshnessMilliseconds),
-                                                 std::string(source));
+    state->watch = std::make_unique<ServerWatch>(
+        std::move(server), std::chrono::milliseconds(settings.freshnessMilliseconds), std::string(source));
     return state;
 }
 

@@ -33,7 +33,8 @@ bool startsWithKeyword(std::string_view text, std::string_view keyword) {
 bool isStatement(std::string_view source) {
     while (!source.empty() && source.front() == '(') {
         source.remove_prefix(1);
-        while (!source.empty() && std::isspace(static_cast<unsigned char>(source.front()))) source.remove_prefix(1);
+        while (!source.empty() && std::isspace(static_cast<unsigned char>(source.front())))
+            source.remove_prefix(1);
     }
     return startsWithKeyword(source, "SELECT") || startsWithKeyword(source, "WITH") ||
            startsWithKeyword(source, "VALUES");
@@ -81,10 +82,8 @@ int readOnlyAuthorizer(void* refusedFunction, int action, const char*, const cha
             return SQLITE_OK;
         case SQLITE_SELECT:
         case SQLITE_READ:
-        case SQLITE_RECURSIVE:
-            return SQLITE_OK;
-        default:
-            return SQLITE_DENY;
+        case SQLITE_RECURSIVE: return SQLITE_OK;
+        default: return SQLITE_DENY;
     }
 }
 
@@ -147,8 +146,8 @@ Statement prepareRecordSource(const Connection& connection, std::string_view sou
             refuseRecordSource(label, "it calls " + refusedFunction + "(), which the list does not offer");
         if ((code & 0xff) == SQLITE_AUTH) refuseRecordSource(label, "it does more than read");
         if (message.rfind("no such table", 0) == 0)
-            fail(failure_code::kTableNotFound,
-                 "The record source '" + std::string(label) + "' names a table that is not there (" + message + ").");
+            fail(failure_code::kTableNotFound, "The record source '" + std::string(label) +
+                                                   "' names a table that is not there (" + message + ").");
         if ((code & 0xff) == SQLITE_ERROR)
             fail(failure_code::kRecordSourceSyntax,
                  "Error in the record source statement '" + std::string(label) + "': " + message + ".");
@@ -171,7 +170,8 @@ Statement prepareRecordSource(const Connection& connection, std::string_view sou
         if (extraCode != SQLITE_OK || another) refuseRecordSource(label, "it holds more than one statement");
         std::size_t used = next == nullptr ? 0 : static_cast<std::size_t>(next - rest.data());
         if (used == 0 || used > rest.size()) {
-            if (rest.front() == '\0') refuseRecordSource(label, "it holds a NUL character after the statement");
+            if (rest.front() == '\0')
+                refuseRecordSource(label, "it holds a NUL character after the statement");
             refuseRecordSource(label, "it holds text after the statement that is not SQL");
         }
         rest.remove_prefix(used);
@@ -179,9 +179,9 @@ Statement prepareRecordSource(const Connection& connection, std::string_view sou
     if (!sqlite3_stmt_readonly(stmt.get())) refuseRecordSource(label, "it could change the database");
     if (sqlite3_column_count(stmt.get()) == 0) refuseRecordSource(label, "it returns no records");
     if (int parameters = sqlite3_bind_parameter_count(stmt.get()); parameters > 0)
-        fail(failure_code::kTooFewParameters,
-             "Too few parameters. Expected " + std::to_string(parameters) + ": the record source '" +
-                 std::string(label) + "' has parameters that nothing supplies.");
+        fail(failure_code::kTooFewParameters, "Too few parameters. Expected " + std::to_string(parameters) +
+                                                  ": the record source '" + std::string(label) +
+                                                  "' has parameters that nothing supplies.");
     return stmt;
 }
 

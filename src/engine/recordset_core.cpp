@@ -44,8 +44,8 @@ public:
     std::int16_t count() const override { return static_cast<std::int16_t>(current_.size()); }
     Field& item(std::int32_t index) override {
         if (index < 0 || static_cast<std::size_t>(index) >= current_.size())
-            fail(failure::kItemNotFound,
-                 "Item not found in this collection: there is no field number " + std::to_string(index) + ".");
+            fail(failure::kItemNotFound, "Item not found in this collection: there is no field number " +
+                                             std::to_string(index) + ".");
         return *current_[static_cast<std::size_t>(index)];
     }
     Field& item(std::string_view name) override {
@@ -92,9 +92,9 @@ void prepareReading(EngineRecordset::State& state) {
         columns += columns.empty() ? "" : ", ";
         columns += field.columnSql;
     }
-    state.readRow = Statement(state.db,
-                              "SELECT " + columns + " FROM " + state.rowSource + " WHERE " + state.rowidName + " = ?1",
-                              "preparing to read records");
+    state.readRow = Statement(
+        state.db, "SELECT " + columns + " FROM " + state.rowSource + " WHERE " + state.rowidName + " = ?1",
+        "preparing to read records");
     state.indexes.resize(state.fields.size());
     state.indexEpoch.assign(state.fields.size(), 0);
     state.failedAt.assign(state.fields.size(), 0);
@@ -102,8 +102,9 @@ void prepareReading(EngineRecordset::State& state) {
     for (const auto& field : state.fields) {
         names.push_back(field.name);
         state.keyReads.emplace_back(state.db,
-                                    "SELECT " + state.rowidName + ", " + field.columnSql + " FROM " + state.rowSource +
-                                        " WHERE " + state.rowidName + " >= ?1 ORDER BY " + state.rowidName,
+                                    "SELECT " + state.rowidName + ", " + field.columnSql + " FROM " +
+                                        state.rowSource + " WHERE " + state.rowidName + " >= ?1 ORDER BY " +
+                                        state.rowidName,
                                     "preparing to read records");
     }
     state.fieldNames = CriteriaFields(std::move(names));
@@ -139,14 +140,16 @@ void EngineRecordset::reopen(const EngineRecordset* replacing) {
     const State* before = state_ ? state_.get() : replacing != nullptr ? replacing->state_.get() : nullptr;
     if (before != nullptr) {
         for (std::size_t f = 0; f < before->indexes.size(); ++f) {
-            if (!std::holds_alternative<std::monostate>(before->indexes[f])) searched.push_back(before->fields[f].name);
+            if (!std::holds_alternative<std::monostate>(before->indexes[f]))
+                searched.push_back(before->fields[f].name);
         }
     }
     close();
-    auto state = isOdbcConnect(settings_.connect)
-                     ? openOdbcState(settings_)
-                     : openSqliteState(settings_,
-                                       replacing != nullptr && replacing->state_ ? &replacing->state_->db : nullptr);
+    auto state =
+        isOdbcConnect(settings_.connect)
+            ? openOdbcState(settings_)
+            : openSqliteState(settings_,
+                              replacing != nullptr && replacing->state_ ? &replacing->state_->db : nullptr);
     ++generation_;
     std::vector<std::unique_ptr<RecordsetField>> fields;
     for (std::size_t i = 0; i < state->fields.size(); ++i)
@@ -204,12 +207,14 @@ void EngineRecordset::close() {
 }
 
 EngineRecordset::State& EngineRecordset::state() const {
-    if (!state_) fail(failure::kObjectNotSet, "The recordset is closed: its opening failed or it was closed.");
+    if (!state_)
+        fail(failure::kObjectNotSet, "The recordset is closed: its opening failed or it was closed.");
     return *state_;
 }
 
 void EngineRecordset::addListener(RecordsetListener* listener) {
-    if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) listeners_.push_back(listener);
+    if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+        listeners_.push_back(listener);
 }
 
 void EngineRecordset::removeListener(RecordsetListener* listener) {
@@ -267,7 +272,8 @@ void EngineRecordset::notifyMoved() {
     auto keepAlive = shared_from_this();
     auto listeners = listeners_;
     for (auto* listener : listeners) {
-        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) listener->recordsetMoved();
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end())
+            listener->recordsetMoved();
     }
 }
 
@@ -280,9 +286,7 @@ bool EngineRecordset::moveTo(std::int32_t position, std::int16_t action) {
     return true;
 }
 
-[[noreturn]] static void noCurrentRecord() {
-    fail(failure::kNoCurrentRecord, "No current record.");
-}
+[[noreturn]] static void noCurrentRecord() { fail(failure::kNoCurrentRecord, "No current record."); }
 
 void EngineRecordset::moveFirst() {
     if (state().count == 0) noCurrentRecord();
@@ -306,8 +310,8 @@ void EngineRecordset::movePrevious() {
 
 void EngineRecordset::setAbsolutePosition(std::int32_t position) {
     if (position < 0 || position >= state().count)
-        fail(failure::kNoCurrentRecord, "No current record: there is no record at position " +
-                                            std::to_string(position) + ".");
+        fail(failure::kNoCurrentRecord,
+             "No current record: there is no record at position " + std::to_string(position) + ".");
     moveTo(position, validate_action::kBookmark);
 }
 
@@ -334,7 +338,8 @@ void EngineRecordset::fileChanged() {
     }
     bool background = s.worker && s.worker->readsRecords();
     for (std::size_t f = 0; f < s.indexes.size(); ++f) {
-        bool wanted = !std::holds_alternative<std::monostate>(s.indexes[f]) || (background && s.worker->pending(f));
+        bool wanted =
+            !std::holds_alternative<std::monostate>(s.indexes[f]) || (background && s.worker->pending(f));
         if (!wanted) continue;
         if (background) s.worker->request(f, s.epoch, IndexWorker::Need::InUse);
         else s.indexes[f] = std::monostate{};  // built again at the next find on it
@@ -358,7 +363,8 @@ void EngineRecordset::takeBuiltIndexes() {
             continue;
         }
         FieldIndex& index = s.indexes[built.field];
-        if (!std::holds_alternative<std::monostate>(index) && s.indexEpoch[built.field] > built.epoch) continue;
+        if (!std::holds_alternative<std::monostate>(index) && s.indexEpoch[built.field] > built.epoch)
+            continue;
         index = std::move(built.index);
         s.indexEpoch[built.field] = built.epoch;
     }
@@ -420,8 +426,8 @@ const std::vector<Variant>& EngineRecordset::row(std::int32_t position) {
 Variant EngineRecordset::valueAt(std::int32_t position, std::int32_t fieldIndex) {
     State& s = state();
     if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= s.fields.size())
-        fail(failure::kItemNotFound,
-             "Item not found in this collection: there is no field number " + std::to_string(fieldIndex) + ".");
+        fail(failure::kItemNotFound, "Item not found in this collection: there is no field number " +
+                                         std::to_string(fieldIndex) + ".");
     if (position < 0 || position >= s.count)
         fail(failure::kNoCurrentRecord,
              "No current record: there is no record at position " + std::to_string(position) + ".");
@@ -431,8 +437,9 @@ Variant EngineRecordset::valueAt(std::int32_t position, std::int32_t fieldIndex)
 Variant EngineRecordset::currentValue(std::int32_t fieldIndex, std::uint32_t generation) {
     State& s = state();
     if (generation != generation_)
-        fail(failure::kItemNotFound, "Item not found in this collection: the field belongs to an earlier opening "
-                                     "of the recordset.");
+        fail(failure::kItemNotFound,
+             "Item not found in this collection: the field belongs to an earlier opening "
+             "of the recordset.");
     if (s.position < 0 || s.position >= s.count) noCurrentRecord();
     return valueAt(s.position, fieldIndex);
 }

@@ -123,9 +123,9 @@ KeyCollector readKeys(const Connection& db, const KeySource& source, std::size_t
     static constexpr int kSlice = 8192;
     std::string context = "indexing a field";
     Statement slice(db,
-                    "SELECT " + source.rowidName + ", " + source.columnSql[field] + " FROM " + source.rowSource +
-                        " WHERE " + source.rowidName + " > ?1 ORDER BY " + source.rowidName + " LIMIT " +
-                        std::to_string(kSlice),
+                    "SELECT " + source.rowidName + ", " + source.columnSql[field] + " FROM " +
+                        source.rowSource + " WHERE " + source.rowidName + " > ?1 ORDER BY " +
+                        source.rowidName + " LIMIT " + std::to_string(kSlice),
                     context);
     KeyCollector keys(source.kinds[field], source.rows, deferFolding);
     std::int64_t after = std::numeric_limits<std::int64_t>::min();
@@ -158,8 +158,8 @@ std::string isoText(double serial) {
 }
 
 [[noreturn]] void mismatch(std::string_view criteria, std::string_view why) {
-    fail(failure_code::kCriteriaTypeMismatch,
-         "Data type mismatch in criteria expression '" + std::string(criteria) + "': " + std::string(why) + ".");
+    fail(failure_code::kCriteriaTypeMismatch, "Data type mismatch in criteria expression '" +
+                                                  std::string(criteria) + "': " + std::string(why) + ".");
 }
 
 // The criteria value as a key of a number, Boolean or date field.
@@ -174,10 +174,9 @@ double numberKeyOfValue(std::string_view criteria, const CriteriaValue& value, K
     if (kind == KeyKind::Date) {
         if (auto serial = serialFromIsoText(text)) return *serial;
         try {
-            return parseCriteria("d = #" + std::string(text) + "#", std::array<std::string, 1>{"d"}).value.number;
-        } catch (const Failure&) {
-            mismatch(criteria, "\"" + std::string(text) + "\" is not a date");
-        }
+            return parseCriteria("d = #" + std::string(text) + "#", std::array<std::string, 1>{"d"})
+                .value.number;
+        } catch (const Failure&) { mismatch(criteria, "\"" + std::string(text) + "\" is not a date"); }
     }
     if (kind == KeyKind::Boolean) {
         if (equalsIgnoringCase(text, "true")) return -1.0;
@@ -187,8 +186,7 @@ double numberKeyOfValue(std::string_view criteria, const CriteriaValue& value, K
         auto parsed = parseCriteria("n = " + std::string(text), std::array<std::string, 1>{"n"});
         if (parsed.value.kind == CriteriaValue::Kind::Number)
             return kind == KeyKind::Boolean ? (parsed.value.number != 0 ? -1.0 : 0.0) : parsed.value.number;
-    } catch (const Failure&) {
-    }
+    } catch (const Failure&) {}
     mismatch(criteria, "\"" + std::string(text) + "\" is not a number");
 }
 
@@ -205,7 +203,8 @@ std::int32_t firstIn(const FieldIndex& index, const KeyTest& test) {
         }
     }
     const auto& number = std::get<NumberKeyIndex>(index);
-    return test.op == CriteriaOp::Equal ? number.firstEqual(test.numberKey) : number.firstAtOrAfter(test.numberKey);
+    return test.op == CriteriaOp::Equal ? number.firstEqual(test.numberKey)
+                                        : number.firstAtOrAfter(test.numberKey);
 }
 
 }  // namespace
@@ -310,8 +309,10 @@ void EngineRecordset::findFirst(std::string_view criteria) {
     } catch (const Failure& failure) {
         // Only a failure of reading the data is a data error; a bad criteria
         // is the caller's and goes straight back.
-        if (failure.number() == failure_code::kCriteriaSyntax || failure.number() == failure_code::kCriteriaTypeMismatch ||
-            failure.number() == failure_code::kUnknownCriteriaField || failure.number() == failure::kObjectNotSet)
+        if (failure.number() == failure_code::kCriteriaSyntax ||
+            failure.number() == failure_code::kCriteriaTypeMismatch ||
+            failure.number() == failure_code::kUnknownCriteriaField ||
+            failure.number() == failure::kObjectNotSet)
             throw;
         std::int16_t dataErr = static_cast<std::int16_t>(failure.number());
         std::int16_t response = error_response::kDisplay;

@@ -52,10 +52,10 @@ struct EngineRecordset::State : RowPositions {
     Connection db;  // the local store
     std::vector<FieldInfo> fields;
     CriteriaFields fieldNames;  // what criteria are resolved against
-    std::string rowSource;   // SQL naming the rows: a quoted table or the TEMP copy
-    std::string copyTable;   // the TEMP copy's name, when there is one
-    std::string tableName;   // the table read in place, as the file names it
-    std::string rowidName;   // the rowid column of rowSource
+    std::string rowSource;      // SQL naming the rows: a quoted table or the TEMP copy
+    std::string copyTable;      // the TEMP copy's name, when there is one
+    std::string tableName;      // the table read in place, as the file names it
+    std::string rowidName;      // the rowid column of rowSource
     Statement readRow;
     std::array<CachedRow, kRowCacheSize> cache;
     std::vector<FieldIndex> indexes;
@@ -105,7 +105,8 @@ std::string durationText(std::int64_t milliseconds);
 
 // Opens the records of a SQLite file (sqlite_opening.cpp). `predecessor` is
 // the connection of the recordset this one replaces, if any.
-std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& settings, const Connection* predecessor);
+std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& settings,
+                                                        const Connection* predecessor);
 
 // Opens the records of a database server through ODBC (odbc_opening.cpp),
 // for a Connect that begins with "ODBC;".

@@ -17,32 +17,59 @@ bool isWordStart(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-bool isWordChar(char c) {
-    return isWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$';
-}
+bool isWordChar(char c) { return isWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$'; }
 
 // The words that make a query write, lock or run another statement.
-constexpr std::array kWritingWords = {"INSERT", "UPDATE", "DELETE", "MERGE",  "INTO",   "TRUNCATE", "COPY",
-                                      "CREATE", "DROP",   "ALTER",  "GRANT",  "REVOKE", "CALL",     "EXECUTE",
-                                      "LOCK",   "VACUUM", "REINDEX", "CLUSTER", "REFRESH", "LISTEN", "NOTIFY"};
+constexpr std::array kWritingWords = {"INSERT",  "UPDATE",  "DELETE", "MERGE",  "INTO",    "TRUNCATE",
+                                      "COPY",    "CREATE",  "DROP",   "ALTER",  "GRANT",   "REVOKE",
+                                      "CALL",    "EXECUTE", "LOCK",   "VACUUM", "REINDEX", "CLUSTER",
+                                      "REFRESH", "LISTEN",  "NOTIFY"};
 
 // Functions whose effects outlast the query or reach past the session,
 // which a read-only transaction does not stop: locks held as long as the
 // connection, messages to listeners, other sessions ended, settings
 // changed, files of the server written or read, statements run on other
 // connections.
-constexpr std::array kEffectFunctions = {
-    "PG_ADVISORY_LOCK",       "PG_ADVISORY_LOCK_SHARED", "PG_ADVISORY_XACT_LOCK", "PG_ADVISORY_XACT_LOCK_SHARED",
-    "PG_TRY_ADVISORY_LOCK",   "PG_TRY_ADVISORY_LOCK_SHARED", "PG_TRY_ADVISORY_XACT_LOCK",
-    "PG_TRY_ADVISORY_XACT_LOCK_SHARED", "PG_ADVISORY_UNLOCK", "PG_ADVISORY_UNLOCK_SHARED", "PG_ADVISORY_UNLOCK_ALL",
-    "PG_NOTIFY",              "PG_TERMINATE_BACKEND",    "PG_CANCEL_BACKEND",     "SET_CONFIG",
-    "LO_EXPORT",              "LO_IMPORT",               "LO_UNLINK",             "LO_CREATE",
-    "LO_CREAT",               "LO_PUT",                  "LO_FROM_BYTEA",         "LOWRITE",
-    "DBLINK",                 "DBLINK_EXEC",             "DBLINK_CONNECT",        "DBLINK_CONNECT_U",
-    "DBLINK_SEND_QUERY",      "DBLINK_OPEN",             "PG_RELOAD_CONF",        "PG_ROTATE_LOGFILE",
-    "PG_SWITCH_WAL",          "PG_CREATE_RESTORE_POINT", "PG_LOGICAL_EMIT_MESSAGE", "PG_FILE_WRITE",
-    "PG_READ_FILE",           "PG_READ_BINARY_FILE",     "PG_CREATE_LOGICAL_REPLICATION_SLOT",
-    "PG_CREATE_PHYSICAL_REPLICATION_SLOT", "PG_DROP_REPLICATION_SLOT"};
+constexpr std::array kEffectFunctions = {"PG_ADVISORY_LOCK",
+                                         "PG_ADVISORY_LOCK_SHARED",
+                                         "PG_ADVISORY_XACT_LOCK",
+                                         "PG_ADVISORY_XACT_LOCK_SHARED",
+                                         "PG_TRY_ADVISORY_LOCK",
+                                         "PG_TRY_ADVISORY_LOCK_SHARED",
+                                         "PG_TRY_ADVISORY_XACT_LOCK",
+                                         "PG_TRY_ADVISORY_XACT_LOCK_SHARED",
+                                         "PG_ADVISORY_UNLOCK",
+                                         "PG_ADVISORY_UNLOCK_SHARED",
+                                         "PG_ADVISORY_UNLOCK_ALL",
+                                         "PG_NOTIFY",
+                                         "PG_TERMINATE_BACKEND",
+                                         "PG_CANCEL_BACKEND",
+                                         "SET_CONFIG",
+                                         "LO_EXPORT",
+                                         "LO_IMPORT",
+                                         "LO_UNLINK",
+                                         "LO_CREATE",
+                                         "LO_CREAT",
+                                         "LO_PUT",
+                                         "LO_FROM_BYTEA",
+                                         "LOWRITE",
+                                         "DBLINK",
+                                         "DBLINK_EXEC",
+                                         "DBLINK_CONNECT",
+                                         "DBLINK_CONNECT_U",
+                                         "DBLINK_SEND_QUERY",
+                                         "DBLINK_OPEN",
+                                         "PG_RELOAD_CONF",
+                                         "PG_ROTATE_LOGFILE",
+                                         "PG_SWITCH_WAL",
+                                         "PG_CREATE_RESTORE_POINT",
+                                         "PG_LOGICAL_EMIT_MESSAGE",
+                                         "PG_FILE_WRITE",
+                                         "PG_READ_FILE",
+                                         "PG_READ_BINARY_FILE",
+                                         "PG_CREATE_LOGICAL_REPLICATION_SLOT",
+                                         "PG_CREATE_PHYSICAL_REPLICATION_SLOT",
+                                         "PG_DROP_REPLICATION_SLOT"};
 
 struct Scan {
     std::vector<std::string> words;  // upper-cased, outside quotes and comments
@@ -50,10 +77,10 @@ struct Scan {
     std::vector<std::string> tokens;
     // Every name, bare or quoted, upper-cased: what a function call names.
     std::vector<std::string> names;
-    bool escapedName = false;        // a U&"..." name with escapes
-    bool afterStatement = false;     // something follows the first ";"
-    std::string unterminated;        // what was left open at the end
-    bool ambiguous = false;          // a plain string constant holds a backslash
+    bool escapedName = false;                           // a U&"..." name with escapes
+    bool afterStatement = false;                        // something follows the first ";"
+    std::string unterminated;                           // what was left open at the end
+    bool ambiguous = false;                             // a plain string constant holds a backslash
     std::size_t statementEnd = std::string_view::npos;  // where the first ';' is
 };
 
@@ -145,7 +172,8 @@ Scan scan(std::string_view text) {
             // $tag$ ... $tag$ (the tag may be empty); otherwise a parameter
             // such as $1, read as a word.
             std::size_t j = i + 1;
-            while (j < text.size() && (isWordStart(text[j]) || (j > i + 1 && std::isdigit(static_cast<unsigned char>(text[j])))))
+            while (j < text.size() &&
+                   (isWordStart(text[j]) || (j > i + 1 && std::isdigit(static_cast<unsigned char>(text[j])))))
                 ++j;
             if (j < text.size() && text[j] == '$' && (j == i + 1 || isWordStart(text[i + 1]))) {
                 std::string_view tag = text.substr(i, j + 1 - i);
@@ -220,11 +248,11 @@ std::optional<std::string> namePart(std::string_view text, std::size_t& at) {
 std::string_view checkServerQuery(std::string_view source) {
     std::string_view text = trimmedSource(source);
     Scan scanned = scan(text);
-    if (!scanned.unterminated.empty())
-        refuseRecordSource(source, scanned.unterminated + " is not closed");
+    if (!scanned.unterminated.empty()) refuseRecordSource(source, scanned.unterminated + " is not closed");
     if (scanned.ambiguous)
-        refuseRecordSource(source, "a string constant in '...' holds a backslash (write it as E'...' with the "
-                                   "backslash doubled)");
+        refuseRecordSource(source,
+                           "a string constant in '...' holds a backslash (write it as E'...' with the "
+                           "backslash doubled)");
     if (scanned.afterStatement) refuseRecordSource(source, "it holds more than one statement");
     if (scanned.words.empty()) refuseRecordSource(source, "it is not a query");
     const std::string& first = scanned.words.front();
@@ -232,20 +260,23 @@ std::string_view checkServerQuery(std::string_view source) {
         refuseRecordSource(source, "it is not a query (it starts with " + first + ")");
     for (const auto& word : scanned.words) {
         for (const char* writing : kWritingWords) {
-            if (word == writing) refuseRecordSource(source, "it uses " + word + ", which could write or lock");
+            if (word == writing)
+                refuseRecordSource(source, "it uses " + word + ", which could write or lock");
         }
     }
     // FOR UPDATE, FOR NO KEY UPDATE, FOR SHARE, FOR KEY SHARE.
     for (std::size_t t = 0; t + 1 < scanned.tokens.size(); ++t) {
         const std::string& next = scanned.tokens[t + 1];
-        if (scanned.tokens[t] == "FOR" && (next == "UPDATE" || next == "SHARE" || next == "NO" || next == "KEY"))
+        if (scanned.tokens[t] == "FOR" &&
+            (next == "UPDATE" || next == "SHARE" || next == "NO" || next == "KEY"))
             refuseRecordSource(source, "it locks the rows it reads (FOR " + next + ")");
     }
     if (scanned.escapedName) refuseRecordSource(source, "it writes a name with U&\"...\" escapes");
     for (const auto& name : scanned.names) {
         for (const char* function : kEffectFunctions) {
             if (name == function)
-                refuseRecordSource(source, "it calls " + name + ", whose effects a read-only session does not stop");
+                refuseRecordSource(source,
+                                   "it calls " + name + ", whose effects a read-only session does not stop");
         }
     }
     return text.substr(0, std::min(scanned.statementEnd, text.size()));

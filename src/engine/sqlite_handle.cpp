@@ -33,8 +33,7 @@ void failFromSqlite(sqlite3* db, int code, std::string_view context) {
                  ": a program writing it stopped in the middle of a change. Open it once with a program that "
                  "writes it, then open the list again.");
     switch (code & 0xff) {
-        case SQLITE_NOMEM:
-            fail(failure::kOutOfMemory, "Out of memory while " + where + ".");
+        case SQLITE_NOMEM: fail(failure::kOutOfMemory, "Out of memory while " + where + ".");
         case SQLITE_NOTADB:
             fail(failure_code::kNotADatabase,
                  "Unrecognized database format while " + where + ": the file is not a SQLite database.");
@@ -55,8 +54,7 @@ void failFromSqlite(sqlite3* db, int code, std::string_view context) {
         case SQLITE_READONLY:
             fail(failure_code::kReadOnly,
                  "The database is read-only for the list (" + message + ") while " + where + ".");
-        default:
-            fail(failure_code::kEngineFailure, "SQLite failed while " + where + ": " + message + ".");
+        default: fail(failure_code::kEngineFailure, "SQLite failed while " + where + ": " + message + ".");
     }
 }
 
@@ -99,9 +97,11 @@ void removeLeftWalFiles(const std::string& name, bool wal, bool shm) {
     sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
     if (vfs == nullptr) return;
     std::string journalName = name + "-journal";
-    sqlite3_filename fileName = sqlite3_create_filename(name.c_str(), journalName.c_str(), walName.c_str(), 0, nullptr);
+    sqlite3_filename fileName =
+        sqlite3_create_filename(name.c_str(), journalName.c_str(), walName.c_str(), 0, nullptr);
     if (fileName == nullptr) return;
-    std::vector<std::max_align_t> memory(static_cast<std::size_t>(vfs->szOsFile) / sizeof(std::max_align_t) + 1);
+    std::vector<std::max_align_t> memory(static_cast<std::size_t>(vfs->szOsFile) / sizeof(std::max_align_t) +
+                                         1);
     auto* file = reinterpret_cast<sqlite3_file*>(memory.data());
     int flags = 0;
     if (vfs->xOpen(vfs, fileName, file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MAIN_DB, &flags) == SQLITE_OK &&
@@ -134,8 +134,8 @@ Connection::Connection(const std::string& path, const Connection* predecessor) :
     // options that could ask for a different mode. NOMUTEX: a connection is
     // only ever used by the thread of its recordset, and the locking costs a
     // tenth of an index build.
-    int code = sqlite3_open_v2(name_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX,
-                               nullptr);
+    int code = sqlite3_open_v2(name_.c_str(), &db_,
+                               SQLITE_OPEN_READONLY | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code == SQLITE_OK) return;
     sqlite3* failed = db_;
     db_ = nullptr;

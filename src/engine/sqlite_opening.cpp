@@ -45,11 +45,11 @@ std::string rowidNameFor(const std::vector<std::string>& columnNames) {
 // the opening for ever, a device read as one gives nonsense. The files
 // SQLite reads beside it are held to the same rule.
 void checkFile(const std::string& path) {
-    if (path.empty())
-        fail(failure::kFileNotFound, "No database file is set: DatabaseName is empty.");
+    if (path.empty()) fail(failure::kFileNotFound, "No database file is set: DatabaseName is empty.");
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) fail(failure::kFileNotFound, "Could not find file '" + path + "'.");
+        if (errno == ENOENT || errno == ENOTDIR)
+            fail(failure::kFileNotFound, "Could not find file '" + path + "'.");
         return;  // SQLite meets the same fault and names it
     }
     if (S_ISDIR(info.st_mode))
@@ -74,8 +74,8 @@ void checkFile(const std::string& path) {
 void configure(Connection& db, const OpeningLimits& limits) {
     sqlite3* handle = db.get();
     sqlite3_extended_result_codes(handle, 1);
-    sqlite3_busy_timeout(handle, static_cast<int>(std::clamp<std::int64_t>(
-                                     limits.busyMilliseconds, 0, std::numeric_limits<int>::max())));
+    sqlite3_busy_timeout(handle, static_cast<int>(std::clamp<std::int64_t>(limits.busyMilliseconds, 0,
+                                                                           std::numeric_limits<int>::max())));
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
@@ -120,7 +120,8 @@ void openTable(EngineRecordset::State& state, const std::string& table, std::str
 
     assignTypes(state, all, [&](int column) -> std::int16_t {
         const std::string& col = state.fields[static_cast<std::size_t>(column)].columnSql;
-        Statement first(state.db, "SELECT " + col + " FROM " + quoted + " WHERE " + col + " IS NOT NULL LIMIT 1",
+        Statement first(state.db,
+                        "SELECT " + col + " FROM " + quoted + " WHERE " + col + " IS NOT NULL LIMIT 1",
                         "reading table '" + table + "'");
         if (!first.step("reading table '" + table + "'")) return field_type::kText;
         return inferredTypeCode(first.get(), 0);
@@ -246,8 +247,10 @@ void materialize(EngineRecordset::State& state, Statement& query, std::string_vi
             auto& type = types[static_cast<std::size_t>(i)];
             if (type) continue;
             const std::string& col = state.fields[static_cast<std::size_t>(i)].columnSql;
-            Statement first(state.db, "SELECT " + col + " FROM " + table + " WHERE " + col +
-                                          " IS NOT NULL ORDER BY rowid LIMIT 1", context);
+            Statement first(
+                state.db,
+                "SELECT " + col + " FROM " + table + " WHERE " + col + " IS NOT NULL ORDER BY rowid LIMIT 1",
+                context);
             if (first.step(context)) type = inferredTypeCode(first.get(), 0);
         }
     } else {
@@ -341,8 +344,7 @@ public:
             if (walFramesTouch(walPath_, baseline->point, baseline->pages, baseline->schemaCookie) ==
                 WalVerdict::Untouched)
                 return true;
-        } catch (const Failure&) {
-        }
+        } catch (const Failure&) {}
         baseline.reset();
         return false;
     }
@@ -378,7 +380,8 @@ private:
     }
 
     std::vector<std::uint32_t> tablePages() {
-        Statement pages(db_, "SELECT pageno FROM dbstat('main') WHERE name = ?1", "looking for changes to a table");
+        Statement pages(db_, "SELECT pageno FROM dbstat('main') WHERE name = ?1",
+                        "looking for changes to a table");
         sqlite3_bind_text(pages.get(), 1, table_.data(), static_cast<int>(table_.size()), SQLITE_STATIC);
         std::vector<std::uint32_t> out;
         while (pages.step("looking for changes to a table"))
@@ -447,14 +450,15 @@ void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
     // other connection (the application's own, say) could commit a write.
     state->db.exec("COMMIT", "opening the records");
     if (state->readsFile) {
-        state->watch = std::make_unique<FileWatch>(state->db, std::chrono::milliseconds(settings.freshnessMilliseconds));
+        state->watch =
+            std::make_unique<FileWatch>(state->db, std::chrono::milliseconds(settings.freshnessMilliseconds));
         // In either journal mode: the worker reads in short slices, each a
         // transaction of its own, so a writer of a rollback-journal file
         // waits for at most one slice, and only while a build runs.
         if (settings.backgroundIndexes) {
-            state->worker = std::make_unique<IndexWorker>(std::make_unique<TableIndexBuilder>(
-                settings.databaseName, state->tableName, settings.limits, keySourceOf(*state),
-                settings.beforeBackgroundBuild));
+            state->worker = std::make_unique<IndexWorker>(
+                std::make_unique<TableIndexBuilder>(settings.databaseName, state->tableName, settings.limits,
+                                                    keySourceOf(*state), settings.beforeBackgroundBuild));
         }
     }
 }
@@ -493,8 +497,8 @@ private:
         sqlite3_file* file = nullptr;
         sqlite3_int64 size = 0;
         if (sqlite3_file_control(budget.db_, "temp", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK &&
-            file != nullptr && file->pMethods != nullptr && file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
-            size > budget.copyBytes_) {
+            file != nullptr && file->pMethods != nullptr &&
+            file->pMethods->xFileSize(file, &size) == SQLITE_OK && size > budget.copyBytes_) {
             budget.passed_ = Passed::CopyBytes;
             return 1;
         }
@@ -536,7 +540,8 @@ std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& sett
     } catch (const Failure&) {
         std::string what = "The record source '" + std::string(source) + "' ";
         if (budget.passed() == OpeningBudget::Passed::Time)
-            fail(failure_code::kOpeningLimit, what + "took longer than " + durationText(settings.limits.milliseconds) +
+            fail(failure_code::kOpeningLimit, what + "took longer than " +
+                                                  durationText(settings.limits.milliseconds) +
                                                   " to open, the limit of an opening.");
         if (budget.passed() == OpeningBudget::Passed::CopyBytes)
             fail(failure_code::kOpeningLimit, what + "needs a copy of its records larger than " +
@@ -555,7 +560,8 @@ void openRecords(EngineRecordset::State& state, const OpenSettings& settings, st
     if (isStatement(source)) {
         if (settings.recordsetType == 0)
             fail(failure_code::kInvalidOperation,
-                 "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a statement.");
+                 "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a "
+                 "statement.");
         Statement query = prepareRecordSource(state.db, source, source);
         materialize(state, query, source, source);
     } else {
@@ -581,7 +587,8 @@ void openRecords(EngineRecordset::State& state, const OpenSettings& settings, st
             }
             if (settings.recordsetType == 0)
                 fail(failure_code::kInvalidOperation,
-                     "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a statement.");
+                     "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a "
+                     "statement.");
             materialize(state, query, source, source);
             return;
         }
@@ -590,9 +597,11 @@ void openRecords(EngineRecordset::State& state, const OpenSettings& settings, st
         lookup.reset();
         bool withoutRowid = false;
         if (type == "table") {
-            Statement info(state.db, "SELECT 1 FROM pragma_table_list WHERE schema = 'main' AND name = ?1 AND wr = 1",
+            Statement info(state.db,
+                           "SELECT 1 FROM pragma_table_list WHERE schema = 'main' AND name = ?1 AND wr = 1",
                            "reading the tables of " + file);
-            sqlite3_bind_text(info.get(), 1, actual.data(), static_cast<int>(actual.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(info.get(), 1, actual.data(), static_cast<int>(actual.size()),
+                              SQLITE_TRANSIENT);
             withoutRowid = info.step("reading the tables of " + file);
         }
         if (type == "view" && settings.recordsetType == 0)
@@ -606,9 +615,11 @@ void openRecords(EngineRecordset::State& state, const OpenSettings& settings, st
             if (withoutRowid) {
                 // Pinned to primary-key order: a covering index could
                 // otherwise decide the order of a plain scan.
-                Statement pk(state.db, "SELECT name FROM pragma_table_info(?1, 'main') WHERE pk > 0 ORDER BY pk",
+                Statement pk(state.db,
+                             "SELECT name FROM pragma_table_info(?1, 'main') WHERE pk > 0 ORDER BY pk",
                              "reading the tables of " + file);
-                sqlite3_bind_text(pk.get(), 1, actual.data(), static_cast<int>(actual.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(pk.get(), 1, actual.data(), static_cast<int>(actual.size()),
+                                  SQLITE_TRANSIENT);
                 std::string order;
                 while (pk.step("reading the tables of " + file)) {
                     order += order.empty() ? " ORDER BY " : ", ";

@@ -53,8 +53,8 @@ void appendFoldedUnicodeByIcu(std::string_view utf8, std::string& out) {
     FoldBuffers& b = buffers();
     int32_t sourceLength = intoBuffer(b.source, [&](UChar* dest, int32_t capacity, UErrorCode* status) {
         int32_t length = 0;
-        u_strFromUTF8WithSub(dest, capacity, &length, utf8.data(), static_cast<int32_t>(utf8.size()),
-                             0xFFFD, nullptr, status);
+        u_strFromUTF8WithSub(dest, capacity, &length, utf8.data(), static_cast<int32_t>(utf8.size()), 0xFFFD,
+                             nullptr, status);
         return length;
     });
     int32_t foldedLength = intoBuffer(b.foldedText, [&](UChar* dest, int32_t capacity, UErrorCode* status) {
@@ -192,9 +192,7 @@ int foldCollation(void*, int lengthA, const void* a, int lengthB, const void* b)
         appendFolded(textA, keyA);
         appendFolded(textB, keyB);
         return compareFolded(keyA, keyB);
-    } catch (...) {
-        return compareFolded(textA, textB);
-    }
+    } catch (...) { return compareFolded(textA, textB); }
 }
 
 }  // namespace

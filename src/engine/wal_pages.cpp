@@ -16,8 +16,8 @@ constexpr std::uint64_t kFrameHeaderBytes = 24;
 constexpr std::uint64_t kSchemaCookieOffset = 40;  // in page 1
 
 std::uint32_t bigEndian(const unsigned char* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
-           std::uint32_t{bytes[3]};
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
 }
 
 class LogFile {
@@ -87,9 +87,7 @@ std::optional<IndexHeader> readIndexHeader(const std::string& shmPath) {
     return IndexHeader{frames, bigEndian(bytes.data() + 32), bigEndian(bytes.data() + 36)};
 }
 
-std::string shmPathOf(const std::string& walPath) {
-    return walPath.substr(0, walPath.size() - 4) + "-shm";
-}
+std::string shmPathOf(const std::string& walPath) { return walPath.substr(0, walPath.size() - 4) + "-shm"; }
 
 struct Frame {
     std::uint32_t page = 0;
@@ -118,8 +116,8 @@ std::optional<WalPoint> walPointNow(const std::string& walPath) {
                     kHeaderBytes + std::uint64_t{index->frames} * (kFrameHeaderBytes + header->pageSize)};
 }
 
-WalVerdict walFramesTouch(const std::string& walPath, WalPoint& since, const std::vector<std::uint32_t>& pages,
-                          std::uint32_t schemaCookie) {
+WalVerdict walFramesTouch(const std::string& walPath, WalPoint& since,
+                          const std::vector<std::uint32_t>& pages, std::uint32_t schemaCookie) {
     // The committed frames first: they are whole before the index counts them.
     auto index = readIndexHeader(shmPathOf(walPath));
     LogFile log(walPath);
@@ -128,7 +126,8 @@ WalVerdict walFramesTouch(const std::string& walPath, WalPoint& since, const std
         index->salt1 != since.salt1 || index->salt2 != since.salt2)
         return WalVerdict::Unknown;
     const std::uint64_t frameBytes = kFrameHeaderBytes + header->pageSize;
-    if (since.offset < kHeaderBytes || (since.offset - kHeaderBytes) % frameBytes != 0) return WalVerdict::Unknown;
+    if (since.offset < kHeaderBytes || (since.offset - kHeaderBytes) % frameBytes != 0)
+        return WalVerdict::Unknown;
     const std::uint64_t committedEnd = kHeaderBytes + std::uint64_t{index->frames} * frameBytes;
     for (std::uint64_t offset = since.offset;; offset += frameBytes) {
         auto frame = readFrame(log, *header, offset);

@@ -33,7 +33,7 @@ enum class WalVerdict : std::uint8_t { Untouched, Touched, Unknown };
 // page 1 with a schema cookie other than `schemaCookie`. Untouched moves
 // `since` past the committed frames read; frames of a commit still being
 // written are read again next time.
-WalVerdict walFramesTouch(const std::string& walPath, WalPoint& since, const std::vector<std::uint32_t>& pages,
-                          std::uint32_t schemaCookie);
+WalVerdict walFramesTouch(const std::string& walPath, WalPoint& since,
+                          const std::vector<std::uint32_t>& pages, std::uint32_t schemaCookie);
 
 }  // namespace quorvel::engine

@@ -44,8 +44,8 @@ public:
     // True when any of the child lies inside a surface of the given size:
     // what the user can see and reach.
     bool showsOn(float surfaceWidth, float surfaceHeight) const {
-        return visible_ != kFalse && left_ < surfaceWidth && top_ < surfaceHeight &&
-               left_ + width_ > 0 && top_ + height_ > 0;
+        return visible_ != kFalse && left_ < surfaceWidth && top_ < surfaceHeight && left_ + width_ > 0 &&
+               top_ + height_ > 0;
     }
 
 protected:

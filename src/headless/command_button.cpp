@@ -2,8 +2,7 @@
 
 namespace quorvel::headless {
 
-HeadlessCommandButton::HeadlessCommandButton(std::string name, CommandButtonEvents& events,
-                                             ChildHost* host)
+HeadlessCommandButton::HeadlessCommandButton(std::string name, CommandButtonEvents& events, ChildHost* host)
     : ChildWindowImpl<CommandButton>(std::move(name), host, 0, 0, 1215, 375), events_(events) {}
 
 void HeadlessCommandButton::setStyle(std::int16_t v) {

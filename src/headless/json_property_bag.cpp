@@ -132,8 +132,7 @@ float singleOf(const Json& j, const char* what) {
     constexpr double kLargest = std::numeric_limits<float>::max();
     // Halfway between the largest Single and 2^128, where rounding goes to infinity.
     constexpr double kRoundsToInfinity = 3.4028235677973366e38;
-    if (std::fabs(d) >= kRoundsToInfinity)
-        bad(std::string("the ") + what + " is out of range: " + shown(j));
+    if (std::fabs(d) >= kRoundsToInfinity) bad(std::string("the ") + what + " is out of range: " + shown(j));
     if (std::fabs(d) > kLargest) return static_cast<float>(std::copysign(kLargest, d));
     return static_cast<float>(d);
 }
@@ -143,9 +142,7 @@ float singleOf(const Json& j, const char* what) {
 // The host's colour is a Long: an RGB value 0x00BBGGRR, or a reference to a
 // system colour with the high bit set and the colour's index below.
 
-bool isSystemColour(std::int32_t c) {
-    return (static_cast<std::uint32_t>(c) & 0xFFFFFF00u) == 0x80000000u;
-}
+bool isSystemColour(std::int32_t c) { return (static_cast<std::uint32_t>(c) & 0xFFFFFF00u) == 0x80000000u; }
 
 Json colourJson(std::int32_t c) {
     const auto u = static_cast<std::uint32_t>(c);
@@ -199,8 +196,8 @@ Json dateJson(double serial) {
         dateSerial(t.year, t.month, t.day, t.hour, t.minute, t.second) != serial)
         return Json(serial);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
     return Json(buf);
 }
 
@@ -225,9 +222,12 @@ double dateOf(const Json& j) {
 
 Json fontJson(const Font& f) {
     const FontDescription& d = f.description();
-    return Json{{"name", d.name},         {"size", singleJson(d.size)},
-                {"weight", d.weight},     {"charset", d.charset},
-                {"italic", d.italic},     {"underline", d.underline},
+    return Json{{"name", d.name},
+                {"size", singleJson(d.size)},
+                {"weight", d.weight},
+                {"charset", d.charset},
+                {"italic", d.italic},
+                {"underline", d.underline},
                 {"strikethrough", d.strikethrough}};
 }
 
@@ -261,8 +261,7 @@ std::shared_ptr<Picture> pictureOf(const Json& j) {
     if (!j.is_object() || !j.contains("format") || !j["format"].is_string() || !j.contains("data") ||
         !j["data"].is_string())
         bad("a picture is {\"format\": ..., \"data\": base64}: " + shown(j));
-    return std::make_shared<Picture>(j["format"].get<std::string>(),
-                                     unbase64(j["data"].get<std::string>()));
+    return std::make_shared<Picture>(j["format"].get<std::string>(), unbase64(j["data"].get<std::string>()));
 }
 
 // --- Values --------------------------------------------------------------------
@@ -309,9 +308,9 @@ JsonPropertyBag::Entry entryOf(const std::string& name, const Json& j) {
     } else if (j.is_boolean()) {
         e.value = Variant::boolean(j.get<bool>());
     } else if (j.is_number_integer()) {
-        e.value = Variant::longValue(static_cast<std::int32_t>(
-            wholeNumber(j, "number", std::numeric_limits<std::int32_t>::min(),
-                        std::numeric_limits<std::int32_t>::max())));
+        e.value = Variant::longValue(
+            static_cast<std::int32_t>(wholeNumber(j, "number", std::numeric_limits<std::int32_t>::min(),
+                                                  std::numeric_limits<std::int32_t>::max())));
     } else if (j.is_number()) {
         e.value = Variant(number(j, "number"));
     } else if (j.is_object() && j.size() == 1) {
@@ -324,16 +323,17 @@ JsonPropertyBag::Entry entryOf(const std::string& name, const Json& j) {
         } else if (tag == "Integer") {
             e.value = Variant::integer(static_cast<int>(wholeNumber(v, "Integer", -32768, 32767)));
         } else if (tag == "Long") {
-            e.value = Variant::longValue(static_cast<std::int32_t>(
-                wholeNumber(v, "Long", std::numeric_limits<std::int32_t>::min(),
-                            std::numeric_limits<std::int32_t>::max())));
+            e.value = Variant::longValue(
+                static_cast<std::int32_t>(wholeNumber(v, "Long", std::numeric_limits<std::int32_t>::min(),
+                                                      std::numeric_limits<std::int32_t>::max())));
         } else if (tag == "Single") {
             e.value = Variant(singleOf(v, "Single"));
         } else if (tag == "Double") {
             e.value = Variant(number(v, "Double"));
         } else if (tag == "Boolean") {
             if (v.is_boolean()) e.value = Variant::boolean(v.get<bool>());
-            else e.value = Variant::booleanValue(static_cast<VBool>(wholeNumber(v, "Boolean", -32768, 32767)));
+            else
+                e.value = Variant::booleanValue(static_cast<VBool>(wholeNumber(v, "Boolean", -32768, 32767)));
         } else if (tag == "Colour") {
             e.value = Variant::longValue(colourOf(v));
             e.colour = true;
@@ -470,7 +470,8 @@ public:
         if (e.id == 406) {
             // A number too large for any type ("1e999"): the place is where
             // its text stands, which the library reads a character past.
-            if (auto bracket = reason.find("] "); bracket != std::string::npos) reason = reason.substr(bracket + 2);
+            if (auto bracket = reason.find("] "); bracket != std::string::npos)
+                reason = reason.substr(bracket + 2);
             std::size_t at = text_.substr(0, std::min(position, text_.size())).rfind(token);
             return stop(at == std::string_view::npos ? 0 : at, reason);
         }
@@ -538,7 +539,8 @@ std::size_t skipValue(std::string_view text, std::size_t at) {
     const char first = text[at];
     if (first == '"') return skipString(text, at);
     if (first != '{' && first != '[') {
-        while (at < text.size() && !isBlank(text[at]) && text[at] != ',' && text[at] != '}' && text[at] != ']')
+        while (at < text.size() && !isBlank(text[at]) && text[at] != ',' && text[at] != '}' &&
+               text[at] != ']')
             ++at;
         return at;
     }
@@ -672,8 +674,8 @@ std::string dumpJson(const Json& j, int indent) {
 }
 
 // The container or a control: the object at `value` in a checked document.
-FormDocument::Part partOf(std::string_view text, Span value, std::string_view source, const std::string& where,
-                          bool isControl) {
+FormDocument::Part partOf(std::string_view text, Span value, std::string_view source,
+                          const std::string& where, bool isControl) {
     if (text[value.begin] != '{') invalid(source, where, "not an object");
     FormDocument::Part part;
     for (const Member& m : membersOf(text, value.begin)) {
@@ -739,9 +741,10 @@ void JsonPropertyBag::writeProperty(std::string_view name, const Variant& value,
     }
     // A property whose default is a system colour is a colour property: the
     // document writes its value as a colour, which reads back as the Long.
-    const bool colour = value.type() == Variant::Type::Long &&
-                        ((it != entries_.end() && it->colour) ||
-                         (defaultValue.type() == Variant::Type::Long && isSystemColour(defaultValue.asLong())));
+    const bool colour =
+        value.type() == Variant::Type::Long &&
+        ((it != entries_.end() && it->colour) ||
+         (defaultValue.type() == Variant::Type::Long && isSystemColour(defaultValue.asLong())));
     Entry e{std::string(name), value, colour};
     // Refuse an object the document cannot hold before anything is stored.
     (void)valueJson(e);
@@ -835,9 +838,9 @@ FormDocument::Part* FormDocument::findControl(std::string_view name) {
     return nullptr;
 }
 
-FormDocument::Part& FormDocument::addControl(std::string name, std::string className,
-                                             std::string classId) {
-    if (findControl(name)) fail(failure::kInvalidProcedureCall, "A control named " + name + " is already there");
+FormDocument::Part& FormDocument::addControl(std::string name, std::string className, std::string classId) {
+    if (findControl(name))
+        fail(failure::kInvalidProcedureCall, "A control named " + name + " is already there");
     Part p;
     p.name = std::move(name);
     p.className = std::move(className);

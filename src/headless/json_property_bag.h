@@ -56,8 +56,7 @@ public:
     // value of that name then. Fonts and pictures equal a default that looks
     // the same: the document keeps them by value, not by identity. Failure
     // 380 for an object that a document cannot hold (a recordset, say).
-    void writeProperty(std::string_view name, const Variant& value,
-                       const Variant& defaultValue) override;
+    void writeProperty(std::string_view name, const Variant& value, const Variant& defaultValue) override;
 
     bool contains(std::string_view name) const;
     std::size_t size() const { return entries_.size(); }

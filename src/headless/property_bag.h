@@ -17,8 +17,7 @@ public:
     Variant readProperty(std::string_view name, const Variant& defaultValue) override;
     // Writing the default also drops an earlier value of that name, so the
     // bag always holds what the last save would have written.
-    void writeProperty(std::string_view name, const Variant& value,
-                       const Variant& defaultValue) override;
+    void writeProperty(std::string_view name, const Variant& value, const Variant& defaultValue) override;
 
     bool contains(std::string_view name) const;
     std::size_t size() const { return values_.size(); }

@@ -74,8 +74,7 @@ public:
     void setHeight(float v) override { setSize(width_, v); }
     // `always`: the resize runs even when the size is the same.
     void setSize(float w, float h, bool always = false) {
-        if (!(w >= 0) || !(h >= 0) || std::isinf(w) || std::isinf(h))
-            fail(failure::kInvalidPropertyValue);
+        if (!(w >= 0) || !(h >= 0) || std::isinf(w) || std::isinf(h)) fail(failure::kInvalidPropertyValue);
         if (w == width_ && h == height_ && !always) return;
         width_ = w;
         height_ = h;
@@ -174,8 +173,7 @@ std::unique_ptr<TextBox> HeadlessSite::makeTextBox(std::string_view name, TextBo
 
 std::unique_ptr<CommandButton> HeadlessSite::makeCommandButton(std::string_view name,
                                                                CommandButtonEvents& events) {
-    return std::make_unique<HeadlessCommandButton>(std::string(name), events,
-                                                   static_cast<ChildHost*>(this));
+    return std::make_unique<HeadlessCommandButton>(std::string(name), events, static_cast<ChildHost*>(this));
 }
 
 std::unique_ptr<Grid> HeadlessSite::makeGrid(std::string_view name, GridEvents& events) {
@@ -301,9 +299,7 @@ void HeadlessSite::focusIn() {
     forEachSink([](SurfaceEvents& s) { s.onEnterFocus(); });
 }
 
-void HeadlessSite::focusIn(std::string_view child) {
-    focusRequested(stateOf(this->child(child)));
-}
+void HeadlessSite::focusIn(std::string_view child) { focusRequested(stateOf(this->child(child))); }
 
 void HeadlessSite::focusOut() {
     if (!inside_) return;
@@ -379,7 +375,8 @@ void HeadlessSite::pumpKeys() {
 
 void HeadlessSite::requireFocusInside() const {
     if (!inside_)
-        fail(failure::kInvalidProcedureCall, "The focus is outside the control: the keys reach none of its windows");
+        fail(failure::kInvalidProcedureCall,
+             "The focus is outside the control: the keys reach none of its windows");
 }
 
 void HeadlessSite::type(std::string_view text) {
@@ -442,8 +439,7 @@ void HeadlessSite::dblClick(Target target) {
     }
 }
 
-void HeadlessSite::mouseDown(Target target, std::int16_t button, std::int16_t shift, float x,
-                             float y) {
+void HeadlessSite::mouseDown(Target target, std::int16_t button, std::int16_t shift, float x, float y) {
     if (target == Target::Surface) {
         forEachSink([&](SurfaceEvents& s) { s.onMouseDown(button, shift, x, y); });
         return;
@@ -455,8 +451,7 @@ void HeadlessSite::mouseDown(Target target, std::int16_t button, std::int16_t sh
     else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseDown(button, shift, x, y);
 }
 
-void HeadlessSite::mouseMove(Target target, std::int16_t button, std::int16_t shift, float x,
-                             float y) {
+void HeadlessSite::mouseMove(Target target, std::int16_t button, std::int16_t shift, float x, float y) {
     if (target == Target::Surface) {
         forEachSink([&](SurfaceEvents& s) { s.onMouseMove(button, shift, x, y); });
         return;
@@ -467,8 +462,7 @@ void HeadlessSite::mouseMove(Target target, std::int16_t button, std::int16_t sh
     else if (auto* g = dynamic_cast<HeadlessGrid*>(keep)) g->mouseMove(button, shift, x, y);
 }
 
-void HeadlessSite::mouseUp(Target target, std::int16_t button, std::int16_t shift, float x,
-                           float y) {
+void HeadlessSite::mouseUp(Target target, std::int16_t button, std::int16_t shift, float x, float y) {
     if (target == Target::Surface) {
         forEachSink([&](SurfaceEvents& s) { s.onMouseUp(button, shift, x, y); });
         return;

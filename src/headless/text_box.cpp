@@ -5,9 +5,7 @@
 namespace quorvel::headless {
 
 HeadlessTextBox::HeadlessTextBox(std::string name, TextBoxEvents& events, ChildHost* host)
-    : EditBox(std::move(name), host, 0.0f, 0.0f, 1215.0f, 285.0f),
-      events_(events),
-      font_(Font::make()) {}
+    : EditBox(std::move(name), host, 0.0f, 0.0f, 1215.0f, 285.0f), events_(events), font_(Font::make()) {}
 
 void HeadlessTextBox::setFont(std::shared_ptr<Font> font) {
     if (!font) fail(failure::kInvalidPropertyValue);
@@ -45,9 +43,7 @@ void HeadlessTextBox::keyPress(std::int16_t keyAscii) {
 
 void HeadlessTextBox::paste(const std::string& clip) { edited(edit_.paste(clip)); }
 
-void HeadlessTextBox::keyUp(std::int16_t keyCode, std::int16_t shift) {
-    events_.onKeyUp(keyCode, shift);
-}
+void HeadlessTextBox::keyUp(std::int16_t keyCode, std::int16_t shift) { events_.onKeyUp(keyCode, shift); }
 
 void HeadlessTextBox::click() { events_.onClick(); }
 

@@ -20,9 +20,7 @@ void GridBinding::setSource(DataControl* source) {
     recordsetReplaced();
 }
 
-std::shared_ptr<Recordset> GridBinding::recordset() const {
-    return source_ ? source_->recordset() : nullptr;
-}
+std::shared_ptr<Recordset> GridBinding::recordset() const { return source_ ? source_->recordset() : nullptr; }
 
 std::int32_t GridBinding::rowCount() const {
     auto rs = recordset();

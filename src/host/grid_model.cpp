@@ -110,8 +110,7 @@ void GridModel::moveQuietly(std::int32_t target) {
     target = std::clamp(target, 0, count - 1);
     try {
         binding_.moveTo(target);
-    } catch (const Failure&) {
-    }
+    } catch (const Failure&) {}
 }
 
 void GridModel::navigate(std::int16_t keyCode, std::int32_t page) {

@@ -134,9 +134,7 @@ public:
     std::int16_t col() const override { return grid_.col(); }
     void setCol(std::int16_t v) override { grid_.setCol(v); }
     Variant setting(std::int32_t dispid) const override { return grid_.setting(dispid); }
-    void setSetting(std::int32_t dispid, const Variant& value) override {
-        grid_.setSetting(dispid, value);
-    }
+    void setSetting(std::int32_t dispid, const Variant& value) override { grid_.setSetting(dispid, value); }
     void clearFields() override { grid_.clearFields(); }
     void rebind() override { grid_.rebind(); }
     void setDataSource(DataControl* source) override { grid_.setDataSource(source); }

@@ -50,9 +50,7 @@ const Variant& GridSettings::get(std::int32_t dispid) const {
     return it->second.value;
 }
 
-std::shared_ptr<Font> GridSettings::font(std::int32_t dispid) const {
-    return get(dispid).objectAs<Font>();
-}
+std::shared_ptr<Font> GridSettings::font(std::int32_t dispid) const { return get(dispid).objectAs<Font>(); }
 
 void GridSettings::set(std::int32_t dispid, const Variant& value) {
     auto it = values_.find(dispid);

@@ -21,8 +21,6 @@
 
 namespace quorvel::host {
 
-
-
 class GridSettings {
 public:
     enum class Kind { Boolean, Integer, Long, Single, Text, FontObject, Opaque };
@@ -41,9 +39,7 @@ public:
     VBool boolean(std::int32_t dispid) const { return get(dispid).asBoolean(); }
 
     // Runs after every write, with the identifier written.
-    void setChangeListener(std::function<void(std::int32_t)> listener) {
-        listener_ = std::move(listener);
-    }
+    void setChangeListener(std::function<void(std::int32_t)> listener) { listener_ = std::move(listener); }
 
 private:
     struct Entry {

@@ -17,12 +17,12 @@ struct NamedKey {
 };
 
 constexpr NamedKey kNamedKeys[] = {
-    {"ENTER", key::kEnter, 13},   {"TAB", key::kTab, 9},        {"ESC", key::kEscape, 27},
-    {"ESCAPE", key::kEscape, 27}, {"BS", key::kBackspace, 8},   {"BKSP", key::kBackspace, 8},
-    {"BACKSPACE", key::kBackspace, 8}, {"DEL", key::kDelete, 0}, {"DELETE", key::kDelete, 0},
-    {"INS", key::kInsert, 0},     {"INSERT", key::kInsert, 0},  {"UP", key::kUp, 0},
-    {"DOWN", key::kDown, 0},      {"LEFT", key::kLeft, 0},      {"RIGHT", key::kRight, 0},
-    {"HOME", key::kHome, 0},      {"END", key::kEnd, 0},        {"PGUP", key::kPageUp, 0},
+    {"ENTER", key::kEnter, 13},        {"TAB", key::kTab, 9},       {"ESC", key::kEscape, 27},
+    {"ESCAPE", key::kEscape, 27},      {"BS", key::kBackspace, 8},  {"BKSP", key::kBackspace, 8},
+    {"BACKSPACE", key::kBackspace, 8}, {"DEL", key::kDelete, 0},    {"DELETE", key::kDelete, 0},
+    {"INS", key::kInsert, 0},          {"INSERT", key::kInsert, 0}, {"UP", key::kUp, 0},
+    {"DOWN", key::kDown, 0},           {"LEFT", key::kLeft, 0},     {"RIGHT", key::kRight, 0},
+    {"HOME", key::kHome, 0},           {"END", key::kEnd, 0},       {"PGUP", key::kPageUp, 0},
     {"PGDN", key::kPageDown, 0},
 };
 
@@ -61,7 +61,8 @@ KeyStroke namedStroke(std::string_view name, std::int16_t shift) {
     if (n.size() >= 2 && n.size() <= 3 && n[0] == 'F') {
         int f = 0;
         for (std::size_t i = 1; i < n.size(); ++i) {
-            if (!std::isdigit(static_cast<unsigned char>(n[i]))) badKeys("unknown key {" + std::string(name) + "}");
+            if (!std::isdigit(static_cast<unsigned char>(n[i])))
+                badKeys("unknown key {" + std::string(name) + "}");
             f = f * 10 + (n[i] - '0');
         }
         if (f >= 1 && f <= 16) return KeyStroke{static_cast<std::int16_t>(key::kF1 + f - 1), shift, 0};
@@ -76,6 +77,7 @@ KeyStroke namedStroke(std::string_view name, std::int16_t shift) {
 std::int16_t virtualKeyOf(char32_t c) {
     if (c >= 'a' && c <= 'z') return static_cast<std::int16_t>(c - 'a' + 'A');
     if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ') return static_cast<std::int16_t>(c);
+    // clang-format off
     switch (c) {
         case '\r':
         case '\n': return key::kEnter;
@@ -105,6 +107,7 @@ std::int16_t virtualKeyOf(char32_t c) {
         case '\'': case '"': return 222;
         default: return key::kPacket;
     }
+    // clang-format on
 }
 
 std::vector<KeyStroke> parseSendKeys(std::string_view keys) {

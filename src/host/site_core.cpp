@@ -10,20 +10,19 @@ namespace quorvel::host {
 // --- EventCall ----------------------------------------------------------
 
 bool EventCall::has(std::string_view name) const {
-    auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)),
-                                   arguments_.size());
+    auto n =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)), arguments_.size());
     for (std::size_t i = 0; i < n; ++i)
         if (event_.argumentNames[i] == name) return true;
     return false;
 }
 
 Variant& EventCall::operator[](std::string_view name) const {
-    auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)),
-                                   arguments_.size());
+    auto n =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(event_.argumentCount, 0)), arguments_.size());
     for (std::size_t i = 0; i < n; ++i)
         if (event_.argumentNames[i] == name) return arguments_[i];
-    fail(failure::kInvalidProcedureCall,
-         std::string(event_.name) + " has no argument " + std::string(name));
+    fail(failure::kInvalidProcedureCall, std::string(event_.name) + " has no argument " + std::string(name));
 }
 
 // --- The trace ----------------------------------------------------------
@@ -96,8 +95,7 @@ void SiteCore::setEventHandler(std::string eventName, EventHandler handler) {
     handlers_[std::move(eventName)] = std::move(handler);
 }
 
-void SiteCore::setEventArguments(std::string eventName,
-                                 std::vector<std::pair<std::string, Variant>> values) {
+void SiteCore::setEventArguments(std::string eventName, std::vector<std::pair<std::string, Variant>> values) {
     setEventHandler(std::move(eventName), [values = std::move(values)](EventCall& call) {
         for (const auto& [name, value] : values)
             if (call.has(name)) call[name] = value;

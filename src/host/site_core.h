@@ -64,8 +64,7 @@ using DataControlFactory = std::function<std::shared_ptr<DataControl>()>;
 
 class SiteCore : public ControlSite {
 public:
-    explicit SiteCore(DataControlFactory makeDataControl)
-        : makeDataControl_(std::move(makeDataControl)) {}
+    explicit SiteCore(DataControlFactory makeDataControl) : makeDataControl_(std::move(makeDataControl)) {}
     ~SiteCore() override = default;
     SiteCore(const SiteCore&) = delete;
     SiteCore& operator=(const SiteCore&) = delete;

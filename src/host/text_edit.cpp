@@ -23,9 +23,7 @@ std::int32_t TextEdit::snap(std::int32_t units) const {
     return utf16Length(std::string_view(text_).substr(0, byteOffsetOfUnit(text_, units)));
 }
 
-std::int32_t TextEdit::previousBoundary(std::int32_t units) const {
-    return units <= 0 ? 0 : snap(units - 1);
-}
+std::int32_t TextEdit::previousBoundary(std::int32_t units) const { return units <= 0 ? 0 : snap(units - 1); }
 
 std::int32_t TextEdit::nextBoundary(std::int32_t units) const {
     std::int32_t len = length();

@@ -23,8 +23,8 @@ std::string dateLiteral(double serial) {
     if (t.hour == 0 && t.minute == 0 && t.second == 0) {
         std::snprintf(buf, sizeof buf, "#%02d/%02d/%04d#", t.month, t.day, t.year);
     } else {
-        std::snprintf(buf, sizeof buf, "#%02d/%02d/%04d %02d:%02d:%02d#", t.month, t.day, t.year,
-                      t.hour, t.minute, t.second);
+        std::snprintf(buf, sizeof buf, "#%02d/%02d/%04d %02d:%02d:%02d#", t.month, t.day, t.year, t.hour,
+                      t.minute, t.second);
     }
     return buf;
 }

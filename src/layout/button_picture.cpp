@@ -27,6 +27,7 @@ namespace quorvel {
 
 namespace {
 
+// clang-format off
 constexpr std::uint8_t kArrowGif[] = {
     // Header.
     'G', 'I', 'F', '8', '9', 'a',
@@ -51,6 +52,7 @@ constexpr std::uint8_t kArrowGif[] = {
     // Block terminator, then the trailer.
     0x00, 0x3B,
 };
+// clang-format on
 static_assert(sizeof(kArrowGif) == 111);
 
 }  // namespace
@@ -58,8 +60,8 @@ static_assert(sizeof(kArrowGif) == 111);
 std::span<const std::uint8_t> dropDownArrowGif() { return kArrowGif; }
 
 std::shared_ptr<Picture> dropDownArrowPicture() {
-    return std::make_shared<Picture>(
-        "gif", std::vector<std::uint8_t>(std::begin(kArrowGif), std::end(kArrowGif)));
+    return std::make_shared<Picture>("gif",
+                                     std::vector<std::uint8_t>(std::begin(kArrowGif), std::end(kArrowGif)));
 }
 
 }  // namespace quorvel

@@ -25,9 +25,7 @@ inline constexpr double kExtraListWidth = 255;
 inline constexpr double kGapAboveGrid = 20;
 inline constexpr double kSpareBelowGrid = 10;
 
-bool differs(float childValue, double computed) {
-    return static_cast<double>(childValue) != computed;
-}
+bool differs(float childValue, double computed) { return static_cast<double>(childValue) != computed; }
 
 }  // namespace
 
@@ -54,8 +52,7 @@ void Quorvel2000::resizeLayout() {
         float measuredHeight = container.height();
         try {
             measuredHeight = container.scaleHeight();
-        } catch (const Failure&) {
-        }
+        } catch (const Failure&) {}
         containerHeight = roundToLong(measuredHeight);
 
         closedLeft = hostLeft;
@@ -73,8 +70,7 @@ void Quorvel2000::resizeLayout() {
 
         if (differs(Text2.height(), height)) Text2.setHeight(height);
 
-        if (differs(DBGrid1.height(), listHeight))
-            DBGrid1.setHeight(static_cast<float>(listHeight));
+        if (differs(DBGrid1.height(), listHeight)) DBGrid1.setHeight(static_cast<float>(listHeight));
 
         closedHeight = roundToLong(height);
         // The grid may not take the height exactly; what it shows counts.
@@ -98,8 +94,7 @@ void Quorvel2000::resizeLayout() {
             openWidth = roundToLong(static_cast<double>(openWidth) + columns->item(i)->width());
         openWidth = roundToLong(static_cast<double>(openWidth) + kExtraListWidth);
 
-        if (openWidth > containerWidth - kRightMargin)
-            openWidth = roundToLong(containerWidth - kRightMargin);
+        if (openWidth > containerWidth - kRightMargin) openWidth = roundToLong(containerWidth - kRightMargin);
         // The open control is never narrower than the closed pieces, even
         // when that passes the margin.
         const double closedPieces =
@@ -111,8 +106,7 @@ void Quorvel2000::resizeLayout() {
             // screen while the control's left edge moves.
             openLeft = roundToLong(static_cast<double>(hostLeft) + closedWidth - openWidth);
             if (openLeft < kMinimumOpenLeft) openLeft = kMinimumOpenLeft;
-            openTextLeft =
-                roundToLong(static_cast<double>(closedTextLeft) + closedLeft - openLeft);
+            openTextLeft = roundToLong(static_cast<double>(closedTextLeft) + closedLeft - openLeft);
         }
         openButtonLeft = roundToLong(static_cast<double>(Text2.width()) + openTextLeft);
 
@@ -139,8 +133,7 @@ void Quorvel2000::resizeLayout() {
         }
 
         // Closed, the grid lies below the control's rectangle and is clipped.
-        if (differs(DBGrid1.top(), closedGridTop))
-            DBGrid1.setTop(static_cast<float>(closedGridTop));
+        if (differs(DBGrid1.top(), closedGridTop)) DBGrid1.setTop(static_cast<float>(closedGridTop));
 
         const Color background = container.backColor();
         if (surface.backColor() != background) surface.setBackColor(background);

@@ -39,12 +39,10 @@ void Quorvel2000::paintSurface() {
         // Not every container has a ScaleHeight; its own height serves then.
         try {
             height = extender.container().scaleHeight();
-        } catch (const Failure&) {
-        }
+        } catch (const Failure&) {}
         if (differs(height, containerHeight)) resizeLayout();
     } catch (const Failure&) {
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
 }
 
 void Quorvel2000::enterFocus() {

@@ -40,8 +40,7 @@ void Quorvel2000::AssettaGrid() {
         // column are ignored.
         auto apply = [&](const std::string& list, auto&& set) {
             const std::vector<std::string> values = items(list);
-            for (std::int32_t k = 1; k <= count && k <= static_cast<std::int32_t>(values.size());
-                 ++k)
+            for (std::int32_t k = 1; k <= count && k <= static_cast<std::int32_t>(values.size()); ++k)
                 set(*columns->item(k - 1), values[static_cast<std::size_t>(k - 1)]);
         };
         auto number = [this](const std::string& item) {
@@ -49,16 +48,13 @@ void Quorvel2000::AssettaGrid() {
             return columnListNumber(Val2(text));
         };
         apply(colsCaption, [](Column& c, const std::string& item) { c.setCaption(item); });
-        apply(colsSize, [&](Column& c, const std::string& item) {
-            c.setWidth(static_cast<float>(number(item)));
-        });
+        apply(colsSize,
+              [&](Column& c, const std::string& item) { c.setWidth(static_cast<float>(number(item))); });
         apply(colsFormat, [](Column& c, const std::string& item) { c.setNumberFormat(item); });
-        apply(colsAlignment, [&](Column& c, const std::string& item) {
-            c.setAlignment(columnAlignmentCode(number(item)));
-        });
+        apply(colsAlignment,
+              [&](Column& c, const std::string& item) { c.setAlignment(columnAlignmentCode(number(item))); });
     } catch (const Failure&) {
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
 }
 
 void Quorvel2000::AssettaGridDefault() {

@@ -13,9 +13,8 @@ std::vector<std::string> columnListItems(std::string_view text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find(';', start);
-        items.push_back(trimSpaces(text.substr(start, end == std::string_view::npos
-                                                          ? std::string_view::npos
-                                                          : end - start)));
+        items.push_back(trimSpaces(
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)));
         // A separator that is the text's last character closes the list
         // instead of opening an empty item.
         if (end == std::string_view::npos || end + 1 == text.size()) break;
@@ -24,9 +23,7 @@ std::vector<std::string> columnListItems(std::string_view text) {
     return items;
 }
 
-double columnListNumber(const Variant& val2Result) {
-    return std::trunc(std::fabs(val2Result.toDouble()));
-}
+double columnListNumber(const Variant& val2Result) { return std::trunc(std::fabs(val2Result.toDouble())); }
 
 std::int16_t columnAlignmentCode(double number) {
     constexpr std::int16_t kGeneral = 3;

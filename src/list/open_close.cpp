@@ -23,12 +23,10 @@ inline constexpr std::string_view kCodeListaApri = "    /M_011 ";
 void showPiecesAgain(CommandButton& button, TextBox& edit) {
     try {
         button.setVisible(kTrue);
-    } catch (const Failure&) {
-    }
+    } catch (const Failure&) {}
     try {
         edit.setVisible(kTrue);
-    } catch (const Failure&) {
-    }
+    } catch (const Failure&) {}
 }
 
 }  // namespace
@@ -122,10 +120,8 @@ void Quorvel2000::ListaChiudi() {
 }
 
 void Quorvel2000::buttonClick() {
-    if (listOpen != kFalse)
-        ListaChiudi();
-    else
-        ListaApri();
+    if (listOpen != kFalse) ListaChiudi();
+    else ListaApri();
     Text2.setFocus();
     Variant text(Text2.text());
     const std::int32_t length = utf16Length(locale().textOf(UnNull(text)));
@@ -174,10 +170,8 @@ VBool Quorvel2000::DropDown() const { return listOpen; }
 void Quorvel2000::setDropDown(VBool v) {
     const bool wantOpen = v != kFalse;
     if (wantOpen != (listOpen != kFalse)) {
-        if (listOpen != kFalse)
-            ListaChiudi();
-        else
-            ListaApri();
+        if (listOpen != kFalse) ListaChiudi();
+        else ListaApri();
     }
     notify("DropDown");
 }

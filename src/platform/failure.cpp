@@ -26,8 +26,6 @@ std::string standardDescription(std::int32_t number) {
 
 void fail(std::int32_t number) { throw Failure(number, standardDescription(number)); }
 
-void fail(std::int32_t number, std::string description) {
-    throw Failure(number, std::move(description));
-}
+void fail(std::int32_t number, std::string description) { throw Failure(number, std::move(description)); }
 
 }  // namespace quorvel

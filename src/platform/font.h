@@ -16,8 +16,8 @@ namespace quorvel {
 
 struct FontDescription {
     std::string name = "Sans Serif";
-    float size = 8.25f;          // points
-    std::int16_t weight = 400;   // 400 normal, 700 bold
+    float size = 8.25f;         // points
+    std::int16_t weight = 400;  // 400 normal, 700 bold
     std::int16_t charset = 0;
     bool italic = false;
     bool underline = false;
@@ -42,6 +42,7 @@ public:
     bool strikethrough() const { return d_.strikethrough; }
     std::int16_t charset() const { return d_.charset; }
 
+    // clang-format off
     void setName(std::string v) { d_.name = std::move(v); changed(); }
     void setSize(float v) { d_.size = v; changed(); }
     void setWeight(std::int16_t v) { d_.weight = v; changed(); }
@@ -50,6 +51,7 @@ public:
     void setUnderline(bool v) { d_.underline = v; changed(); }
     void setStrikethrough(bool v) { d_.strikethrough = v; changed(); }
     void setCharset(std::int16_t v) { d_.charset = v; changed(); }
+    // clang-format on
 
     // Counts the changes, so a view can tell that it must re-apply the font.
     std::uint64_t revision() const { return revision_; }

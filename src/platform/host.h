@@ -97,8 +97,7 @@ public:
     // The stored value, or the default when the name was never written.
     virtual Variant readProperty(std::string_view name, const Variant& defaultValue) = 0;
     // Stores nothing when the value equals the default.
-    virtual void writeProperty(std::string_view name, const Variant& value,
-                               const Variant& defaultValue) = 0;
+    virtual void writeProperty(std::string_view name, const Variant& value, const Variant& defaultValue) = 0;
 };
 
 // An outgoing event as the host sees it: its dispatch identifier, its name
@@ -138,8 +137,7 @@ public:
     // sinks until the control's surface registration ends (the control
     // ending): from then on no child calls into the control.
     virtual TextBox& createTextBox(std::string_view name, TextBoxEvents& events) = 0;
-    virtual CommandButton& createCommandButton(std::string_view name,
-                                               CommandButtonEvents& events) = 0;
+    virtual CommandButton& createCommandButton(std::string_view name, CommandButtonEvents& events) = 0;
     virtual DataControl& createDataControl(std::string_view name, DataControlEvents& events) = 0;
     virtual Grid& createGrid(std::string_view name, GridEvents& events) = 0;
 

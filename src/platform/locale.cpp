@@ -68,7 +68,7 @@ std::optional<double> parseRadixInteger(std::string_view s, bool wholeText) {
     std::size_t i = 2;
     for (; i < s.size(); ++i) {
         char c = s[i];
-        int digit = isDigit(c) ? c - '0'
+        int digit = isDigit(c)               ? c - '0'
                     : (c >= 'a' && c <= 'f') ? c - 'a' + 10
                     : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                              : 99;
@@ -110,9 +110,8 @@ std::optional<int> smallNumber(std::string_view s) {
 }  // namespace
 
 double dateSerial(int year, int month, int day, int hour, int minute, int second) {
-    double days = static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month),
-                                                     static_cast<unsigned>(day)) -
-                                       kEpochDays);
+    double days = static_cast<double>(
+        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochDays);
     return days + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
 }
 
@@ -144,8 +143,7 @@ bool isValidCivilDate(int year, int month, int day) {
     return day <= length;
 }
 
-Locale::Locale(std::string decimalSeparator, std::string dateSeparator, DateOrder order,
-               std::string name)
+Locale::Locale(std::string decimalSeparator, std::string dateSeparator, DateOrder order, std::string name)
     : decimalSeparator_(std::move(decimalSeparator)),
       dateSeparator_(std::move(dateSeparator)),
       dateOrder_(order),
@@ -190,8 +188,7 @@ std::string Locale::shortDate(double serial) const {
         std::string y = std::to_string(t.year);
         switch (dateOrder_) {
             case DateOrder::MonthDayYear:
-                out = std::to_string(t.month) + dateSeparator_ + std::to_string(t.day) +
-                      dateSeparator_ + y;
+                out = std::to_string(t.month) + dateSeparator_ + std::to_string(t.day) + dateSeparator_ + y;
                 break;
             case DateOrder::DayMonthYear:
                 out = twoDigits(t.day) + dateSeparator_ + twoDigits(t.month) + dateSeparator_ + y;

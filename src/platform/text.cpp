@@ -87,10 +87,8 @@ std::string validUtf8(std::string_view text) {
         std::int32_t start = i;
         UChar32 c;
         U8_NEXT(bytes, i, length, c);
-        if (c < 0)
-            out += "\xEF\xBF\xBD";
-        else
-            out.append(text.data() + start, static_cast<std::size_t>(i - start));
+        if (c < 0) out += "\xEF\xBF\xBD";
+        else out.append(text.data() + start, static_cast<std::size_t>(i - start));
     }
     return out;
 }
@@ -144,7 +142,10 @@ void decodeUtf8(std::string_view text, std::u32string& out) {
             ++i;
             continue;
         }
-        std::size_t extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
+        std::size_t extra = b >= 0xF0 && b <= 0xF4  ? 3
+                            : b >= 0xE0 && b < 0xF0 ? 2
+                            : b >= 0xC2 && b < 0xE0 ? 1
+                                                    : 0;
         bool ok = extra > 0 && i + extra < n + 1 && extra <= n - i - 1;
         char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : (b & 0x1F);
         for (std::size_t k = 1; ok && k <= extra; ++k) {
@@ -175,7 +176,8 @@ std::u32string decodeUtf8(std::string_view text) {
 }
 
 void appendUtf8(std::string& out, char32_t codePoint) {
-    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) codePoint = kReplacementCharacter;
+    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        codePoint = kReplacementCharacter;
     char buf[U8_MAX_LENGTH];
     std::int32_t n = 0;
     U8_APPEND_UNSAFE(reinterpret_cast<std::uint8_t*>(buf), n, static_cast<UChar32>(codePoint));

@@ -146,7 +146,9 @@ std::string Variant::debugString() const {
             break;
         case Type::Boolean: out += std::get<BoolTag>(value_).value ? " True" : " False"; break;
         case Type::String: out += " \"" + std::get<std::string>(value_) + "\""; break;
-        case Type::Object: if (!std::get<ObjectRef>(value_)) out = "Nothing"; break;
+        case Type::Object:
+            if (!std::get<ObjectRef>(value_)) out = "Nothing";
+            break;
     }
     return out;
 }

@@ -41,9 +41,11 @@ using ObjectRef = std::shared_ptr<Object>;
 
 class Variant {
 public:
+    // clang-format off
     enum class Type : std::uint8_t {
         Empty, Null, Integer, Long, Single, Double, Date, Boolean, String, Object
     };
+    // clang-format on
 
     Variant() = default;
     Variant(std::int16_t v) : value_(v) {}
@@ -63,10 +65,12 @@ public:
     Variant(long long) = delete;
     Variant(bool) = delete;
 
+    // clang-format off
     static Variant null() { Variant v; v.value_ = NullTag{}; return v; }
     static Variant boolean(bool b) { return booleanValue(toVBool(b)); }
     static Variant booleanValue(VBool b) { Variant v; v.value_ = BoolTag{b}; return v; }
     static Variant date(double serial) { Variant v; v.value_ = DateTag{serial}; return v; }
+    // clang-format on
     static Variant integer(int v) { return Variant(static_cast<std::int16_t>(v)); }
     static Variant longValue(std::int32_t v) { return Variant(v); }
 
@@ -113,11 +117,13 @@ public:
     std::string debugString() const;
 
 private:
+    // clang-format off
     struct NullTag { bool operator==(const NullTag&) const = default; };
     struct DateTag { double serial; bool operator==(const DateTag&) const = default; };
     struct BoolTag { VBool value; bool operator==(const BoolTag&) const = default; };
-    std::variant<std::monostate, NullTag, std::int16_t, std::int32_t, float, double, DateTag,
-                 BoolTag, std::string, ObjectRef>
+    // clang-format on
+    std::variant<std::monostate, NullTag, std::int16_t, std::int32_t, float, double, DateTag, BoolTag,
+                 std::string, ObjectRef>
         value_;
 };
 
@@ -125,7 +131,7 @@ std::string_view typeName(Variant::Type type);
 
 // Whole-number rounding of the host: nearest integer, halves to even.
 double roundHalfEven(double v);
-std::int32_t roundToLong(double v);      // Failure 6 when out of range
-std::int16_t roundToInteger(double v);   // Failure 6 when out of range
+std::int32_t roundToLong(double v);     // Failure 6 when out of range
+std::int16_t roundToInteger(double v);  // Failure 6 when out of range
 
 }  // namespace quorvel

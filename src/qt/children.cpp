@@ -114,9 +114,8 @@ void QtChildWindow<I>::setTabIndex(std::int16_t v) {
 template <class I>
 void QtChildWindow<I>::setFocus() {
     if (!widget_ || visible_ == kFalse || !widget_->isEnabled())
-        fail(failure::kInvalidProcedureCall, widget_ ? widget_->objectName().toStdString() +
-                                                           " cannot take the focus"
-                                                     : "The window is gone");
+        fail(failure::kInvalidProcedureCall,
+             widget_ ? widget_->objectName().toStdString() + " cannot take the focus" : "The window is gone");
     widget_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -147,10 +146,8 @@ protected:
         // An Escape the control did not take (no list to close) goes on to
         // the window, where it may close a dialog.
         if (!self) return;
-        if (e->key() == Qt::Key_Escape && !taken)
-            e->ignore();
-        else
-            e->accept();
+        if (e->key() == Qt::Key_Escape && !taken) e->ignore();
+        else e->accept();
     }
     void keyReleaseEvent(QKeyEvent* e) override {
         if (routed() && !e->isAutoRepeat()) box_->site()->guard([&] { box_->keyUp(e); });
@@ -205,9 +202,7 @@ protected:
     }
 
 private:
-    bool routed() const {
-        return box_ && box_->events() && box_->site() && box_->site()->connected();
-    }
+    bool routed() const { return box_ && box_->events() && box_->site() && box_->site()->connected(); }
     using MouseSink = void (TextBoxEvents::*)(std::int16_t&, std::int16_t&, float&, float&);
     void mouse(QMouseEvent* e, MouseSink sink, std::int16_t button) {
         if (!routed()) return;
@@ -222,9 +217,7 @@ private:
 // --- QtTextBox ----------------------------------------------------------
 
 QtTextBox::QtTextBox(QtSite& site, QWidget* surface, std::string name, TextBoxEvents& events)
-    : EditBox(site, new EditWidget(surface, *this)),
-      events_(&events),
-      font_(Font::make()) {
+    : EditBox(site, new EditWidget(surface, *this)), events_(&events), font_(Font::make()) {
     auto* edit = lineEdit();
     edit->setObjectName(toQString(name));
     // MaxLength limits what the user types, never what the program writes.
@@ -269,9 +262,7 @@ void QtTextBox::requireWindow() const {
     if (!lineEdit()) fail(failure::kObjectNotSet, "The edit box is gone");
 }
 
-std::string QtTextBox::asShown(const std::string& text) const {
-    return toStdString(toQString(text));
-}
+std::string QtTextBox::asShown(const std::string& text) const { return toStdString(toQString(text)); }
 
 void QtTextBox::userTextChanged() {
     // The user's own edits (typing, undoing) reach the change event here;
@@ -291,8 +282,7 @@ void QtTextBox::setLocked(VBool v) {
 void QtTextBox::applyColours() {
     QLineEdit* edit = lineEdit();
     if (!edit) return;
-    QPalette base = site_ && site_->surfaceWidget() ? site_->surfaceWidget()->palette()
-                                                    : edit->palette();
+    QPalette base = site_ && site_->surfaceWidget() ? site_->surfaceWidget()->palette() : edit->palette();
     QPalette p = edit->palette();
     p.setColor(QPalette::Base, colorOf(backColor_, base));
     p.setColor(QPalette::Text, colorOf(foreColor_, base));
@@ -431,9 +421,7 @@ protected:
     }
 
 private:
-    bool routed() const {
-        return button_->events() && button_->site() && button_->site()->connected();
-    }
+    bool routed() const { return button_->events() && button_->site() && button_->site()->connected(); }
     using MouseSink = void (CommandButtonEvents::*)(std::int16_t&, std::int16_t&, float&, float&);
     void mouse(QMouseEvent* e, MouseSink sink, std::int16_t button) {
         if (!routed()) return;
@@ -464,9 +452,7 @@ QtCommandButton::QtCommandButton(QtSite& site, QWidget* surface, std::string nam
     setHeight(375);
 }
 
-QToolButton* QtCommandButton::toolButton() const {
-    return static_cast<QToolButton*>(widget_.data());
-}
+QToolButton* QtCommandButton::toolButton() const { return static_cast<QToolButton*>(widget_.data()); }
 
 void QtCommandButton::setCaption(const std::string& v) {
     caption_ = v;

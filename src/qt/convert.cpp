@@ -24,29 +24,36 @@ struct KeyPair {
 
 // Keys whose virtual-key code is not their character code.
 constexpr KeyPair kNamedKeys[] = {
-    {Qt::Key_Backspace, key_code::kBackspace}, {Qt::Key_Tab, key_code::kTab},
-    {Qt::Key_Backtab, key_code::kTab},         {Qt::Key_Return, key_code::kEnter},
-    {Qt::Key_Enter, key_code::kEnter},         {Qt::Key_Shift, key_code::kShift},
-    {Qt::Key_Control, key_code::kControl},     {Qt::Key_Alt, key_code::kAlt},
-    {Qt::Key_Pause, key_code::kPause},         {Qt::Key_CapsLock, key_code::kCapsLock},
-    {Qt::Key_Escape, key_code::kEscape},       {Qt::Key_Space, key_code::kSpace},
-    {Qt::Key_PageUp, key_code::kPageUp},       {Qt::Key_PageDown, key_code::kPageDown},
-    {Qt::Key_End, key_code::kEnd},             {Qt::Key_Home, key_code::kHome},
-    {Qt::Key_Left, key_code::kLeft},           {Qt::Key_Up, key_code::kUp},
-    {Qt::Key_Right, key_code::kRight},         {Qt::Key_Down, key_code::kDown},
-    {Qt::Key_Insert, key_code::kInsert},       {Qt::Key_Delete, key_code::kDelete},
+    {Qt::Key_Backspace, key_code::kBackspace},
+    {Qt::Key_Tab, key_code::kTab},
+    {Qt::Key_Backtab, key_code::kTab},
+    {Qt::Key_Return, key_code::kEnter},
+    {Qt::Key_Enter, key_code::kEnter},
+    {Qt::Key_Shift, key_code::kShift},
+    {Qt::Key_Control, key_code::kControl},
+    {Qt::Key_Alt, key_code::kAlt},
+    {Qt::Key_Pause, key_code::kPause},
+    {Qt::Key_CapsLock, key_code::kCapsLock},
+    {Qt::Key_Escape, key_code::kEscape},
+    {Qt::Key_Space, key_code::kSpace},
+    {Qt::Key_PageUp, key_code::kPageUp},
+    {Qt::Key_PageDown, key_code::kPageDown},
+    {Qt::Key_End, key_code::kEnd},
+    {Qt::Key_Home, key_code::kHome},
+    {Qt::Key_Left, key_code::kLeft},
+    {Qt::Key_Up, key_code::kUp},
+    {Qt::Key_Right, key_code::kRight},
+    {Qt::Key_Down, key_code::kDown},
+    {Qt::Key_Insert, key_code::kInsert},
+    {Qt::Key_Delete, key_code::kDelete},
     {Qt::Key_NumLock, key_code::kNumLock},
 };
 
 }  // namespace
 
-double twipsPerPixelX(const QWidget* widget) {
-    return twipsPerPixel(widget ? widget->logicalDpiX() : 96);
-}
+double twipsPerPixelX(const QWidget* widget) { return twipsPerPixel(widget ? widget->logicalDpiX() : 96); }
 
-double twipsPerPixelY(const QWidget* widget) {
-    return twipsPerPixel(widget ? widget->logicalDpiY() : 96);
-}
+double twipsPerPixelY(const QWidget* widget) { return twipsPerPixel(widget ? widget->logicalDpiY() : 96); }
 
 void checkSize(float twips) {
     if (!(twips >= 0) || std::isinf(twips)) fail(failure::kInvalidPropertyValue);
@@ -56,22 +63,28 @@ void checkSize(float twips) {
 
 QPalette::ColorRole paletteRoleOf(int index) {
     switch (index) {
-        case 1: case 12: case 15: return QPalette::Button;      // desktop, workspace, face
-        case 2: case 13: return QPalette::Highlight;             // active caption, highlight
-        case 3: case 16: return QPalette::Mid;                   // inactive caption, shadow
-        case 4: return QPalette::Window;                         // menu
-        case 5: return QPalette::Base;                           // window
-        case 6: return QPalette::Shadow;                         // window frame
-        case 7: return QPalette::WindowText;                     // menu text
-        case 8: return QPalette::Text;                           // window text
-        case 9: case 14: return QPalette::HighlightedText;       // caption text, highlight text
-        case 10: case 11: return QPalette::Midlight;             // borders
-        case 17: return QPalette::PlaceholderText;               // grey text
+        case 1:
+        case 12:
+        case 15: return QPalette::Button;  // desktop, workspace, face
+        case 2:
+        case 13: return QPalette::Highlight;  // active caption, highlight
+        case 3:
+        case 16: return QPalette::Mid;        // inactive caption, shadow
+        case 4: return QPalette::Window;      // menu
+        case 5: return QPalette::Base;        // window
+        case 6: return QPalette::Shadow;      // window frame
+        case 7: return QPalette::WindowText;  // menu text
+        case 8: return QPalette::Text;        // window text
+        case 9:
+        case 14: return QPalette::HighlightedText;  // caption text, highlight text
+        case 10:
+        case 11: return QPalette::Midlight;         // borders
+        case 17: return QPalette::PlaceholderText;  // grey text
         case 18: return QPalette::ButtonText;
-        case 19: return QPalette::Light;                         // inactive caption text
-        case 20: return QPalette::Light;                         // button highlight
-        case 21: return QPalette::Shadow;                        // 3D dark shadow
-        case 22: return QPalette::Midlight;                      // 3D light
+        case 19: return QPalette::Light;     // inactive caption text
+        case 20: return QPalette::Light;     // button highlight
+        case 21: return QPalette::Shadow;    // 3D dark shadow
+        case 22: return QPalette::Midlight;  // 3D light
         case 23: return QPalette::ToolTipText;
         case 24: return QPalette::ToolTipBase;
         default: return QPalette::Window;
@@ -108,8 +121,8 @@ QFont qFontOf(const FontDescription& d) {
 FontDescription fontDescriptionOf(const QFont& f) {
     FontDescription d;
     d.name = toStdString(f.family());
-    d.size = f.pointSizeF() > 0 ? static_cast<float>(f.pointSizeF())
-                                : static_cast<float>(f.pixelSize() * 0.75);
+    d.size =
+        f.pointSizeF() > 0 ? static_cast<float>(f.pointSizeF()) : static_cast<float>(f.pixelSize() * 0.75);
     d.weight = static_cast<std::int16_t>(f.weight());
     d.italic = f.italic();
     d.underline = f.underline();
@@ -131,8 +144,7 @@ QVariant toQVariant(const Variant& v) {
         case Variant::Type::String: return QVariant(toQString(v.asString()));
         case Variant::Type::Date: {
             CivilDateTime c = civilFromSerial(v.asDate());
-            return QVariant(QDateTime(QDate(c.year, c.month, c.day),
-                                      QTime(c.hour, c.minute, c.second)));
+            return QVariant(QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second)));
         }
         case Variant::Type::Object: return QVariant::fromValue(v.asObject());
     }
@@ -162,8 +174,8 @@ Variant fromQVariant(const QVariant& v) {
     }
     if (v.canConvert<ObjectRef>() && v.metaType() == QMetaType::fromType<ObjectRef>())
         return Variant(v.value<ObjectRef>());
-    fail(failure::kTypeMismatch, "A value of type " + std::string(v.typeName()) +
-                                     " has no counterpart in the control");
+    fail(failure::kTypeMismatch,
+         "A value of type " + std::string(v.typeName()) + " has no counterpart in the control");
 }
 
 // --- Keys ---------------------------------------------------------------
@@ -206,8 +218,10 @@ Qt::KeyboardModifiers modifiersOf(std::int16_t shift) {
 
 int qtKeyOf(std::int16_t vk) {
     if (vk >= key_code::kDigit0 && vk <= key_code::kDigit0 + 9) return Qt::Key_0 + (vk - key_code::kDigit0);
-    if (vk >= key_code::kLetterA && vk <= key_code::kLetterA + 25) return Qt::Key_A + (vk - key_code::kLetterA);
-    if (vk >= key_code::kNumpad0 && vk <= key_code::kNumpad0 + 9) return Qt::Key_0 + (vk - key_code::kNumpad0);
+    if (vk >= key_code::kLetterA && vk <= key_code::kLetterA + 25)
+        return Qt::Key_A + (vk - key_code::kLetterA);
+    if (vk >= key_code::kNumpad0 && vk <= key_code::kNumpad0 + 9)
+        return Qt::Key_0 + (vk - key_code::kNumpad0);
     if (vk >= key_code::kF1 && vk <= key_code::kF1 + 15) return Qt::Key_F1 + (vk - key_code::kF1);
     for (const auto& k : kNamedKeys)
         if (k.vk == vk) return k.qt;

@@ -95,20 +95,14 @@ QString formatCell(const Variant& value, const std::string& format, const Locale
         const bool percent = format.find('%') != std::string::npos;
         return toQString(fixedNumber(percent ? v * 100 : v, decimals, grouped, locale) +
                          (percent ? "%" : ""));
-    } catch (const Failure&) {
-        return QString();
-    }
+    } catch (const Failure&) { return QString(); }
 }
 
 // --- The model ----------------------------------------------------------
 
-int RecordsetModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rows_;
-}
+int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
-int RecordsetModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : columns_;
-}
+int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
 void RecordsetModel::reload() {
     beginResetModel();
@@ -194,9 +188,7 @@ protected:
         // A second press: the notifications as for any press.
         mousePressEvent(e);
     }
-    void paintEvent(QPaintEvent* e) override {
-        QTableView::paintEvent(e);
-    }
+    void paintEvent(QPaintEvent* e) override { QTableView::paintEvent(e); }
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
         QTableView::currentChanged(current, previous);
         if (current.isValid() && (!previous.isValid() || current.row() != previous.row()))
@@ -325,15 +317,14 @@ void QtGrid::applySettings() {
     if (auto f = headFont()) v->horizontalHeader()->setFont(qFontOf(f->description()));
     v->horizontalHeader()->setVisible(settings().boolean(kColumnHeaders) != kFalse);
     std::int32_t rowHeight = settings().get(kRowHeight).asLong();
-    int px = rowHeight > 0 ? static_cast<int>(std::lround(rowHeight / tppY()))
-                           : v->fontMetrics().height() + 4;
+    int px =
+        rowHeight > 0 ? static_cast<int>(std::lround(rowHeight / tppY())) : v->fontMetrics().height() + 4;
     v->verticalHeader()->setDefaultSectionSize(std::max(px, 1));
     const std::int32_t bars = scrollBars();
     auto policy = [](bool on) { return on ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff; };
     v->setHorizontalScrollBarPolicy(policy(bars == 1 || bars == 3 || bars >= 4));
     v->setVerticalScrollBarPolicy(policy(bars == 2 || bars == 3 || bars >= 4));
-    v->setFrameShape(settings().get(kBorderStyle).toInteger() == 0 ? QFrame::NoFrame
-                                                                     : QFrame::StyledPanel);
+    v->setFrameShape(settings().get(kBorderStyle).toInteger() == 0 ? QFrame::NoFrame : QFrame::StyledPanel);
     v->setEnabled(settings().boolean(kEnabled) != kFalse);
 }
 
@@ -352,8 +343,8 @@ void QtGrid::showCurrentRow() {
         const QRect shown = v->visualRect(index);
         const bool inView = !shown.isEmpty() && v->viewport()->rect().contains(shown);
         const bool step = shownRow_ >= 0 && std::abs(r - shownRow_) == 1;
-        v->selectionModel()->setCurrentIndex(
-            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        v->selectionModel()->setCurrentIndex(index,
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         if (keyMoving_ || step) v->scrollTo(index);
         else if (!inView) v->scrollTo(index, QAbstractItemView::PositionAtTop);
         // With the focus in the view Qt announces the cell itself.

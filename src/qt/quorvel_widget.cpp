@@ -22,17 +22,13 @@ namespace {
 std::int16_t int16Of(const Variant& v) {
     try {
         return v.toInteger();
-    } catch (const Failure&) {
-        return 0;
-    }
+    } catch (const Failure&) { return 0; }
 }
 
 float singleOf(const Variant& v) {
     try {
         return v.toSingle();
-    } catch (const Failure&) {
-        return 0;
-    }
+    } catch (const Failure&) { return 0; }
 }
 
 // Writes a handler's value back into the raiser's variable, in the type the
@@ -127,27 +123,25 @@ QuorvelWidget::QuorvelWidget(QWidget* parent) : QWidget(parent) {
     site_->setEventHandler([this](const EventDescription& e, std::span<Variant> args) {
         QuorvelWidgetHost::raise(*this, e, args);
     });
-    site_->setPropertyChangedHandler(
-        [this](std::string_view name) {
-            const QString changed = toQString(name);
-            emit propertyChanged(changed);
-            if (changed == QLatin1String("KeyboardConventions")) followKeyboardConventions();
-            if (changed == QLatin1String("DropDown")) listStateChanged();
-            if (changed != QLatin1String("BoundText") || !control_) return;
-            // The control tells of every write; the signal tells of changes.
-            const QString value = BoundText();
-            if (value == notifiedBoundText_) return;
-            notifiedBoundText_ = value;
-            emit BoundTextChanged(value);
-        });
+    site_->setPropertyChangedHandler([this](std::string_view name) {
+        const QString changed = toQString(name);
+        emit propertyChanged(changed);
+        if (changed == QLatin1String("KeyboardConventions")) followKeyboardConventions();
+        if (changed == QLatin1String("DropDown")) listStateChanged();
+        if (changed != QLatin1String("BoundText") || !control_) return;
+        // The control tells of every write; the signal tells of changes.
+        const QString value = BoundText();
+        if (value == notifiedBoundText_) return;
+        notifiedBoundText_ = value;
+        emit BoundTextChanged(value);
+    });
     site_->setEditRequestHandler([this](std::string_view name) {
         bool allow = true;
         emit editRequested(toQString(name), &allow);
         return allow;
     });
     site_->setTraceListener([this](const std::string& line) { emit traced(toQString(line)); });
-    site_->setFailureHandler(
-        [this](const Failure& f) { reportFailure(f.number(), f.description()); });
+    site_->setFailureHandler([this](const Failure& f) { reportFailure(f.number(), f.description()); });
     installAccessibility();
     control_ = std::make_unique<Quorvel2000>(*site_);
     guarded([&] { control_->InitProperties(); });
@@ -197,9 +191,7 @@ void QuorvelWidget::guarded(F&& f) const {
         reportFailure(failure.number(), failure.description());
     } catch (const std::bad_alloc&) {
         reportFailure(failure::kOutOfMemory, standardDescription(failure::kOutOfMemory));
-    } catch (const std::exception& e) {
-        reportFailure(failure::kInvalidProcedureCall, e.what());
-    }
+    } catch (const std::exception& e) { reportFailure(failure::kInvalidProcedureCall, e.what()); }
 }
 
 template <class T, class F>
@@ -239,7 +231,8 @@ void QuorvelWidget::listStateChanged() {
 void QuorvelWidget::followKeyboardConventions() {
     if (!control_) return;
     const bool combo = control_->KeyboardConventions() == kComboBoxKeys;
-    if (QtGrid* grid = site_->grid("DBGrid1")) grid->setPressesMoveRow(combo ? Qt::LeftButton : Qt::AllButtons);
+    if (QtGrid* grid = site_->grid("DBGrid1"))
+        grid->setPressesMoveRow(combo ? Qt::LeftButton : Qt::AllButtons);
     if (combo == watchingOutside_) return;
     watchingOutside_ = combo;
     if (combo) qApp->installEventFilter(this);
@@ -303,9 +296,8 @@ bool QuorvelWidget::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::MouseButtonPress && type != QEvent::WindowDeactivate) return false;
     if (!control_ || !watched->isWidgetType() || control_->DropDown() == kFalse) return false;
     auto* target = static_cast<QWidget*>(watched);
-    const bool outside = type == QEvent::MouseButtonPress
-                             ? target != this && !isAncestorOf(target)
-                             : target == window();
+    const bool outside =
+        type == QEvent::MouseButtonPress ? target != this && !isAncestorOf(target) : target == window();
     if (outside) guarded([&] { control_->dismissList(); });
     return false;
 }
@@ -343,7 +335,9 @@ void QuorvelWidget::load(PropertyBag& bag) {
     guarded([&] { site_->resized(); });
 }
 
-void QuorvelWidget::save(PropertyBag& bag) { guarded([&] { control_->WriteProperties(bag); }); }
+void QuorvelWidget::save(PropertyBag& bag) {
+    guarded([&] { control_->WriteProperties(bag); });
+}
 
 void QuorvelWidget::setControlLocale(const Locale& locale) { site_->setLocale(locale); }
 const Locale& QuorvelWidget::controlLocale() const { return site_->locale(); }
@@ -399,28 +393,29 @@ void QuorvelWidget::beforeWrite<&Quorvel2000::setFont, QFont>(const QFont& v) {
 
 // A method without a result takes nothing and is a slot; a value helper
 // takes its one argument by reference, here a copy.
-#define QV_METHOD_None(Name) \
-    void QuorvelWidget::Name() { guarded([&] { control_->Name(); }); }
-#define QV_METHOD_RESULT(Name, T)                                        \
-    QtValueOf<T> QuorvelWidget::Name(const QVariant& argument) {        \
-        return guardedValue<QtValueOf<T>>({}, [&] {                      \
-            Variant v = fromQVariant(argument);                          \
-            return toQt<T>(control_->Name(v));                           \
-        });                                                              \
+#define QV_METHOD_None(Name)                \
+    void QuorvelWidget::Name() {            \
+        guarded([&] { control_->Name(); }); \
+    }
+#define QV_METHOD_RESULT(Name, T)                                \
+    QtValueOf<T> QuorvelWidget::Name(const QVariant& argument) { \
+        return guardedValue<QtValueOf<T>>({}, [&] {              \
+            Variant v = fromQVariant(argument);                  \
+            return toQt<T>(control_->Name(v));                   \
+        });                                                      \
     }
 #define QV_METHOD_Variant(Name) QV_METHOD_RESULT(Name, idl::ValueType::Variant)
 #define QV_METHOD_String(Name) QV_METHOD_RESULT(Name, idl::ValueType::String)
 #define QV_DEFINE_MethodNone(Name, Type) QV_METHOD_##Type(Name)
-#define QV_DEFINE_PropertyGet(Name, Type)                                               \
-    QtValueOf<idl::ValueType::Type> QuorvelWidget::Name() const {                       \
-        return guardedValue<QtValueOf<idl::ValueType::Type>>(                          \
-            {}, [&] { return toQt<idl::ValueType::Type>(control_->Name()); });          \
+#define QV_DEFINE_PropertyGet(Name, Type)                                      \
+    QtValueOf<idl::ValueType::Type> QuorvelWidget::Name() const {              \
+        return guardedValue<QtValueOf<idl::ValueType::Type>>(                  \
+            {}, [&] { return toQt<idl::ValueType::Type>(control_->Name()); }); \
     }
-#define QV_DEFINE_PropertyGetLet(Name, Type)                                            \
-    QV_DEFINE_PropertyGet(Name, Type)                                                   \
-    void QuorvelWidget::set##Name(QtParamOf<idl::ValueType::Type> v) {                  \
-        beforeWrite<&Quorvel2000::set##Name>(v);                                        \
-        guarded([&] { control_->set##Name(fromQt<idl::ValueType::Type>(v)); });        \
+#define QV_DEFINE_PropertyGetLet(Name, Type)                                                             \
+    QV_DEFINE_PropertyGet(Name, Type) void QuorvelWidget::set##Name(QtParamOf<idl::ValueType::Type> v) { \
+        beforeWrite<&Quorvel2000::set##Name>(v);                                                         \
+        guarded([&] { control_->set##Name(fromQt<idl::ValueType::Type>(v)); });                          \
     }
 #define QV_DEFINE_PropertyGetSet(Name, Type) QV_DEFINE_PropertyGetLet(Name, Type)
 #define QV_DEFINE(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \

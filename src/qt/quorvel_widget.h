@@ -86,25 +86,40 @@ struct ValidateEventArgs {
 
 // The Qt type of each value type of the control's interface: what a
 // property's getter returns (type) and its setter takes (param).
-template <idl::ValueType T> struct QtValue;
-template <class V, class P = V> struct QtValueAs {
+template <idl::ValueType T>
+struct QtValue;
+template <class V, class P = V>
+struct QtValueAs {
     using type = V;
     using param = P;
 };
-template <> struct QtValue<idl::ValueType::Boolean> : QtValueAs<bool> {};
-template <> struct QtValue<idl::ValueType::Integer> : QtValueAs<int> {};
-template <> struct QtValue<idl::ValueType::Long> : QtValueAs<int> {};
-template <> struct QtValue<idl::ValueType::Single> : QtValueAs<double> {};
-template <> struct QtValue<idl::ValueType::String> : QtValueAs<QString, const QString&> {};
-template <> struct QtValue<idl::ValueType::Variant> : QtValueAs<QVariant, const QVariant&> {};
+template <>
+struct QtValue<idl::ValueType::Boolean> : QtValueAs<bool> {};
+template <>
+struct QtValue<idl::ValueType::Integer> : QtValueAs<int> {};
+template <>
+struct QtValue<idl::ValueType::Long> : QtValueAs<int> {};
+template <>
+struct QtValue<idl::ValueType::Single> : QtValueAs<double> {};
+template <>
+struct QtValue<idl::ValueType::String> : QtValueAs<QString, const QString&> {};
+template <>
+struct QtValue<idl::ValueType::Variant> : QtValueAs<QVariant, const QVariant&> {};
 // An RGB value 0x00BBGGRR or a system-colour reference with the high bit set.
-template <> struct QtValue<idl::ValueType::Colour> : QtValueAs<int> {};
-template <> struct QtValue<idl::ValueType::FontObject> : QtValueAs<QFont, const QFont&> {};
-template <> struct QtValue<idl::ValueType::PictureObject> : QtValueAs<PicturePtr> {};
-template <> struct QtValue<idl::ValueType::RecordsetObject> : QtValueAs<RecordsetPtr> {};
-template <> struct QtValue<idl::ValueType::Object> : QtValueAs<ObjectPtr> {};
-template <> struct QtValue<idl::ValueType::MarqueeStyle> : QtValueAs<int> {};
-template <> struct QtValue<idl::ValueType::ScrollBars> : QtValueAs<int> {};
+template <>
+struct QtValue<idl::ValueType::Colour> : QtValueAs<int> {};
+template <>
+struct QtValue<idl::ValueType::FontObject> : QtValueAs<QFont, const QFont&> {};
+template <>
+struct QtValue<idl::ValueType::PictureObject> : QtValueAs<PicturePtr> {};
+template <>
+struct QtValue<idl::ValueType::RecordsetObject> : QtValueAs<RecordsetPtr> {};
+template <>
+struct QtValue<idl::ValueType::Object> : QtValueAs<ObjectPtr> {};
+template <>
+struct QtValue<idl::ValueType::MarqueeStyle> : QtValueAs<int> {};
+template <>
+struct QtValue<idl::ValueType::ScrollBars> : QtValueAs<int> {};
 template <idl::ValueType T>
 using QtValueOf = typename QtValue<T>::type;
 template <idl::ValueType T>
@@ -235,8 +250,7 @@ public:
 #ifndef Q_MOC_RUN
 #define QV_DECLARE_MethodNone(Name, T)
 #define QV_DECLARE_PropertyGet(Name, T) QtValueOf<T> Name() const;
-#define QV_DECLARE_PropertyGetLet(Name, T) \
-    QV_DECLARE_PropertyGet(Name, T) void set##Name(QtParamOf<T> v);
+#define QV_DECLARE_PropertyGetLet(Name, T) QV_DECLARE_PropertyGet(Name, T) void set##Name(QtParamOf<T> v);
 #define QV_DECLARE_PropertyGetSet(Name, T) QV_DECLARE_PropertyGetLet(Name, T)
 #define QV_DECLARE(Kind, Name, Dispid, Type, Access, Arguments, Flags, Saved, Description) \
     QV_DECLARE_##Kind##Access(Name, idl::ValueType::Type)

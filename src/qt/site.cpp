@@ -36,7 +36,8 @@ Qt::CursorShape cursorOf(std::int16_t pointer) {
     switch (pointer) {
         case 2: return Qt::CrossCursor;
         case 3: return Qt::IBeamCursor;
-        case 5: case 15: return Qt::SizeAllCursor;
+        case 5:
+        case 15: return Qt::SizeAllCursor;
         case 6: return Qt::SizeBDiagCursor;
         case 7: return Qt::SizeVerCursor;
         case 8: return Qt::SizeFDiagCursor;
@@ -71,9 +72,8 @@ protected:
             case QEvent::MouseButtonRelease:
             case QEvent::MouseMove: {
                 auto* m = static_cast<QMouseEvent*>(event);
-                std::int16_t button = event->type() == QEvent::MouseMove
-                                          ? mouseButtonsOf(m->buttons())
-                                          : mouseButtonOf(m->button());
+                std::int16_t button = event->type() == QEvent::MouseMove ? mouseButtonsOf(m->buttons())
+                                                                         : mouseButtonOf(m->button());
                 TwipsPoint p = twipsOf(site_.surfaceWidget(), m->position());
                 site_.surfaceMouse(event->type(), button, shiftStateOf(m->modifiers()), p.x, p.y);
                 break;
@@ -314,21 +314,17 @@ void QtSite::childRetired(ChildWindow& child) {
 void QtSite::showMessageBox(const std::string& prompt) {
     // The application's own title: the message is the control's, not a
     // window of its own.
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
-                    toQString(prompt), QMessageBox::Ok, surface_ ? surface_->window() : nullptr);
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), toQString(prompt),
+                    QMessageBox::Ok, surface_ ? surface_->window() : nullptr);
     box.exec();
 }
 
 void QtSite::guard(const std::function<void()>& f) {
     try {
         f();
-    } catch (const Failure& failure) {
-        reportFailure(failure);
-    } catch (const std::bad_alloc&) {
+    } catch (const Failure& failure) { reportFailure(failure); } catch (const std::bad_alloc&) {
         reportFailure(Failure(failure::kOutOfMemory, standardDescription(failure::kOutOfMemory)));
-    } catch (const std::exception& e) {
-        reportFailure(Failure(failure::kInvalidProcedureCall, e.what()));
-    }
+    } catch (const std::exception& e) { reportFailure(Failure(failure::kInvalidProcedureCall, e.what())); }
 }
 
 void QtSite::reportFailure(const Failure& failure) {
@@ -375,8 +371,7 @@ std::unique_ptr<TextBox> QtSite::makeTextBox(std::string_view name, TextBoxEvent
     return std::make_unique<QtTextBox>(*this, surface_, std::string(name), events);
 }
 
-std::unique_ptr<CommandButton> QtSite::makeCommandButton(std::string_view name,
-                                                         CommandButtonEvents& events) {
+std::unique_ptr<CommandButton> QtSite::makeCommandButton(std::string_view name, CommandButtonEvents& events) {
     return std::make_unique<QtCommandButton>(*this, surface_, std::string(name), events);
 }
 

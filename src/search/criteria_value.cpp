@@ -20,8 +20,8 @@ CriteriaClass criteriaClassOf(std::int16_t fieldType) {
     }
 }
 
-std::optional<std::string> criteriaValue(Quorvel2000& control, const Locale& locale,
-                                         std::int16_t fieldType, Variant& value) {
+std::optional<std::string> criteriaValue(Quorvel2000& control, const Locale& locale, std::int16_t fieldType,
+                                         Variant& value) {
     switch (criteriaClassOf(fieldType)) {
         case CriteriaClass::Text:
             // UnNullxSQL has turned every inner double quote into an

@@ -28,7 +28,7 @@ CriteriaClass criteriaClassOf(std::int16_t fieldType);
 // the value cannot be searched in that class (not a date, not a number by
 // the locale's own tests). Text is made safe with UnNullxSQL and numbers go
 // through ValxSQL, the same public helpers a host program calls.
-std::optional<std::string> criteriaValue(Quorvel2000& control, const Locale& locale,
-                                         std::int16_t fieldType, Variant& value);
+std::optional<std::string> criteriaValue(Quorvel2000& control, const Locale& locale, std::int16_t fieldType,
+                                         Variant& value);
 
 }  // namespace quorvel

@@ -69,9 +69,7 @@ void Quorvel2000::editComboKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
     };
     switch (k) {
         case key_code::kF4:
-        case key_code::kEscape:
-            listKeyDown(keyCode, shift);
-            return;
+        case key_code::kEscape: listKeyDown(keyCode, shift); return;
         case key_code::kUp:
         case key_code::kDown:
             take();
@@ -94,8 +92,7 @@ void Quorvel2000::editComboKeyDown(std::int16_t& keyCode, std::int16_t& shift) {
             Text2.setFocus();
             caretToEnd();
             return;
-        default:
-            return;
+        default: return;
     }
 }
 

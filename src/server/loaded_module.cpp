@@ -45,12 +45,11 @@ LoadedModule LoadedModule::open(const std::filesystem::path& file) {
     return m;
 }
 
-LoadedModule LoadedModule::openRegistered(const std::filesystem::path& registryFile,
-                                          const Guid& classId) {
+LoadedModule LoadedModule::openRegistered(const std::filesystem::path& registryFile, const Guid& classId) {
     auto registration = Registry(registryFile).find(classId);
     if (!registration)
-        fail(kCannotCreateObject, "The class " + classId.toString() + " is not registered in " +
-                                      registryFile.string());
+        fail(kCannotCreateObject,
+             "The class " + classId.toString() + " is not registered in " + registryFile.string());
     return open(registration->module);
 }
 
@@ -88,7 +87,8 @@ void LoadedModule::setRegistryPath(const std::filesystem::path& file) const {
 Ref<ControlObject> LoadedModule::createControl(const Guid& classId, ControlSite& site) const {
     Ref<ClassFactory> factory;
     Result r = getClassObject(classId, kClassFactoryId, factory.out());
-    if (!succeeded(r)) fail(kCannotCreateObject, "No class factory for " + classId.toString() + " (" + hex(r) + ")");
+    if (!succeeded(r))
+        fail(kCannotCreateObject, "No class factory for " + classId.toString() + " (" + hex(r) + ")");
     Ref<ControlObject> control;
     r = factory->createInstance(&site, idl::kDefaultInterfaceId, control.out());
     if (!succeeded(r)) fail(kCannotCreateObject, "The class factory refused the control (" + hex(r) + ")");

@@ -36,8 +36,7 @@ std::string registryPathReturned;
 
 std::filesystem::path modulePath() {
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&DllCanUnloadNow), &info) == 0 || !info.dli_fname)
-        return {};
+    if (::dladdr(reinterpret_cast<void*>(&DllCanUnloadNow), &info) == 0 || !info.dli_fname) return {};
     std::error_code ec;
     auto absolute = std::filesystem::absolute(info.dli_fname, ec);
     return ec ? std::filesystem::path(info.dli_fname) : absolute;
@@ -114,9 +113,7 @@ public:
         ControlInstance* instance = nullptr;
         try {
             instance = new ControlInstance(*site);
-        } catch (const std::bad_alloc&) {
-            return kOutOfMemory;
-        } catch (const Failure&) {
+        } catch (const std::bad_alloc&) { return kOutOfMemory; } catch (const Failure&) {
             // The site refused one of the children.
             return kFail;
         }
@@ -185,9 +182,7 @@ std::int32_t DllRegisterServer() {
     try {
         Registry(registryPath()).add(registration());
         return kOk;
-    } catch (const Failure&) {
-        return kRegistrationFailed;
-    } catch (const std::bad_alloc&) {
+    } catch (const Failure&) { return kRegistrationFailed; } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     }
 }
@@ -196,9 +191,7 @@ std::int32_t DllUnregisterServer() {
     try {
         Registry(registryPath()).remove(idl::kClassId);
         return kOk;
-    } catch (const Failure&) {
-        return kRegistrationFailed;
-    } catch (const std::bad_alloc&) {
+    } catch (const Failure&) { return kRegistrationFailed; } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     }
 }
@@ -236,8 +229,8 @@ const QuorvelVersionInfo* QuorvelGetVersionRecord() { return &kVersionInfo; }
 const QuorvelPictureData* QuorvelGetToolboxPicture() {
     static const QuorvelPictureData picture = [] {
         auto bytes = toolboxPictureBmp();
-        return QuorvelPictureData{kToolboxPictureWidth, kToolboxPictureHeight,
-                                  kToolboxPictureBitsPerPixel, bytes.data(), bytes.size()};
+        return QuorvelPictureData{kToolboxPictureWidth, kToolboxPictureHeight, kToolboxPictureBitsPerPixel,
+                                  bytes.data(), bytes.size()};
     }();
     return &picture;
 }

@@ -46,8 +46,8 @@ private:
 };
 
 Json emptyRegistry() {
-    return Json{{"classes", Json::object()}, {"typeLibraries", Json::object()},
-                {"interfaces", Json::object()}};
+    return Json{
+        {"classes", Json::object()}, {"typeLibraries", Json::object()}, {"interfaces", Json::object()}};
 }
 
 Json readRegistry(const std::filesystem::path& file) {
@@ -149,8 +149,7 @@ std::optional<ClassRegistration> Registry::find(const Guid& classId) const {
         const std::string version = text(*lib, "version");
         if (auto dot = version.find('.'); dot != std::string::npos) {
             std::from_chars(version.data(), version.data() + dot, r.typeLibraryMajor);
-            std::from_chars(version.data() + dot + 1, version.data() + version.size(),
-                            r.typeLibraryMinor);
+            std::from_chars(version.data() + dot + 1, version.data() + version.size(), r.typeLibraryMinor);
         }
         if (auto locale = lib->find("locale"); locale != lib->end() && locale->is_number_unsigned())
             r.typeLibraryLocale = locale->get<std::uint32_t>();

@@ -16,9 +16,7 @@ template <class F>
 int failureOf(F&& f) {
     try {
         f();
-    } catch (const Failure& e) {
-        return e.number();
-    }
+    } catch (const Failure& e) { return e.number(); }
     return 0;
 }
 
@@ -64,10 +62,14 @@ TEST_F(Dispatch, EveryMemberAnswersThroughTheLateBoundPath) {
         std::function<bool()> typedSide;
     };
     const LetCase lets[] = {
-        {"BackColor", Variant::longValue(0xFF), Variant::longValue(0xFF), [&] { return c.BackColor() == 0xFF; }},
-        {"ForeColor", Variant::integer(0x80), Variant::longValue(0x80), [&] { return c.ForeColor() == 0x80; }},
-        {"ColsCaption", Variant("Codice;Nome"), Variant("Codice;Nome"), [&] { return c.ColsCaption() == "Codice;Nome"; }},
-        {"ColsField", Variant("Code;Name"), Variant("Code;Name"), [&] { return c.ColsField() == "Code;Name"; }},
+        {"BackColor", Variant::longValue(0xFF), Variant::longValue(0xFF),
+         [&] { return c.BackColor() == 0xFF; }},
+        {"ForeColor", Variant::integer(0x80), Variant::longValue(0x80),
+         [&] { return c.ForeColor() == 0x80; }},
+        {"ColsCaption", Variant("Codice;Nome"), Variant("Codice;Nome"),
+         [&] { return c.ColsCaption() == "Codice;Nome"; }},
+        {"ColsField", Variant("Code;Name"), Variant("Code;Name"),
+         [&] { return c.ColsField() == "Code;Name"; }},
         {"ColsFormat", Variant(";"), Variant(";"), [&] { return c.ColsFormat() == ";"; }},
         {"ColsSize", Variant::longValue(900), Variant("900"), [&] { return c.ColsSize() == "900"; }},
         {"Locked", Variant::integer(1), Variant::booleanValue(kTrue), [&] { return c.Locked() == kTrue; }},
@@ -77,36 +79,55 @@ TEST_F(Dispatch, EveryMemberAnswersThroughTheLateBoundPath) {
         {"SelLength", Variant(1.0), Variant::longValue(1), [&] { return c.SelLength() == 1; }},
         // The inserted text is no longer selected.
         {"SelText", Variant("ss"), Variant(""), [&] { return c.Text() == "Rss"; }},
-        {"BoundField", Variant("Code"), Variant("Code"), [&] { return c.members().boundFieldName == "Code"; }},
-        {"ListSearchField", Variant::integer(1), Variant::integer(1), [&] { return c.members().searchFieldName == "Name"; }},
-        {"Enabled", Variant::boolean(true), Variant::booleanValue(kTrue), [&] { return c.Enabled() == kTrue; }},
+        {"BoundField", Variant("Code"), Variant("Code"),
+         [&] { return c.members().boundFieldName == "Code"; }},
+        {"ListSearchField", Variant::integer(1), Variant::integer(1),
+         [&] { return c.members().searchFieldName == "Name"; }},
+        {"Enabled", Variant::boolean(true), Variant::booleanValue(kTrue),
+         [&] { return c.Enabled() == kTrue; }},
         {"CurrentX", Variant::longValue(12), Variant(12.0f), [&] { return c.CurrentX() == 12.0f; }},
         {"CurrentY", Variant("7.25"), Variant(7.25f), [&] { return c.CurrentY() == 7.25f; }},
-        {"AutoRedraw", Variant("True"), Variant::booleanValue(kTrue), [&] { return c.AutoRedraw() == kTrue; }},
+        {"AutoRedraw", Variant("True"), Variant::booleanValue(kTrue),
+         [&] { return c.AutoRedraw() == kTrue; }},
         {"DefColWidth", Variant(1200.0f), Variant(1200.0f), [&] { return c.DefColWidth() == 1200.0f; }},
         {"MaxLength", Variant::integer(20), Variant::longValue(20), [&] { return c.MaxLength() == 20; }},
-        {"MousePointer", Variant::longValue(11), Variant::integer(11), [&] { return c.MousePointer() == 11; }},
+        {"MousePointer", Variant::longValue(11), Variant::integer(11),
+         [&] { return c.MousePointer() == 11; }},
         {"ScrollBars", Variant::integer(2), Variant::longValue(2), [&] { return c.ScrollBars() == 2; }},
-        {"DropDownAuto", Variant::boolean(false), Variant::booleanValue(kFalse), [&] { return c.DropDownAuto() == kFalse; }},
-        {"OnListOnly", Variant::integer(0), Variant::booleanValue(kFalse), [&] { return c.OnListOnly() == kFalse; }},
+        {"DropDownAuto", Variant::boolean(false), Variant::booleanValue(kFalse),
+         [&] { return c.DropDownAuto() == kFalse; }},
+        {"OnListOnly", Variant::integer(0), Variant::booleanValue(kFalse),
+         [&] { return c.OnListOnly() == kFalse; }},
         {"ListHeight", Variant("3000"), Variant::longValue(3000), [&] { return c.ListHeight() == 3000; }},
         {"ListDataBaseName", Variant(db), Variant(db), [&] { return c.data1().databaseName() == db; }},
-        {"ListRecordSource", Variant("People"), Variant("People"), [&] { return c.data1().recordSource() == "People"; }},
-        {"Connect", Variant("Access 2000;"), Variant("Access 2000;"), [&] { return c.data1().connect() == "Access 2000;"; }},
-        {"DefaultCursorType", Variant::longValue(1), Variant::integer(1), [&] { return c.data1().defaultCursorType() == 1; }},
-        {"DefaultType", Variant::integer(1), Variant::integer(1), [&] { return c.data1().defaultType() == 1; }},
+        {"ListRecordSource", Variant("People"), Variant("People"),
+         [&] { return c.data1().recordSource() == "People"; }},
+        {"Connect", Variant("Access 2000;"), Variant("Access 2000;"),
+         [&] { return c.data1().connect() == "Access 2000;"; }},
+        {"DefaultCursorType", Variant::longValue(1), Variant::integer(1),
+         [&] { return c.data1().defaultCursorType() == 1; }},
+        {"DefaultType", Variant::integer(1), Variant::integer(1),
+         [&] { return c.data1().defaultType() == 1; }},
         {"Options", Variant::integer(64), Variant::integer(64), [&] { return c.data1().options() == 64; }},
-        {"ListRecordsetType", Variant::integer(2), Variant::integer(2), [&] { return c.data1().recordsetType() == 2; }},
+        {"ListRecordsetType", Variant::integer(2), Variant::integer(2),
+         [&] { return c.data1().recordsetType() == 2; }},
         {"ColsAlignment", Variant("0;1"), Variant("0;1"), [&] { return c.ColsAlignment() == "0;1"; }},
-        {"ListForeColor", Variant::longValue(0x800000), Variant::longValue(0x800000), [&] { return c.ListForeColor() == 0x800000; }},
-        {"FastMode", Variant::boolean(true), Variant::booleanValue(kTrue), [&] { return c.FastMode() == kTrue; }},
-        {"ListBackColor", Variant::longValue(0xC0C0C0), Variant::longValue(0xC0C0C0), [&] { return c.ListBackColor() == 0xC0C0C0; }},
-        {"BringToFront", Variant::boolean(false), Variant::booleanValue(kFalse), [&] { return c.BringToFront() == kFalse; }},
+        {"ListForeColor", Variant::longValue(0x800000), Variant::longValue(0x800000),
+         [&] { return c.ListForeColor() == 0x800000; }},
+        {"FastMode", Variant::boolean(true), Variant::booleanValue(kTrue),
+         [&] { return c.FastMode() == kTrue; }},
+        {"ListBackColor", Variant::longValue(0xC0C0C0), Variant::longValue(0xC0C0C0),
+         [&] { return c.ListBackColor() == 0xC0C0C0; }},
+        {"BringToFront", Variant::boolean(false), Variant::booleanValue(kFalse),
+         [&] { return c.BringToFront() == kFalse; }},
         {"About", Variant::null(), Variant::null(), [&] { return c.About().isNull(); }},
-        {"SearchDisable", Variant::boolean(true), Variant::booleanValue(kTrue), [&] { return c.SearchDisable() == kTrue; }},
-        {"KeyboardConventions", Variant::longValue(1), Variant::integer(1), [&] { return c.KeyboardConventions() == kComboBoxKeys; }},
+        {"SearchDisable", Variant::boolean(true), Variant::booleanValue(kTrue),
+         [&] { return c.SearchDisable() == kTrue; }},
+        {"KeyboardConventions", Variant::longValue(1), Variant::integer(1),
+         [&] { return c.KeyboardConventions() == kComboBoxKeys; }},
         {"BoundText", Variant("B07"), Variant("B07"), [&] { return c.text1().text() == "B07"; }},
-        {"DropDown", Variant::boolean(true), Variant::booleanValue(kTrue), [&] { return c.members().listOpen == kTrue; }},
+        {"DropDown", Variant::boolean(true), Variant::booleanValue(kTrue),
+         [&] { return c.members().listOpen == kTrue; }},
     };
     for (const LetCase& k : lets) {
         SCOPED_TRACE(k.name);
@@ -145,7 +166,8 @@ TEST_F(Dispatch, EveryMemberAnswersThroughTheLateBoundPath) {
     EXPECT_EQ(get("Appearance"), Variant(c.Appearance()));
     EXPECT_EQ(get("hwnd"), Variant::longValue(c.hwnd()));
     EXPECT_EQ(get("Columns"), Variant(c.Columns()));
-    EXPECT_EQ(run("Columns", InvokeKind::PropertyGet, {Variant::integer(0)}), Variant(c.Columns(Variant::integer(0))));
+    EXPECT_EQ(run("Columns", InvokeKind::PropertyGet, {Variant::integer(0)}),
+              Variant(c.Columns(Variant::integer(0))));
 
     // The value helpers take their argument by reference and leave it.
     EXPECT_TRUE(call("UnNull", {Variant::null()}).isEmpty());
@@ -221,26 +243,36 @@ TEST_F(Dispatch, TheInterfaceRefusesWhatAMemberDoesNotTake) {
         {"a set of a value property", [&] { late->set("About", Variant(Font::make())); }, 438},
         {"assigning a method", [&] { late->let("ListaApri", Variant::integer(1)); }, 438},
         {"a value helper without its argument", [&] { late->call("UnNull"); }, 450},
-        {"a method given an argument", [&] {
+        {"a method given an argument",
+         [&] {
              std::array<Variant, 1> a{Variant::integer(1)};
              late->call("Refresh", a);
-         }, 450},
-        {"an index for a property without one", [&] {
+         },
+         450},
+        {"an index for a property without one",
+         [&] {
              std::array<Variant, 1> a{Variant::integer(1)};
              late->get("Text", a);
-         }, 450},
-        {"two values for one let", [&] {
+         },
+         450},
+        {"two values for one let",
+         [&] {
              std::array<Variant, 2> a{Variant("a"), Variant("b")};
              late->invoke("Text", InvokeKind::PropertyLet, a);
-         }, 450},
+         },
+         450},
         {"text where a number goes", [&] { late->let("ListHeight", Variant("tall")); }, 13},
         {"a number where an object goes", [&] { late->set("Font", Variant::integer(1)); }, 13},
-        {"a picture where a font goes", [&] {
-             late->set("ListBodyFont", Variant(std::make_shared<Picture>("gif", std::vector<std::uint8_t>{})));
-         }, 13},
+        {"a picture where a font goes",
+         [&] {
+             late->set("ListBodyFont",
+                       Variant(std::make_shared<Picture>("gif", std::vector<std::uint8_t>{})));
+         },
+         13},
         {"Null where text goes", [&] { late->let("ColsField", Variant::null()); }, 94},
         {"a number out of range", [&] { late->let("MousePointer", Variant::longValue(70000)); }, 6},
-        {"keyboard conventions not known", [&] { late->let("KeyboardConventions", Variant::integer(2)); }, 380},
+        {"keyboard conventions not known", [&] { late->let("KeyboardConventions", Variant::integer(2)); },
+         380},
     };
     const std::string before = c.Text();
     for (const Case& k : cases) {

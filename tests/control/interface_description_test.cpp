@@ -274,15 +274,21 @@ struct ExpectedEvent {
 
 const ExpectedEvent kExpectedEvents[] = {
     {1, "Drop", "", ""},
-    {2, "Click", "", "Viene generato quando si preme e quindi si rilascia un pulsante del mouse su un oggetto."},
-    {3, "DblClick", "", "Viene generato quando si preme e si rilascia due volte in rapida successione un pulsante del mouse su un oggetto."},
+    {2, "Click", "",
+     "Viene generato quando si preme e quindi si rilascia un pulsante del mouse su un oggetto."},
+    {3, "DblClick", "",
+     "Viene generato quando si preme e si rilascia due volte in rapida successione un pulsante del mouse su "
+     "un oggetto."},
     {4, "BeenChosen", "", "Fired when a mouse click occurs"},
     {5, "MouseDown", "Button (16-bit integer), Shift (16-bit integer), X (single), Y (single)", ""},
     {6, "MouseMove", "Button (16-bit integer), Shift (16-bit integer), X (single), Y (single)", ""},
     {7, "MouseUp", "Button (16-bit integer), Shift (16-bit integer), X (single), Y (single)", ""},
-    {8, "KeyDown", "KeyCode (16-bit integer), Shift (16-bit integer)", "Viene generato quando si preme un tasto mentre lo stato attivo si trova su un oggetto."},
-    {9, "KeyPress", "KeyAscii (16-bit integer)", "Viene generato quando si preme e si rilascia un tasto ANSI."},
-    {10, "KeyUp", "KeyCode (16-bit integer), Shift (16-bit integer)", "Viene generato quando si rilascia un tasto mentre lo stato attivo si trova su un oggetto."},
+    {8, "KeyDown", "KeyCode (16-bit integer), Shift (16-bit integer)",
+     "Viene generato quando si preme un tasto mentre lo stato attivo si trova su un oggetto."},
+    {9, "KeyPress", "KeyAscii (16-bit integer)",
+     "Viene generato quando si preme e si rilascia un tasto ANSI."},
+    {10, "KeyUp", "KeyCode (16-bit integer), Shift (16-bit integer)",
+     "Viene generato quando si rilascia un tasto mentre lo stato attivo si trova su un oggetto."},
     {11, "Change", "", "Viene generato quando il contenuto di un controllo viene modificato."},
     {12, "Error", "DataErr (16-bit integer), Response (16-bit integer)", ""},
     {13, "ListValidate", "Action (16-bit integer), Save (16-bit integer)", ""},
@@ -303,8 +309,8 @@ TEST(InterfaceDescription, TheThirteenEventsWithTheirArgumentsByReference) {
         for (int k = 0; k < e.event->argumentCount; ++k) {
             if (!args.empty()) args += ", ";
             const ValueType t = e.argumentTypes[static_cast<std::size_t>(k)];
-            args += std::string(e.event->argumentNames[static_cast<std::size_t>(k)]) + " (" +
-                    typeWords(t) + ")";
+            args +=
+                std::string(e.event->argumentNames[static_cast<std::size_t>(k)]) + " (" + typeWords(t) + ")";
         }
         EXPECT_EQ(args, x.arguments);
         for (int k = e.event->argumentCount; k < 4; ++k)
@@ -320,8 +326,7 @@ TEST(InterfaceDescription, TheThirteenEventsWithTheirArgumentsByReference) {
 TEST(InterfaceDescription, IdentityPagesAndVersionRecord) {
     // Four distinct identifiers, written in their usual form and read back.
     const Guid ids[] = {kTypeLibraryId, kClassId, kDefaultInterfaceId, kEventInterfaceId};
-    const char* texts[] = {"{01182EFA-44CF-4256-8D70-F8584D7976EF}",
-                           "{B40B980D-B19B-4056-81D2-C9B4DEBA0378}",
+    const char* texts[] = {"{01182EFA-44CF-4256-8D70-F8584D7976EF}", "{B40B980D-B19B-4056-81D2-C9B4DEBA0378}",
                            "{4245357A-7754-4641-9D13-E18F1D8DE5F1}",
                            "{07642C0E-1D70-47EA-A75A-8A5D5E3533C1}"};
     for (int i = 0; i < 4; ++i) {

@@ -25,8 +25,7 @@ TEST_F(Lifecycle, CreationLeavesEveryMemberAtZeroAndInitialisationGivesTheDefaul
     EXPECT_EQ(c.BoundField(), Variant(std::int16_t{0}));
     EXPECT_EQ(c.ListSearchField(), Variant(std::int16_t{0}));
     EXPECT_EQ(c.About(), Variant(std::int16_t{0}));
-    EXPECT_EQ(c.ColsCaption() + c.ColsField() + c.ColsFormat() + c.ColsSize() + c.ColsAlignment(),
-              "");
+    EXPECT_EQ(c.ColsCaption() + c.ColsField() + c.ColsFormat() + c.ColsSize() + c.ColsAlignment(), "");
     // Nothing configured, nothing announced, no flag touched.
     EXPECT_EQ(c.members().dataUnavailable, kFalse);
     EXPECT_EQ(c.members().boundFieldName, "");

@@ -110,9 +110,7 @@ TEST_F(ValueHelpers, AValueWithoutTextFailsToTheCaller) {
     try {
         unNull2(Variant(ObjectRef()));
         FAIL();
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), failure::kTypeMismatch);
-    }
+    } catch (const Failure& f) { EXPECT_EQ(f.number(), failure::kTypeMismatch); }
     EXPECT_EQ(site.log(), "");  // no message box of its own
 }
 

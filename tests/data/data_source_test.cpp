@@ -12,8 +12,8 @@ protected:
     // The names and mirror mode that a configuration resolved.
     std::string resolved() const {
         const ControlMembers& m = control->members();
-        return m.boundFieldName + "/" + std::to_string(m.boundFieldType) + " " + m.searchFieldName +
-               "/" + std::to_string(m.searchFieldType) + (m.textIsBoundValue ? " mirror" : "");
+        return m.boundFieldName + "/" + std::to_string(m.boundFieldType) + " " + m.searchFieldName + "/" +
+               std::to_string(m.searchFieldType) + (m.textIsBoundValue ? " mirror" : "");
     }
 };
 

@@ -89,8 +89,10 @@ TEST(SampleDatabase, HoldsEveryGeneratedRowInFiveColumns) {
     Db db(file.string());
     EXPECT_EQ(db.value("SELECT count(*) FROM Customers"), "100000");
     auto columns = db.rows("SELECT name, type FROM pragma_table_info('Customers') ORDER BY cid");
-    std::vector<std::vector<std::string>> expected{{"Code", "TEXT(8)"},   {"Name", "TEXT(40)"},
-                                                   {"City", "TEXT(30)"},  {"BirthDate", "DATE"},
+    std::vector<std::vector<std::string>> expected{{"Code", "TEXT(8)"},
+                                                   {"Name", "TEXT(40)"},
+                                                   {"City", "TEXT(30)"},
+                                                   {"BirthDate", "DATE"},
                                                    {"Balance", "REAL"}};
     EXPECT_EQ(columns, expected);
     EXPECT_EQ(db.value("SELECT count(*) FROM Cities"), std::to_string(sampleCities().size()));
@@ -105,8 +107,7 @@ TEST(SampleDatabase, HoldsEveryGeneratedRowInFiveColumns) {
     Customer last;
     for (int i = 2; i <= kSampleCustomers; ++i) last = generator.next();
     EXPECT_EQ(db.value("SELECT Name FROM Customers WHERE Code = 'C100000'"), last.name);
-    EXPECT_EQ(std::stod(db.value("SELECT Balance FROM Customers WHERE Code = 'C100000'")),
-              last.balance);
+    EXPECT_EQ(std::stod(db.value("SELECT Balance FROM Customers WHERE Code = 'C100000'")), last.balance);
 }
 
 TEST(SampleDatabase, ReplacesAnOldFileAndFailsCleanly) {

@@ -46,9 +46,7 @@ std::string contents(const fs::path& file) {
     return s.str();
 }
 
-bool has(const std::string& text, const std::string& piece) {
-    return text.find(piece) != std::string::npos;
-}
+bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
 TEST(DemoSession, FirstRunMakesEverythingAndTheNextReusesIt) {
     TempDir dir;
@@ -56,8 +54,8 @@ TEST(DemoSession, FirstRunMakesEverythingAndTheNextReusesIt) {
     const fs::path picture = dir.path() / "shot.png";
     const fs::path log = dir.path() / "events.log";
 
-    DemoRun first = runDemo("--data " + quoted(data.string()) + " --screenshot " +
-                        quoted(picture.string()) + " --log " + quoted(log.string()));
+    DemoRun first = runDemo("--data " + quoted(data.string()) + " --screenshot " + quoted(picture.string()) +
+                            " --log " + quoted(log.string()));
     ASSERT_EQ(first.status, 0) << first.out;
     DataFolder folder(data);
     EXPECT_TRUE(has(first.out, "database: " + folder.database.string() + " (made, 100000 customers)"))
@@ -111,12 +109,14 @@ TEST(DemoSession, FirstRunMakesEverythingAndTheNextReusesIt) {
     // its name, the city.
     const std::string name = customer.readProperty("Text", Variant("")).asString();
     EXPECT_FALSE(name.empty());
-    EXPECT_TRUE(has(secondEvents, "# Customer: loaded value " + code + ", shown as " + name + "\n")) << secondEvents;
+    EXPECT_TRUE(has(secondEvents, "# Customer: loaded value " + code + ", shown as " + name + "\n"))
+        << secondEvents;
     EXPECT_TRUE(has(secondEvents, "# City: loaded value Venezia, shown as Venezia\n")) << secondEvents;
     // What is typed replaces the loaded values' text: the same choices again.
     auto again = headless::FormDocument::readFile(folder.form);
-    EXPECT_EQ(again.findControl(kCustomerControl)->properties.readProperty("BoundText", Variant("")).asString(),
-              code);
+    EXPECT_EQ(
+        again.findControl(kCustomerControl)->properties.readProperty("BoundText", Variant("")).asString(),
+        code);
     EXPECT_EQ(again.findControl(kCityControl)->properties.readProperty("BoundText", Variant("")).asString(),
               "Venezia");
 }

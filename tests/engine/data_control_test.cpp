@@ -18,7 +18,9 @@ std::string names(Recordset& rs, std::int32_t field = 1) {
     std::string out;
     for (std::int32_t i = 0; i < rs.recordCount(); ++i) {
         Variant v = rs.valueAt(i, field);
-        out += (i ? "," : "") + (v.isNull() ? std::string("-") : v.isString() ? v.asString() : v.debugString());
+        out += (i ? "," : "") + (v.isNull()     ? std::string("-")
+                                 : v.isString() ? v.asString()
+                                                : v.debugString());
     }
     return out;
 }
@@ -50,14 +52,17 @@ TEST_F(EngineTest, RecordSourcesOfEveryKindOpenInTheirOwnOrder) {
         {"table name in another case", "PEOPLE", 1, "-,Rossi,bianchi,ÉCOLE,Straße,Rosa,école,Ross,Zeta 12"},
         {"bracketed table name", "[people]", 1, "-,Rossi,bianchi,ÉCOLE,Straße,Rosa,école,Ross,Zeta 12"},
         {"view", "romans", 1, "-,Rossi,Ross"},
-        {"select", "SELECT id, name FROM people WHERE active = 1 ORDER BY name", 1, "Ross,Rossi,Straße,ÉCOLE"},
+        {"select", "SELECT id, name FROM people WHERE active = 1 ORDER BY name", 1,
+         "Ross,Rossi,Straße,ÉCOLE"},
         {"select with trailing semicolon", "  select name from people where id < 3;  ", 0, "-,Rossi"},
-        {"with", "WITH r AS (SELECT * FROM people WHERE city = 'Roma') SELECT id, name FROM r ORDER BY id DESC", 1,
+        {"with",
+         "WITH r AS (SELECT * FROM people WHERE city = 'Roma') SELECT id, name FROM r ORDER BY id DESC", 1,
          "Ross,Rossi,-"},
         {"values", "VALUES (1, 'b'), (2, 'a')", 1, "b,a"},
         // The comment runs to the end, so the rows are copied one by one.
-        {"with and an open comment", "WITH r AS (SELECT * FROM people) SELECT id, name FROM r WHERE city = 'Roma' /* n",
-         1, "-,Rossi,Ross"},
+        {"with and an open comment",
+         "WITH r AS (SELECT * FROM people) SELECT id, name FROM r WHERE city = 'Roma' /* n", 1,
+         "-,Rossi,Ross"},
         {"comment before select", "/* Romans */ SELECT id, name FROM romans -- last", 1, "-,Rossi,Ross"},
         {"empty table", "empty", 1, ""},
     };
@@ -70,7 +75,8 @@ TEST_F(EngineTest, RecordSourcesOfEveryKindOpenInTheirOwnOrder) {
 }
 
 TEST_F(EngineTest, EachOpeningFailureHasItsNumberAndLeavesNoRecordset) {
-    std::ofstream(dir.file("text.db")) << "this is not a database, it is text long enough to be read as a header";
+    std::ofstream(dir.file("text.db"))
+        << "this is not a database, it is text long enough to be read as a header";
     std::filesystem::create_directory(dir.file("folder.db"));
     struct Case {
         const char* what;
@@ -103,7 +109,8 @@ TEST_F(EngineTest, EachOpeningFailureHasItsNumberAndLeavesNoRecordset) {
         EXPECT_EQ(failureOf([&] { control->refresh(); }), c.expected) << description;
         EXPECT_FALSE(description.empty());
         EXPECT_EQ(control->recordset(), nullptr);
-        EXPECT_EQ(recorder.take(), "replaced|replaced") << "a failed opening announces that the recordset is gone";
+        EXPECT_EQ(recorder.take(), "replaced|replaced")
+            << "a failed opening announces that the recordset is gone";
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing.db"))) << "an opening must never create the file";
     EXPECT_NE(descriptionOf([&] {
@@ -162,8 +169,9 @@ TEST_F(EngineTest, TheFileIsLeftUnchangedByReadingWhileAnotherConnectionReads) {
 
 TEST_F(EngineTest, AWalDatabaseIsReadWithoutTouchingItsMainFile) {
     std::string wal = dir.file("wal.db");
-    makeDatabase(wal, "PRAGMA journal_mode = WAL; CREATE TABLE t(name TEXT); INSERT INTO t VALUES ('a'), ('b');"
-                      "PRAGMA wal_checkpoint(TRUNCATE);");
+    makeDatabase(wal,
+                 "PRAGMA journal_mode = WAL; CREATE TABLE t(name TEXT); INSERT INTO t VALUES ('a'), ('b');"
+                 "PRAGMA wal_checkpoint(TRUNCATE);");
     std::string before = fileBytes(wal);
     control->setDatabaseName(wal);
     control->setRecordSource("t");
@@ -188,7 +196,8 @@ TEST_F(EngineTest, ATableKeepsItsRowidOrderWhateverIndexesItHas) {
     Recordset& t = *control->recordset();
     EXPECT_EQ(names(t, 0), "c,b,d");
     t.setAbsolutePosition(2);
-    EXPECT_EQ(t.fields().item("n").value(), Variant::longValue(4)) << "the row after the gap reads its own values";
+    EXPECT_EQ(t.fields().item("n").value(), Variant::longValue(4))
+        << "the row after the gap reads its own values";
 
     control->setRecordSource("k");
     control->refresh();
@@ -230,7 +239,8 @@ TEST_F(EngineTest, MovesValidateTheRecordTheyLeaveAndRepositionAfter) {
     rs.moveNext();
     EXPECT_TRUE(rs.eof());
     EXPECT_EQ(rs.absolutePosition(), -1);
-    EXPECT_EQ(recorder.take(), "validate 3|reposition|moved") << "moving past the last record repositions too";
+    EXPECT_EQ(recorder.take(), "validate 3|reposition|moved")
+        << "moving past the last record repositions too";
     EXPECT_EQ(failureOf([&] { rs.fields().item(0).value(); }), failure::kNoCurrentRecord);
     EXPECT_EQ(failureOf([&] { rs.moveNext(); }), failure::kNoCurrentRecord);
     rs.movePrevious();
@@ -260,7 +270,8 @@ TEST_F(EngineTest, MovesValidateTheRecordTheyLeaveAndRepositionAfter) {
     EXPECT_EQ(rs.absolutePosition(), 1);
     rs.findFirst("name = \"rossi\"");
     EXPECT_EQ(rs.noMatch(), kFalse);
-    EXPECT_EQ(recorder.take(), "validate 8|reposition|moved") << "a find repositions even onto the same record";
+    EXPECT_EQ(recorder.take(), "validate 8|reposition|moved")
+        << "a find repositions even onto the same record";
 }
 
 TEST_F(EngineTest, AValidateHandlerThatCancelsKeepsTheCurrentRecord) {
@@ -286,7 +297,8 @@ TEST_F(EngineTest, AFieldReadAfterTheRecordsetReopenedFailsInsteadOfReadingTheWr
     shared->reopen();
     EXPECT_EQ(name.name(), "name");
     EXPECT_EQ(failureOf([&] { name.value(); }), failure::kItemNotFound);
-    EXPECT_EQ(rs.fields().item("NAME").value(), Variant::null()) << "the new field of that name reads record 0";
+    EXPECT_EQ(rs.fields().item("NAME").value(), Variant::null())
+        << "the new field of that name reads record 0";
 }
 
 TEST_F(EngineTest, EveryUseOfAClosedRecordsetFailsWith91) {
@@ -364,8 +376,9 @@ TEST_F(EngineTest, ARefreshInsideARepositionDoesNotPullTheRecordsetAwayFromUnder
 // page damaged: the rowids read at opening, the value does not.
 TEST_F(EngineTest, AnUnreadableRecordRaisesTheErrorNotificationAndTheResponseDecides) {
     std::string damaged = dir.file("damaged.db");
-    makeDatabase(damaged, "PRAGMA page_size = 512; CREATE TABLE t(id INTEGER PRIMARY KEY, big TEXT);"
-                          "INSERT INTO t VALUES (1, printf('%.5000c', 'x'));");
+    makeDatabase(damaged,
+                 "PRAGMA page_size = 512; CREATE TABLE t(id INTEGER PRIMARY KEY, big TEXT);"
+                 "INSERT INTO t VALUES (1, printf('%.5000c', 'x'));");
     {
         std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(2 * 512);  // page 3, the first overflow page: its link to the next

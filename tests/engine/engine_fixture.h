@@ -75,9 +75,7 @@ private:
 inline std::int32_t failureOf(const std::function<void()>& action) {
     try {
         action();
-    } catch (const Failure& failure) {
-        return failure.number();
-    }
+    } catch (const Failure& failure) { return failure.number(); }
     return 0;
 }
 
@@ -85,9 +83,7 @@ inline std::int32_t failureOf(const std::function<void()>& action) {
 inline std::string descriptionOf(const std::function<void()>& action) {
     try {
         action();
-    } catch (const Failure& failure) {
-        return failure.description();
-    }
+    } catch (const Failure& failure) { return failure.description(); }
     return {};
 }
 

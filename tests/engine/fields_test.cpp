@@ -21,10 +21,10 @@ TEST_F(EngineTest, DeclaredTypesMapToTheTypeCodes) {
     control->refresh();
     Fields& fields = control->recordset()->fields();
     const std::pair<const char*, std::int16_t> expected[] = {
-        {"a", 10}, {"b", 10}, {"c", 10}, {"d", 10}, {"e", 12}, {"f", 12}, {"g", 12}, {"h", 4},  {"i", 4},
-        {"j", 4},  {"k", 3},  {"l", 3},  {"m", 7},  {"n", 7},  {"o", 7},  {"p", 8},  {"q", 8},  {"r", 22},
-        {"s", 23}, {"t", 1},  {"u", 1},  {"v", 11}, {"w", 20}, {"x", 20}, {"y", 4},  {"z", 4},  {"aa", 7},
-        {"ab", 10},
+        {"a", 10}, {"b", 10}, {"c", 10}, {"d", 10}, {"e", 12}, {"f", 12}, {"g", 12},
+        {"h", 4},  {"i", 4},  {"j", 4},  {"k", 3},  {"l", 3},  {"m", 7},  {"n", 7},
+        {"o", 7},  {"p", 8},  {"q", 8},  {"r", 22}, {"s", 23}, {"t", 1},  {"u", 1},
+        {"v", 11}, {"w", 20}, {"x", 20}, {"y", 4},  {"z", 4},  {"aa", 7}, {"ab", 10},
     };
     ASSERT_EQ(fields.count(), static_cast<std::int16_t>(std::size(expected)));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -38,8 +38,8 @@ TEST_F(EngineTest, ExpressionColumnsAreTypedByTheirFirstValueThatIsNotNull) {
     Recordset& rs = open(
         "SELECT 1 + 1 AS n, 'a' || 'b' AS t, 1.5 * 2 AS r, date('2026-12-07') AS d, NULL AS z, x'00ff' AS bl,"
         " CASE WHEN id = 1 THEN NULL ELSE id END AS late, name FROM people");
-    const std::pair<const char*, std::int16_t> expected[] = {{"n", 4}, {"t", 10},   {"r", 7},    {"d", 8},
-                                                             {"z", 10}, {"bl", 11}, {"late", 4}, {"name", 10}};
+    const std::pair<const char*, std::int16_t> expected[] = {
+        {"n", 4}, {"t", 10}, {"r", 7}, {"d", 8}, {"z", 10}, {"bl", 11}, {"late", 4}, {"name", 10}};
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         SCOPED_TRACE(expected[i].first);
         EXPECT_EQ(rs.fields().item(static_cast<std::int32_t>(i)).type(), expected[i].second);
@@ -87,17 +87,17 @@ TEST_F(EngineTest, StoredValuesBecomeVariantsOfTheFieldsKindWithoutLoss) {
         {0, "data", Variant(std::string("\x01\x02"))},
         {0, "note", Variant("é")},
         {0, "money", Variant::longValue(12)},
-        {1, "small", Variant::longValue(70000)},              // too wide for an Integer
-        {1, "long", Variant(1099511627776.0)},                // too wide for a Long: never wrapped
+        {1, "small", Variant::longValue(70000)},  // too wide for an Integer
+        {1, "long", Variant(1099511627776.0)},    // too wide for a Long: never wrapped
         {1, "real", Variant(3.0)},
-        {1, "day", Variant::date(46363.5)},                   // a number in a date column is a serial
+        {1, "day", Variant::date(46363.5)},  // a number in a date column is a serial
         {1, "at", Variant::date(dateSerial(2026, 12, 7, 10, 30) + 0.5 / 86400)},
         {1, "t", Variant::date(0.25)},
         {1, "flag", Variant::boolean(false)},
         {1, "note", Variant("42")},
         {1, "money", Variant(1.25)},
         {2, "small", Variant::integer(-5)},
-        {2, "day", Variant("someday")},                       // not a date: kept as written
+        {2, "day", Variant("someday")},  // not a date: kept as written
         {2, "at", Variant("2026-13-01")},
         {2, "t", Variant("noon")},
         {2, "flag", Variant::boolean(true)},
@@ -113,8 +113,7 @@ TEST_F(EngineTest, StoredValuesBecomeVariantsOfTheFieldsKindWithoutLoss) {
         Variant v = at(c.row, c.field);
         if (v.type() == Variant::Type::Date && c.expected.type() == Variant::Type::Date)
             EXPECT_NEAR(v.asDate(), c.expected.asDate(), 1e-9);
-        else
-            EXPECT_EQ(v, c.expected) << v.debugString();
+        else EXPECT_EQ(v, c.expected) << v.debugString();
     }
 }
 

@@ -21,9 +21,7 @@ void expectFinds(EngineTest& test, Recordset& rs, std::initializer_list<FindCase
         SCOPED_TRACE(c.criteria);
         rs.setAbsolutePosition(6);
         EXPECT_EQ((test.*found)(rs, c.criteria), c.expected);
-        if (c.expected < 0) {
-            EXPECT_EQ(rs.absolutePosition(), 6) << "NoMatch leaves the current record";
-        }
+        if (c.expected < 0) { EXPECT_EQ(rs.absolutePosition(), 6) << "NoMatch leaves the current record"; }
     }
 }
 
@@ -58,7 +56,7 @@ TEST_F(FindTest, TextFindsFoldCaseBeyondAsciiAndTakeTheFirstRecordInRecordsetOrd
                     {"city = \"ROMA\"", 0},
                     {"city >= \"N\"", 0},
                     {"city >= \"Roma \"", -1},
-                    {"name >= 2", 1},           // a number against text compares as its text
+                    {"name >= 2", 1},             // a number against text compares as its text
                     {"name = #12/07/2026#", -1},  // a date against text compares as ISO text
                 },
                 &FindTest::found);
@@ -66,29 +64,19 @@ TEST_F(FindTest, TextFindsFoldCaseBeyondAsciiAndTakeTheFirstRecordInRecordsetOrd
 
 TEST_F(FindTest, LikePatternsMatchWholeValuesCharacterByCharacter) {
     Recordset& rs = open("people");
-    expectFinds(*this, rs,
-                {
-                    {"name Like \"ros*\"", 1},
-                    {"name LIKE \"ros*\"", 1},
-                    {"name Like \"Ros?\"", 5},
-                    {"name Like \"Ross\"", 7},  // no wildcard: the whole value
-                    {"name Like \"?cole\"", 3},  // É is one character, two bytes
-                    {"name Like \"R[aeiou]s*\"", 1},
-                    {"name Like \"R[!o]*\"", -1},
-                    {"name Like \"[a-c]*\"", 2},
-                    {"name Like \"[!a-r]*\"", 3},
-                    {"name Like \"*a\"", 5},
-                    {"name Like \"*SS*\"", 1},
-                    {"name Like \"*12\"", 8},
-                    {"name Like \"Zeta ##\"", 8},
-                    {"name Like \"Zeta #\"", -1},
-                    {"name Like \"Stra*e\"", 4},
-                    {"name Like \"*\"", 1},
-                    {"city Like \"*\"", 0},
-                    {"name Like \"[*]*\"", -1},
-                    {"name Like \"*]\"", -1},
-                },
-                &FindTest::found);
+    expectFinds(
+        *this, rs,
+        {
+            {"name Like \"ros*\"", 1},       {"name LIKE \"ros*\"", 1},    {"name Like \"Ros?\"", 5},
+            {"name Like \"Ross\"", 7},   // no wildcard: the whole value
+            {"name Like \"?cole\"", 3},  // É is one character, two bytes
+            {"name Like \"R[aeiou]s*\"", 1}, {"name Like \"R[!o]*\"", -1}, {"name Like \"[a-c]*\"", 2},
+            {"name Like \"[!a-r]*\"", 3},    {"name Like \"*a\"", 5},      {"name Like \"*SS*\"", 1},
+            {"name Like \"*12\"", 8},        {"name Like \"Zeta ##\"", 8}, {"name Like \"Zeta #\"", -1},
+            {"name Like \"Stra*e\"", 4},     {"name Like \"*\"", 1},       {"city Like \"*\"", 0},
+            {"name Like \"[*]*\"", -1},      {"name Like \"*]\"", -1},
+        },
+        &FindTest::found);
 }
 
 TEST_F(FindTest, NumbersDatesAndBooleansCompareAsTheirOwnKind) {
@@ -174,9 +162,10 @@ TEST_F(FindTest, CriteriaThatCannotBeAnsweredFailClearlyAndMoveNothing) {
 }
 
 TEST_F(FindTest, FieldNamesWithSpacesAndQuotesInsideValues) {
-    quorvel::testing::makeDatabase(dir.file("spaced.db"),
-                                   "CREATE TABLE t(\"First Name\" TEXT, \"Is = Odd\" TEXT, quote TEXT);"
-                                   "INSERT INTO t VALUES ('Ann', 'x', 'say \"hi\"'), ('Bob', 'y', 'O''Brien');");
+    quorvel::testing::makeDatabase(
+        dir.file("spaced.db"),
+        "CREATE TABLE t(\"First Name\" TEXT, \"Is = Odd\" TEXT, quote TEXT);"
+        "INSERT INTO t VALUES ('Ann', 'x', 'say \"hi\"'), ('Bob', 'y', 'O''Brien');");
     control->setDatabaseName(dir.file("spaced.db"));
     control->setRecordSource("t");
     control->refresh();
@@ -199,7 +188,8 @@ TEST_F(FindTest, AListSortedByTheFoldCollationIsSortedExactlyAsFindsCompare) {
     std::string sql = "CREATE TABLE w(word TEXT); INSERT INTO w VALUES ";
     for (int i = 0; i < 400; ++i) {
         std::string word;
-        for (int k = 0, n = 1 + static_cast<int>(rng() % 4); k < n; ++k) word += pieces[rng() % std::size(pieces)];
+        for (int k = 0, n = 1 + static_cast<int>(rng() % 4); k < n; ++k)
+            word += pieces[rng() % std::size(pieces)];
         sql += (i ? ",('" : "('") + word + "')";
     }
     quorvel::testing::makeDatabase(dir.file("words.db"), sql);

@@ -62,8 +62,8 @@ protected:
         sqlite3* db = nullptr;
         sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(db, "SELECT id, name FROM people WHERE id BETWEEN 1 AND 9 AND name IS NOT NULL", -1,
-                           &stmt, nullptr);
+        sqlite3_prepare_v2(db, "SELECT id, name FROM people WHERE id BETWEEN 1 AND 9 AND name IS NOT NULL",
+                           -1, &stmt, nullptr);
         while (sqlite3_step(stmt) == SQLITE_ROW)
             names[static_cast<std::size_t>(sqlite3_column_int(stmt, 0) - 1)] =
                 reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
@@ -111,9 +111,11 @@ TEST_F(Freshness, FindsBetweenCommitsAnswerRecordsThatSatisfyTheCriteriaNow) {
         bool atOrAfter;
     };
     const Step steps[] = {
-        {"UPDATE people SET name = 'Aaron' WHERE id = 2", "name >= \"R\"", "r", true},  // the candidate changed
+        {"UPDATE people SET name = 'Aaron' WHERE id = 2", "name >= \"R\"", "r",
+         true},  // the candidate changed
         {"CREATE TABLE other(x); INSERT INTO other VALUES (1)", "name = \"ross\"", "ross", false},
-        {"UPDATE people SET name = 'Rita' WHERE id = 1", "name >= \"R\"", "r", true},  // an earlier record matches
+        {"UPDATE people SET name = 'Rita' WHERE id = 1", "name >= \"R\"", "r",
+         true},  // an earlier record matches
         {"DELETE FROM people WHERE id = 8", "name = \"ross\"", "ross", false},
         {"INSERT INTO other VALUES (2)", "name = \"rosa\"", "rosa", false},
         {"UPDATE people SET name = 'Ross' WHERE id = 3", "name = \"ross\"", "ross", false},
@@ -192,7 +194,7 @@ TEST_F(Freshness, AStatementsListHasItsSearchIndexBuiltOffTheFindsPath) {
     // Ids in the copy's order: 6 (Null city), 5 Berlin, 7 Lyon, 3 Milano,
     // 9 Napoli, 4 Paris, 1 2 8 Roma.
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"name = \"rossi\"", 7}, {"name >= \"s\"", 1},   {"city = \"roma\"", 6},
+        {"name = \"rossi\"", 7}, {"name >= \"s\"", 1},     {"city = \"roma\"", 6},
         {"city >= \"o\"", 5},    {"city Like \"*n*\"", 1}, {"id = 6", 0},
     };
     for (auto& [criteria, position] : cases) {
@@ -250,8 +252,8 @@ TEST_F(Freshness, ACommitToAnotherTableOfAWalFileKeepsTheIndexes) {
     for (const char* mode : {"WAL", "DELETE"}) {
         SCOPED_TRACE(mode);
         std::remove(file.c_str());
-        quorvel::testing::makeDatabase(file, std::string("PRAGMA journal_mode = ") + mode + ";" + kPeopleSql +
-                                                 "CREATE TABLE other(x);");
+        quorvel::testing::makeDatabase(
+            file, std::string("PRAGMA journal_mode = ") + mode + ";" + kPeopleSql + "CREATE TABLE other(x);");
         // The application keeps its connection, and so the log, open. (The
         // first commit after a log was emptied restarts it, and that
         // commit's frames cannot be told from older ones: it builds again.)
@@ -268,7 +270,8 @@ TEST_F(Freshness, ACommitToAnotherTableOfAWalFileKeepsTheIndexes) {
             auto names = namesNow();
             std::int32_t first = -1;
             for (std::int32_t p = 0; p < 9 && first < 0; ++p) {
-                if (names[static_cast<std::size_t>(p)] && folded(*names[static_cast<std::size_t>(p)]) == "ross")
+                if (names[static_cast<std::size_t>(p)] &&
+                    folded(*names[static_cast<std::size_t>(p)]) == "ross")
                     first = p;
             }
             find(*rs, "name = \"ross\"");  // sees the commit
@@ -325,15 +328,17 @@ TEST_F(Freshness, CommitsDuringABuildGoThroughAndEveryFindAnswersARecordThatSati
             sqlite3_stmt* stmt = nullptr;
             sqlite3_prepare_v2(app, "SELECT name FROM people WHERE id = ?1", -1, &stmt, nullptr);
             sqlite3_bind_int(stmt, 1, p + 1);
-            std::string name = sqlite3_step(stmt) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)) : "";
+            std::string name = sqlite3_step(stmt) == SQLITE_ROW
+                                   ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))
+                                   : "";
             sqlite3_finalize(stmt);
             return name;
         };
         for (int i = 0; i < 40; ++i) {
             // Moves a record to the front of the name order, or one that was
             // there away from it.
-            std::string sql = "UPDATE people SET name = '" + std::string(i % 2 ? "a" : "z") + std::to_string(i) +
-                              "' WHERE id = " + std::to_string(1 + (i * 1543) % kRows);
+            std::string sql = "UPDATE people SET name = '" + std::string(i % 2 ? "a" : "z") +
+                              std::to_string(i) + "' WHERE id = " + std::to_string(1 + (i * 1543) % kRows);
             ASSERT_EQ(sqlite3_exec(app, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
             std::string value = "a" + std::to_string(i - i % 2 - 1);
             std::int32_t atOrAfter = find(*rs, "name >= \"" + value + "\"");

@@ -22,7 +22,8 @@ using namespace std::string_literals;
 // The files of a folder, by name, sorted.
 std::string filesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     std::string out;
     for (const auto& name : names) out += (out.empty() ? "" : " ") + name;
@@ -44,9 +45,7 @@ protected:
             number = f.number();
             description = f.description();
         }
-        if (number != 0) {
-            EXPECT_EQ(control->recordset(), nullptr);
-        }
+        if (number != 0) { EXPECT_EQ(control->recordset(), nullptr); }
         Recordset& rs = open("people");
         EXPECT_EQ(rs.recordCount(), 9) << "the data control opens a good source after " << source;
         return {number, description};
@@ -64,7 +63,8 @@ TEST_F(HostileOpening, RecordSourcesThatAreNotOneReadingQueryAreRefusedWithoutHa
         {"SELECT 1 AS a;\0"s, failure_code::kReadOnly, "NUL character"},
         {"SELECT 1 AS a; /* c */ \0 DELETE FROM people"s, failure_code::kReadOnly, "NUL"},
         {"SELECT hex(fts3_tokenizer('simple')) AS p", failure_code::kReadOnly, "fts3_tokenizer()"},
-        {"SELECT fts3_tokenizer('evil', X'4141414141414141') AS p", failure_code::kReadOnly, "fts3_tokenizer()"},
+        {"SELECT fts3_tokenizer('evil', X'4141414141414141') AS p", failure_code::kReadOnly,
+         "fts3_tokenizer()"},
         {"SELECT load_extension('libc.so.6') AS x", failure_code::kReadOnly, "load_extension()"},
         // A PRAGMA that only reads is still not a query of the file's records.
         {"PRAGMA table_info(people)", failure_code::kReadOnly, "does more than read"},
@@ -85,7 +85,8 @@ TEST_F(HostileOpening, OnlyARegularFileIsADatabaseAndANameIsNeverAURI) {
     std::filesystem::create_symlink(file, dir.file("to-people.db"));
     makeDatabase(dir.file("beside.db"), "CREATE TABLE people(id);");
     ASSERT_EQ(::mkfifo(dir.file("beside.db-journal").c_str(), 0600), 0);
-    makeDatabase(dir.file("file:people.db?immutable=1"), "CREATE TABLE people(id); INSERT INTO people VALUES (1);");
+    makeDatabase(dir.file("file:people.db?immutable=1"),
+                 "CREATE TABLE people(id); INSERT INTO people VALUES (1);");
 
     // Relative names are the files of the working folder.
     auto previous = std::filesystem::current_path();
@@ -137,8 +138,11 @@ TEST_F(HostileOpening, AnOpeningPastItsLimitsFailsNamingTheLimitAndQuickly) {
         // Sorting an endless source never gives a first record.
         {{80, 1000, std::int64_t{1} << 40}, endless + "SELECT n FROM c ORDER BY n", "longer than 80 ms"},
         // No row at all, for ever: only the time ends it.
-        {{50, 1'000'000'000, std::int64_t{1} << 40}, endless + "SELECT n FROM c WHERE n < 0", "longer than 50 ms"},
-        {{60'000, 1'000'000'000, 2 << 20}, endless + "SELECT n, randomblob(2000) AS b FROM c",
+        {{50, 1'000'000'000, std::int64_t{1} << 40},
+         endless + "SELECT n FROM c WHERE n < 0",
+         "longer than 50 ms"},
+        {{60'000, 1'000'000'000, 2 << 20},
+         endless + "SELECT n, randomblob(2000) AS b FROM c",
          "larger than 2 MB"},
         {{60'000, 2, std::int64_t{1} << 40}, "people", "more than 2 records"},
         {{60'000, 2, std::int64_t{1} << 40}, "romans", "more than 2 records"},
@@ -182,7 +186,8 @@ TEST_F(HostileOpening, TheUsersObjectsAreReadWhateverTheirNames) {
         {"CREATE TABLE quorvel_rows(id, name); INSERT INTO quorvel_rows VALUES (1, 'a');"
          "CREATE VIEW quorvel_rows_1 AS SELECT * FROM quorvel_rows;",
          "SELECT * FROM quorvel_rows_1 UNION ALL SELECT * FROM Quorvel_Rows", "a,a"},
-        {"CREATE TABLE t(id INTEGER PRIMARY KEY, name) WITHOUT ROWID; INSERT INTO t VALUES (2, 'b'), (1, 'a');"
+        {"CREATE TABLE t(id INTEGER PRIMARY KEY, name) WITHOUT ROWID; INSERT INTO t VALUES (2, 'b'), (1, "
+         "'a');"
          "CREATE VIEW quorvel_rows AS SELECT * FROM t;",
          "t", "a,b"},
         // Virtual tables read by a statement as by their bare names.
@@ -206,8 +211,7 @@ TEST_F(HostileOpening, TheUsersObjectsAreReadWhateverTheirNames) {
         ASSERT_EQ(descriptionOf([&] { control->refresh(); }), "");
         Recordset& rs = *control->recordset();
         std::string shown;
-        for (std::int32_t i = 0; i < rs.recordCount(); ++i)
-        {
+        for (std::int32_t i = 0; i < rs.recordCount(); ++i) {
             Variant v = rs.valueAt(i, 1);
             shown += (i ? "," : "") + (v.isString() ? v.asString() : v.debugString());
         }
@@ -218,8 +222,9 @@ TEST_F(HostileOpening, TheUsersObjectsAreReadWhateverTheirNames) {
 }
 
 TEST_F(HostileOpening, FailuresAboutAViewQuoteTheNameTheUserWrote) {
-    makeDatabase(file + "x", "CREATE TABLE t(a); INSERT INTO t VALUES (1), (2);"
-                             "CREATE VIEW broken AS SELECT abs(-9223372036854775807 - 1) AS a FROM t;");
+    makeDatabase(file + "x",
+                 "CREATE TABLE t(a); INSERT INTO t VALUES (1), (2);"
+                 "CREATE VIEW broken AS SELECT abs(-9223372036854775807 - 1) AS a FROM t;");
     control->setDatabaseName(file + "x");
     control->setRecordSource("[broken]");
     std::string description = descriptionOf([&] { control->refresh(); });
@@ -229,10 +234,11 @@ TEST_F(HostileOpening, FailuresAboutAViewQuoteTheNameTheUserWrote) {
 
 TEST_F(HostileOpening, TextThatIsNotUtf8ReadsWithReplacementCharacters) {
     std::string db = dir.file("bytes.db");
-    makeDatabase(db, "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, v);"
-                     "INSERT INTO t VALUES (1, CAST(X'41FF42' AS TEXT), CAST(X'C3A9EDA080' AS TEXT)),"
-                     " (2, 'ok', CAST(X'E282' AS TEXT));"
-                     "CREATE VIEW \"odd\xFFview\" AS SELECT name AS \"n\xC3\", v FROM t;");
+    makeDatabase(db,
+                 "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, v);"
+                 "INSERT INTO t VALUES (1, CAST(X'41FF42' AS TEXT), CAST(X'C3A9EDA080' AS TEXT)),"
+                 " (2, 'ok', CAST(X'E282' AS TEXT));"
+                 "CREATE VIEW \"odd\xFFview\" AS SELECT name AS \"n\xC3\", v FROM t;");
     for (const char* source : {"t", "SELECT name, v FROM t"}) {
         SCOPED_TRACE(source);
         control->setDatabaseName(db);
@@ -240,7 +246,8 @@ TEST_F(HostileOpening, TextThatIsNotUtf8ReadsWithReplacementCharacters) {
         control->refresh();
         Recordset& rs = *control->recordset();
         std::int32_t name = source[0] == 't' ? 1 : 0;
-        EXPECT_EQ(rs.valueAt(0, name), Variant("A\xEF\xBF\xBD" "B"));
+        EXPECT_EQ(rs.valueAt(0, name), Variant("A\xEF\xBF\xBD"
+                                               "B"));
         EXPECT_EQ(rs.valueAt(0, name + 1), Variant("\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"));
         EXPECT_EQ(rs.valueAt(1, name + 1), Variant("\xEF\xBF\xBD"));
     }
@@ -286,7 +293,8 @@ int exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, n
 // them; what another connection uses, or what holds changes, stays.
 TEST_F(HostileOpening, TheListLeavesNoFileBesideTheDatabaseInEitherJournalMode) {
     std::string wal = dir.file("wal.db");
-    makeDatabase(wal, "PRAGMA journal_mode = WAL; CREATE TABLE people(id, name); INSERT INTO people VALUES (1, 'a');");
+    makeDatabase(
+        wal, "PRAGMA journal_mode = WAL; CREATE TABLE people(id, name); INSERT INTO people VALUES (1, 'a');");
     ASSERT_EQ(filesIn(dir.path()), "people.db wal.db");
 
     for (const std::string& db : {file, wal}) {
@@ -307,7 +315,7 @@ TEST_F(HostileOpening, TheListLeavesNoFileBesideTheDatabaseInEitherJournalMode) 
     ASSERT_EQ(sqlite3_open(wal.c_str(), &app), SQLITE_OK);
     control->setDatabaseName(wal);
     control->setRecordSource("people");
-    control->refresh();  // the list made the files...
+    control->refresh();                                                     // the list made the files...
     ASSERT_EQ(exec(app, "INSERT INTO people VALUES (2, 'b')"), SQLITE_OK);  // ...the application uses them
     control->setRecordset(nullptr);
     EXPECT_EQ(filesIn(dir.path()), "people.db wal.db wal.db-shm wal.db-wal");

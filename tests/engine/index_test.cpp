@@ -30,14 +30,17 @@ TEST(Fold, FoldsCaseFullyAndComposes) {
         {"Straße", "strasse"},
         {"STRASSE", "strasse"},
         {"ẞ", "ss"},
-        {"E\xCC\x81", "é"},      // decomposed É composes after folding
+        {"E\xCC\x81", "é"},  // decomposed É composes after folding
         {"ΣΑΣ", "σασ"},
-        {"ς", "σ"},              // final sigma folds like any sigma
+        {"ς", "σ"},  // final sigma folds like any sigma
         {"İ", "i\xCC\x87"},
         {"ǰ", "ǰ"},
         {"ΐ", "ΐ"},
         {"Ǆ", "ǆ"},
-        {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},  // a stray byte becomes U+FFFD
+        {"a\xFF"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},  // a stray byte becomes U+FFFD
         {"", ""},
     };
     for (const auto& [text, expected] : cases) {
@@ -61,7 +64,9 @@ TEST(Fold, TheFastTableAgreesWithIcuEverywhere) {
         std::string text;
         for (int k = 0, n = 1 + static_cast<int>(rng() % 5); k < n; ++k) {
             auto pick = static_cast<unsigned>(rng() % 10);
-            auto c = static_cast<char32_t>(pick < 3 ? 0x41 + rng() % 58 : pick < 8 ? 0x80 + rng() % 0x780 : 0x300 + rng() % 0x70);
+            auto c = static_cast<char32_t>(pick < 3   ? 0x41 + rng() % 58
+                                           : pick < 8 ? 0x80 + rng() % 0x780
+                                                      : 0x300 + rng() % 0x70);
             appendUtf8(text, c);
         }
         ASSERT_EQ(folded(text), byIcu(text)) << text;
@@ -75,18 +80,50 @@ TEST(Like, PatternsMatchWholeFoldedTexts) {
         bool expected;
     };
     const Case cases[] = {
-        {"abc", "ABC", true},   {"abc", "abcd", false}, {"a*", "a", true},       {"a*c", "abbbc", true},
-        {"a*c", "abcb", false}, {"*b*", "abc", true},   {"a?c", "abc", true},    {"a?c", "ac", false},
-        {"?", "é", true},       {"??", "é", false},     {"#", "7", true},        {"#", "x", false},
-        {"[abc]", "B", true},   {"[abc]", "d", false},  {"[a-c]x", "bx", true},  {"[!a-c]x", "bx", false},
-        {"[!a-c]x", "dx", true}, {"[-a]", "-", true},   {"[a-]", "-", true},     {"[*?#]", "?", true},
-        {"a]", "a]", true},     {"*a*a*a*", "aaa", true}, {"*a*a*a*", "aa", false}, {"É*", "école", true},
-        {"[É]", "é", true},     {"*sse", "Straße", true}, {"Stra??e", "Straße", true}, {"Stra?e", "Straße", false}, {"", "", true},         {"", "a", false},
-        {"*", "", true},        {"**", "x", true},
+        {"abc", "ABC", true},
+        {"abc", "abcd", false},
+        {"a*", "a", true},
+        {"a*c", "abbbc", true},
+        {"a*c", "abcb", false},
+        {"*b*", "abc", true},
+        {"a?c", "abc", true},
+        {"a?c", "ac", false},
+        {"?", "é", true},
+        {"??", "é", false},
+        {"#", "7", true},
+        {"#", "x", false},
+        {"[abc]", "B", true},
+        {"[abc]", "d", false},
+        {"[a-c]x", "bx", true},
+        {"[!a-c]x", "bx", false},
+        {"[!a-c]x", "dx", true},
+        {"[-a]", "-", true},
+        {"[a-]", "-", true},
+        {"[*?#]", "?", true},
+        {"a]", "a]", true},
+        {"*a*a*a*", "aaa", true},
+        {"*a*a*a*", "aa", false},
+        {"É*", "école", true},
+        {"[É]", "é", true},
+        {"*sse", "Straße", true},
+        {"Stra??e", "Straße", true},
+        {"Stra?e", "Straße", false},
+        {"", "", true},
+        {"", "a", false},
+        {"*", "", true},
+        {"**", "x", true},
         // Segments between stars: taken at their leftmost place, overlaps included.
-        {"*aab*", "aaab", true}, {"*abab*", "abaabab", true}, {"*a?c*", "abac", false}, {"*a?c*", "xabcabc", true},
-        {"*[xy]#*z", "x9x7z", true}, {"*[xy]#*z", "9xz", false}, {"*ab*ab", "abab", true}, {"*ab*ab", "aba", false},
-        {"a*b?d*#", "abxdab1d2", true}, {"a*b?d*#", "abxd", false}, {"*é?*se", "xéyßstrasse", true},
+        {"*aab*", "aaab", true},
+        {"*abab*", "abaabab", true},
+        {"*a?c*", "abac", false},
+        {"*a?c*", "xabcabc", true},
+        {"*[xy]#*z", "x9x7z", true},
+        {"*[xy]#*z", "9xz", false},
+        {"*ab*ab", "abab", true},
+        {"*ab*ab", "aba", false},
+        {"a*b?d*#", "abxdab1d2", true},
+        {"a*b?d*#", "abxd", false},
+        {"*é?*se", "xéyßstrasse", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.pattern) + " ~ " + c.text);
@@ -116,9 +153,9 @@ TEST(Like, ALongSegmentAfterAStarCostsOnePassOverTheKey) {
         bool onKey, onKeyAndDigit;
     };
     const Case cases[] = {
-        {literal + "b", false, false},         {literal + "b*", false, false},
-        {literal + "*", true, true},           {literal, true, false},
-        {withWildcards + "#", false, true},    {withWildcards + "#*", false, true},
+        {literal + "b", false, false},      {literal + "b*", false, false},
+        {literal + "*", true, true},        {literal, true, false},
+        {withWildcards + "#", false, true}, {withWildcards + "#*", false, true},
         {withWildcards + "*", true, true},
     };
     for (const Case& c : cases) {
@@ -161,7 +198,8 @@ TEST(Criteria, ParsesTheThreeKindsOfValue) {
         {"Born = #1/2/29#", 2, CriteriaOp::Equal, K::Date, nullptr, dateSerial(2029, 1, 2)},
         {"Born >= #12/07/2026 18:05:09#", 2, CriteriaOp::GreaterOrEqual, K::Date, nullptr,
          dateSerial(2026, 12, 7, 18, 5, 9)},
-        {"Born >= #12/07/2026 12:00 AM#", 2, CriteriaOp::GreaterOrEqual, K::Date, nullptr, dateSerial(2026, 12, 7)},
+        {"Born >= #12/07/2026 12:00 AM#", 2, CriteriaOp::GreaterOrEqual, K::Date, nullptr,
+         dateSerial(2026, 12, 7)},
         {"Born >= #12/07/2026 12:30 PM#", 2, CriteriaOp::GreaterOrEqual, K::Date, nullptr,
          dateSerial(2026, 12, 7, 12, 30)},
         {"Born = #12/30/1899 06:00#", 2, CriteriaOp::Equal, K::Date, nullptr, 0.25},
@@ -173,12 +211,8 @@ TEST(Criteria, ParsesTheThreeKindsOfValue) {
         EXPECT_EQ(parsed.fieldIndex, c.field);
         EXPECT_EQ(parsed.op, c.op);
         EXPECT_EQ(parsed.value.kind, c.kind);
-        if (c.text != nullptr) {
-            EXPECT_EQ(parsed.value.text, c.text);
-        }
-        if (c.kind != K::Text) {
-            EXPECT_NEAR(parsed.value.number, c.number, 1e-9);
-        }
+        if (c.text != nullptr) { EXPECT_EQ(parsed.value.text, c.text); }
+        if (c.kind != K::Text) { EXPECT_NEAR(parsed.value.number, c.number, 1e-9); }
     }
 }
 
@@ -186,12 +220,14 @@ TEST(Criteria, ParsesTheThreeKindsOfValue) {
 // criteria failures: never a crash, never another exception.
 TEST(Criteria, ArbitraryTextEndsInAParseOrACriteriaFailure) {
     const std::string fields[] = {"Name", "A B"};
-    const char* pieces[] = {"Name", "A B", " = ", " >= ", " Like ", "\"", "'", "#", "[", "]", "!", "-", "*",
-                            "?", "1", ".", "e", "/", ":", " ", "é", "\xFF", "12/07/2026", "PM"};
+    const char* pieces[] = {"Name", "A B", " = ", " >= ", " Like ", "\"",   "'",          "#",
+                            "[",    "]",   "!",   "-",    "*",      "?",    "1",          ".",
+                            "e",    "/",   ":",   " ",    "é",      "\xFF", "12/07/2026", "PM"};
     std::mt19937 rng(77);
     for (int i = 0; i < 20000; ++i) {
         std::string text;
-        for (int k = 0, n = static_cast<int>(rng() % 8); k < n; ++k) text += pieces[rng() % std::size(pieces)];
+        for (int k = 0, n = static_cast<int>(rng() % 8); k < n; ++k)
+            text += pieces[rng() % std::size(pieces)];
         SCOPED_TRACE(text);
         try {
             Criteria parsed = parseCriteria(text, fields);
@@ -209,7 +245,8 @@ TEST(Criteria, ArbitraryTextEndsInAParseOrACriteriaFailure) {
 // table's block size.
 TEST(FindIndexes, AnswerLikeAScanInRecordsetOrder) {
     const char* pieces[] = {"a", "B", "é", "É", "s", "ß", "ab", "abc"};
-    const char* patterns[] = {"a*", "ab*", "é*", "ss*", "a?*", "*b", "a*c", "[ab]*", "?", "*é*", "abc", "zz*"};
+    const char* patterns[] = {"a*",  "ab*",   "é*", "ss*", "a?*", "*b",
+                              "a*c", "[ab]*", "?",  "*é*", "abc", "zz*"};
     std::mt19937 rng(1234);
     for (std::size_t n : {0u, 1u, 31u, 32u, 33u, 64u, 65u, 1000u, 5000u}) {
         SCOPED_TRACE(n);
@@ -227,7 +264,8 @@ TEST(FindIndexes, AnswerLikeAScanInRecordsetOrder) {
                 keys.push_back(key);
                 text.add(key);
             }
-            numbers.push_back(rng() % 9 == 0 ? std::nullopt : std::optional<double>(static_cast<double>(rng() % 50) / 2));
+            numbers.push_back(rng() % 9 == 0 ? std::nullopt
+                                             : std::optional<double>(static_cast<double>(rng() % 50) / 2));
             number.add(numbers.back());
         }
         text.finish();
@@ -250,7 +288,8 @@ TEST(FindIndexes, AnswerLikeAScanInRecordsetOrder) {
         for (const char* p : patterns) {
             SCOPED_TRACE(p);
             LikePattern pattern = LikePattern::compile(p);
-            ASSERT_EQ(text.firstLike(pattern), scan([&](const std::string& k) { return pattern.matches(k); }));
+            ASSERT_EQ(text.firstLike(pattern),
+                      scan([&](const std::string& k) { return pattern.matches(k); }));
         }
         for (double v = -1; v <= 26; v += 0.5) {
             auto first = [&](auto&& matches) {

@@ -35,7 +35,8 @@ std::string journalMode(const std::string& file) {
     sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr);
-    std::string mode = sqlite3_step(stmt) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)) : "";
+    std::string mode =
+        sqlite3_step(stmt) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)) : "";
     sqlite3_finalize(stmt);
     sqlite3_close(db);
     return mode;
@@ -52,7 +53,7 @@ TEST_F(SharedFile, AnotherConnectionWritesWhileTheListIsOpenAndTheListFollows) {
     Recordset& rs = open("people");
     rs.findFirst("name >= \"R\"");  // builds the name index
     ASSERT_EQ(rs.absolutePosition(), 1);
-    rs.valueAt(8, 1);               // rows in the cache
+    rs.valueAt(8, 1);  // rows in the cache
     // The worker's build at the opening reads in short transactions of its
     // own, which this writer (no busy timeout) would meet; then nothing.
     dynamic_cast<SqliteRecordset&>(rs).waitForIndexes();

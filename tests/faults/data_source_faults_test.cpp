@@ -127,14 +127,15 @@ TEST_F(DataSourceFaults, AFileThatCannotBeOpenedIsReportedAndTheControlKeepsItsT
          "msgbox \"3051    /M_007 \\n\\nCannot open", kFalse},
         {"a hot journal beside it", [&] { return hotJournalFile(dir.path().string(), good); }, "People",
          "msgbox \"3057    /M_007 \\n\\nThe database file needs recovery", kFalse},
-        {"a statement that fails on its fourth record",
-         [&] { return database(peopleSql(), "half.db"); },
-         "SELECT Code, CASE WHEN Code = 'A01' THEN abs(-9223372036854775807 - 1) ELSE Name END AS Name FROM People",
+        {"a statement that fails on its fourth record", [&] { return database(peopleSql(), "half.db"); },
+         "SELECT Code, CASE WHEN Code = 'A01' THEN abs(-9223372036854775807 - 1) ELSE Name END AS Name FROM "
+         "People",
          "msgbox \"3000    /M_007 \\n\\nSQLite failed while reading the record source", kFalse},
         {"a view that fails on its fourth record",
          [&] {
-             return database(peopleSql() + "CREATE VIEW Half AS SELECT Code, CASE WHEN Code = 'A01' THEN "
-                                           "abs(-9223372036854775807 - 1) ELSE Name END AS Name FROM People;",
+             return database(peopleSql() +
+                                 "CREATE VIEW Half AS SELECT Code, CASE WHEN Code = 'A01' THEN "
+                                 "abs(-9223372036854775807 - 1) ELSE Name END AS Name FROM People;",
                              "view.db");
          },
          "Half", "msgbox \"3000    /M_007 \\n\\nSQLite failed while reading the record source", kFalse},
@@ -149,10 +150,10 @@ TEST_F(DataSourceFaults, AFileThatCannotBeOpenedIsReportedAndTheControlKeepsItsT
         c.setListDataBaseName(faulty);
 
         std::string shown = messages();
-        if (*k.message == '\0')
-            EXPECT_EQ(shown, "");
+        if (*k.message == '\0') EXPECT_EQ(shown, "");
         else
-            EXPECT_EQ(shown.rfind(k.message, 0), 0u) << shown << " / unavailable " << c.members().dataUnavailable;
+            EXPECT_EQ(shown.rfind(k.message, 0), 0u)
+                << shown << " / unavailable " << c.members().dataUnavailable;
         EXPECT_EQ(shown.find("msgbox", 1), std::string::npos) << "one message: " << shown;
         EXPECT_EQ(c.members().dataUnavailable, k.unavailable);
         EXPECT_EQ(c.BoundText(), "R12");
@@ -174,8 +175,9 @@ TEST_F(DataSourceFaults, AnEndlessRecordSourceStopsAtTheLimitOfAnOpening) {
     Quorvel2000& c = listOnPeople();
     ASSERT_TRUE(engine::setOpeningLimits(c.data1(), {5000, 1000, 64 << 20}));
     auto started = std::chrono::steady_clock::now();
-    c.setListRecordSource("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) "
-                          "SELECT 'C' || n AS Code, 'Name ' || n AS Name FROM c");
+    c.setListRecordSource(
+        "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) "
+        "SELECT 'C' || n AS Code, 'Name ' || n AS Name FROM c");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     EXPECT_EQ(messages().rfind("msgbox \"3058    /M_007 \\n\\nThe record source", 0), 0u) << messages();
     EXPECT_NE(messages().find("more than 1000 records"), std::string::npos) << messages();
@@ -226,7 +228,8 @@ TEST_F(DataSourceFaults, AWriterHoldingTheFileIsReportedAsALockAndAPendingWriteI
     site.clearLog();
     ASSERT_EQ(app.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
     c.setListDataBaseName(shared);
-    EXPECT_EQ(messages().rfind("msgbox \"3050    /M_007 \\n\\nThe database file stayed locked", 0), 0u) << messages();
+    EXPECT_EQ(messages().rfind("msgbox \"3050    /M_007 \\n\\nThe database file stayed locked", 0), 0u)
+        << messages();
     EXPECT_EQ(c.BoundText(), "R12");
     EXPECT_EQ(c.Text(), "Rossi");
     ASSERT_EQ(app.exec("COMMIT"), SQLITE_OK);
@@ -252,7 +255,8 @@ TEST_F(DataSourceFaults, FaultsWhileTheListIsOpenAreReportedByTheHandlerThatMetT
             << "the open list must not keep the application from writing";
     }
     site.gridRow(4);
-    EXPECT_NE(site.log().find("event Error DataErr=Integer 3167 Response=Integer 1|msgbox"), std::string::npos)
+    EXPECT_NE(site.log().find("event Error DataErr=Integer 3167 Response=Integer 1|msgbox"),
+              std::string::npos)
         << site.log();
     EXPECT_EQ(messages().rfind("msgbox \"3167    /M_001 \\n\\nRecord is deleted", 0), 0u) << messages();
     EXPECT_EQ(c.BoundText(), "R12");
@@ -310,7 +314,8 @@ TEST_F(DataSourceFaults, AFileDeletedOrReplacedUnderTheOpenListIsSeenAtTheNextCo
     c.ImpostaDataControl();
     ASSERT_EQ(c.members().dataUnavailable, kFalse);
     std::string replacement = dir.file("replacement.db");
-    makeDatabase(replacement, "CREATE TABLE People (Code TEXT, Name TEXT); INSERT INTO People VALUES ('Z9', 'Zed');");
+    makeDatabase(replacement,
+                 "CREATE TABLE People (Code TEXT, Name TEXT); INSERT INTO People VALUES ('Z9', 'Zed');");
     std::filesystem::rename(replacement, shared);
     EXPECT_EQ(c.ListRecordset()->recordCount(), 5);
     EXPECT_EQ(c.ListRecordset()->valueAt(4, 1), Variant("Romano"));

@@ -104,7 +104,8 @@ TEST_F(NeverWrites, AWholeSessionLeavesTheFileAndItsFolderAsTheyWere) {
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         ++files;
-        EXPECT_TRUE(entry.path().filename() == "people.db" || entry.path().filename() == "session-DELETE.db" ||
+        EXPECT_TRUE(entry.path().filename() == "people.db" ||
+                    entry.path().filename() == "session-DELETE.db" ||
                     entry.path().filename() == "session-WAL.db")
             << "left behind: " << entry.path();
     }

@@ -35,14 +35,16 @@ public:
     // UTF-16 units, past any 16-bit length.
     std::string text() {
         static const char32_t kAwkward[] = {
-            U'"', U'\\', U'\n', U'\r', U'\t', U'\b', U'\f', U'\x01', U'\x1F', U'\x7F', U'/', U';', U'{', U'}',
-            U'\u00E9', U'\u0301', U'\u0308', U'\u200D', U'\u202E', U'\u05D0', U'\u0645', U'\u4E2D', U'\uFEFF',
-            U'\uFFFD', U'\uFFFF', U'\uE000', U'\U0001F600', U'\U0001F468', U'\U0001D11E', U'\U00010000',
+            U'"',          U'\\',         U'\n',         U'\r',         U'\t',         U'\b',
+            U'\f',         U'\x01',       U'\x1F',       U'\x7F',       U'/',          U';',
+            U'{',          U'}',          U'\u00E9',     U'\u0301',     U'\u0308',     U'\u200D',
+            U'\u202E',     U'\u05D0',     U'\u0645',     U'\u4E2D',     U'\uFEFF',     U'\uFFFD',
+            U'\uFFFF',     U'\uE000',     U'\U0001F600', U'\U0001F468', U'\U0001D11E', U'\U00010000',
             U'\U0010FFFF', U'\U0002A6D6', U'\u0000'};
         const bool isLong = pick(150) == 0;
         longTexts_ += isLong ? 1 : 0;
-        std::size_t length = isLong ? 66000 + static_cast<std::size_t>(pick(1000))
-                                    : static_cast<std::size_t>(pick(12));
+        std::size_t length =
+            isLong ? 66000 + static_cast<std::size_t>(pick(1000)) : static_cast<std::size_t>(pick(12));
         std::string out;
         for (std::size_t i = 0; i < length; ++i) {
             int kind = pick(4);
@@ -58,8 +60,14 @@ public:
 
     std::int32_t longValue() {
         static const std::int32_t kExtremes[] = {std::numeric_limits<std::int32_t>::min(),
-                                                 std::numeric_limits<std::int32_t>::max(), -1, 0, 1, 2055, 32767,
-                                                 -32768, 65536};
+                                                 std::numeric_limits<std::int32_t>::max(),
+                                                 -1,
+                                                 0,
+                                                 1,
+                                                 2055,
+                                                 32767,
+                                                 -32768,
+                                                 65536};
         return coin() ? kExtremes[pick(static_cast<int>(std::size(kExtremes)))]
                       : static_cast<std::int32_t>(rng_());
     }
@@ -72,10 +80,16 @@ public:
     }
 
     float single() {
-        static const float kExtremes[] = {std::numeric_limits<float>::max(),     -std::numeric_limits<float>::max(),
-                                          std::numeric_limits<float>::min(),     -std::numeric_limits<float>::min(),
-                                          std::numeric_limits<float>::denorm_min(), -0.0f, 0.1f, 1e-38f,
-                                          16777217.0f, 1.0f / 3.0f};
+        static const float kExtremes[] = {std::numeric_limits<float>::max(),
+                                          -std::numeric_limits<float>::max(),
+                                          std::numeric_limits<float>::min(),
+                                          -std::numeric_limits<float>::min(),
+                                          std::numeric_limits<float>::denorm_min(),
+                                          -0.0f,
+                                          0.1f,
+                                          1e-38f,
+                                          16777217.0f,
+                                          1.0f / 3.0f};
         if (coin()) return kExtremes[pick(static_cast<int>(std::size(kExtremes)))];
         auto bits = static_cast<std::uint32_t>(rng_());
         float f;
@@ -84,10 +98,16 @@ public:
     }
 
     double real() {
-        static const double kExtremes[] = {std::numeric_limits<double>::max(),  -std::numeric_limits<double>::max(),
-                                           std::numeric_limits<double>::min(),  std::numeric_limits<double>::denorm_min(),
-                                           -std::numeric_limits<double>::denorm_min(), -0.0, 0.1, 1e308,
-                                           9007199254740993.0, 2.5};
+        static const double kExtremes[] = {std::numeric_limits<double>::max(),
+                                           -std::numeric_limits<double>::max(),
+                                           std::numeric_limits<double>::min(),
+                                           std::numeric_limits<double>::denorm_min(),
+                                           -std::numeric_limits<double>::denorm_min(),
+                                           -0.0,
+                                           0.1,
+                                           1e308,
+                                           9007199254740993.0,
+                                           2.5};
         if (coin()) return kExtremes[pick(static_cast<int>(std::size(kExtremes)))];
         std::uint64_t bits = (static_cast<std::uint64_t>(rng_()) << 32) | rng_();
         double d;
@@ -108,7 +128,9 @@ public:
     }
 
     VBool boolean() { return coin() ? kTrue : kFalse; }
-    Color colour() { return coin() ? static_cast<Color>(rng_() & 0xFFFFFF) : 0x80000000u + static_cast<Color>(pick(25)); }
+    Color colour() {
+        return coin() ? static_cast<Color>(rng_() & 0xFFFFFF) : 0x80000000u + static_cast<Color>(pick(25));
+    }
 
     // Sets a random half of the properties, each through its own setter.
     // A value that a setter refuses (a failure by design, 380 say) is
@@ -158,8 +180,7 @@ public:
             if (!coin()) continue;
             try {
                 step();
-            } catch (const Failure&) {
-            }
+            } catch (const Failure&) {}
         }
     }
 

@@ -19,9 +19,7 @@ protected:
     void act(const std::function<void()>& action) {
         try {
             action();
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.number(), failure::kOutOfStackSpace) << f.description();
-        }
+        } catch (const Failure& f) { EXPECT_EQ(f.number(), failure::kOutOfStackSpace) << f.description(); }
     }
 };
 
@@ -121,9 +119,7 @@ TEST_F(ReentrantHost, AChangeHandlerThatAlwaysAssignsBoundTextIsStoppedWithFailu
     std::int32_t number = 0;
     try {
         c.setBoundText("B07");
-    } catch (const Failure& f) {
-        number = f.number();
-    }
+    } catch (const Failure& f) { number = f.number(); }
     EXPECT_EQ(number, failure::kOutOfStackSpace);
     site.clearEventHandler("Change");
     EXPECT_EQ(c.BoundText(), "A01") << "the last assignment stands";

@@ -37,9 +37,7 @@ FakeControl::FakeControl(HeadlessSite& s) : site(s) {
 
 FakeControl::~FakeControl() = default;
 
-std::string FakeControl::gridRow() const {
-    return "row=" + std::to_string(site.grid("DBGrid1").row());
-}
+std::string FakeControl::gridRow() const { return "row=" + std::to_string(site.grid("DBGrid1").row()); }
 
 void FakeControl::TextSink::onChange() {
     c.mark(name + " change " + c.site.textBox(name).text());

@@ -16,9 +16,7 @@ template <class F>
 int failureOf(F&& f) {
     try {
         f();
-    } catch (const Failure& e) {
-        return e.number();
-    }
+    } catch (const Failure& e) { return e.number(); }
     return 0;
 }
 
@@ -31,8 +29,7 @@ protected:
             "CREATE TABLE Towns(Town TEXT, Province TEXT);"
             "INSERT INTO Towns VALUES('Roma','RM');";
         for (int i = 0; i < 30; ++i) {
-            sql += "INSERT INTO People VALUES(" + std::to_string(i) + ",'P" + std::to_string(i) +
-                   "','C');";
+            sql += "INSERT INTO People VALUES(" + std::to_string(i) + ",'P" + std::to_string(i) + "','C');";
         }
         testing::execSql(db, sql);
         control.data1->setDatabaseName(db);

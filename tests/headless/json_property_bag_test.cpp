@@ -54,7 +54,8 @@ TEST(JsonPropertyBag, EveryTypeOfValueComesBackAsItWent) {
     bag.writeProperty("font", Variant(font), Variant());
     bag.writeProperty("picture", Variant(picture), Variant());
     bag.writeProperty("colour", Variant::longValue(0x00E0FFFF), Variant::longValue(kSystemWindowBackground));
-    bag.writeProperty("system colour", Variant::longValue(systemColor(15)), Variant::longValue(kSystemWindowText));
+    bag.writeProperty("system colour", Variant::longValue(systemColor(15)),
+                      Variant::longValue(kSystemWindowText));
 
     JsonPropertyBag back = JsonPropertyBag::parse(bag.dump());
     for (const Case& k : cases) {
@@ -110,8 +111,8 @@ TEST(JsonPropertyBag, AnObjectTheDocumentCannotHoldIsRefusedAndNotStored) {
     struct Opaque : Object {};
     JsonPropertyBag bag;
     int number = 0;
-    const std::string why =
-        failureText([&] { bag.writeProperty("Recordset", Variant(std::make_shared<Opaque>()), Variant()); }, &number);
+    const std::string why = failureText(
+        [&] { bag.writeProperty("Recordset", Variant(std::make_shared<Opaque>()), Variant()); }, &number);
     EXPECT_EQ(number, 380);
     EXPECT_NE(why.find("\"Recordset\""), std::string::npos) << why;
     EXPECT_FALSE(bag.contains("Recordset"));
@@ -156,12 +157,14 @@ TEST(JsonPropertyBag, AMalformedDocumentNamesThePlaceAndLoadsNothing) {
         {"a cut-off document", "{\"a\": ", "bag.json: line 1, column 7"},
         {"not an object", "[1, 2]", "bag.json: "},
         {"an unknown type", R"({"a": 1, "b": {"Matrix": 2}})", "key \"b\": \"Matrix\" is not a type"},
-        {"a Long that is text", R"({"ListHeight": {"Long": "tall"}})", "key \"ListHeight\": the Long is not a whole number"},
+        {"a Long that is text", R"({"ListHeight": {"Long": "tall"}})",
+         "key \"ListHeight\": the Long is not a whole number"},
         {"an Integer out of range", R"({"x": {"Integer": 40000}})", "key \"x\": the Integer is out of range"},
         {"a plain number out of range", R"({"x": 4294967296})", "key \"x\""},
         {"a bad colour", R"({"BackColor": {"Colour": "red"}})", "key \"BackColor\": a colour is"},
         {"a bad date", R"({"d": {"Date": "2001-02-30"}})", "key \"d\": a date is"},
-        {"bad base64", R"({"p": {"Picture": {"format": "gif", "data": "@@@@"}}})", "key \"p\": the picture's data"},
+        {"bad base64", R"({"p": {"Picture": {"format": "gif", "data": "@@@@"}}})",
+         "key \"p\": the picture's data"},
         {"a two-member value", R"({"x": {"Integer": 1, "Long": 2}})", "key \"x\": not a value"},
     };
     for (const Case& k : cases) {
@@ -169,7 +172,8 @@ TEST(JsonPropertyBag, AMalformedDocumentNamesThePlaceAndLoadsNothing) {
         int number = 0;
         JsonPropertyBag bag;
         bag.writeProperty("kept", Variant("yes"), Variant());
-        const std::string why = failureText([&] { bag = JsonPropertyBag::parse(k.text, "bag.json"); }, &number);
+        const std::string why =
+            failureText([&] { bag = JsonPropertyBag::parse(k.text, "bag.json"); }, &number);
         EXPECT_EQ(number, kFailureInvalidFileFormat);
         EXPECT_NE(why.find(k.place), std::string::npos) << why;
         // Nothing was taken over.
@@ -188,10 +192,13 @@ TEST(JsonPropertyBag, ExtremeNumbersFailToLoadOrComeBackWhole) {
     const Case refused[] = {
         // The JSON library throws another exception for this one.
         {"a number beyond any double", "{\"a\": 1,\n \"D\": 1e999}", "bag.json: line 2, column 7"},
-        {"a Single past the largest", R"({"s": {"Single": 3.5e38}})", "key \"s\": the Single is out of range"},
-        {"a font size past any Single", R"({"f": {"Font": {"size": 1e300}}})", "key \"f\": the font's size is out of range"},
+        {"a Single past the largest", R"({"s": {"Single": 3.5e38}})",
+         "key \"s\": the Single is out of range"},
+        {"a font size past any Single", R"({"f": {"Font": {"size": 1e300}}})",
+         "key \"f\": the font's size is out of range"},
         {"a day number past the dates", R"({"d": {"Date": 1e300}})", "key \"d\": the date is out of range"},
-        {"a day number before the dates", R"({"d": {"Date": -700000}})", "key \"d\": the date is out of range"},
+        {"a day number before the dates", R"({"d": {"Date": -700000}})",
+         "key \"d\": the date is out of range"},
     };
     for (const Case& k : refused) {
         SCOPED_TRACE(k.what);
@@ -213,13 +220,14 @@ TEST(JsonPropertyBag, ExtremeNumbersFailToLoadOrComeBackWhole) {
     EXPECT_EQ(back.readProperty("big", Variant()), Variant(largest));
     EXPECT_EQ(back.readProperty("small", Variant()), Variant(-largest));
     EXPECT_EQ(back.readProperty("first day", Variant()), Variant::date(dateSerial(100, 1, 1)));
-    EXPECT_EQ(back.readProperty("last moment", Variant()), Variant::date(dateSerial(9999, 12, 31, 23, 59, 59)));
+    EXPECT_EQ(back.readProperty("last moment", Variant()),
+              Variant::date(dateSerial(9999, 12, 31, 23, 59, 59)));
     EXPECT_EQ(back.dump(), bag.dump());
 
     // What a document cannot hold is refused when it is written, not found
     // out when the file is read again.
-    const Variant unsavable[] = {Variant(std::numeric_limits<float>::infinity()),
-                                 Variant::date(1e300), Variant::date(dateSerial(10000, 1, 1)),
+    const Variant unsavable[] = {Variant(std::numeric_limits<float>::infinity()), Variant::date(1e300),
+                                 Variant::date(dateSerial(10000, 1, 1)),
                                  Variant::date(std::numeric_limits<double>::quiet_NaN())};
     for (const Variant& v : unsavable) {
         SCOPED_TRACE(v.debugString());
@@ -266,7 +274,8 @@ TEST(FormDocument, HoldsTheContainerAndItsControlsEachWithItsBag) {
               Variant::integer(5));
     EXPECT_EQ(again.findControl("Quorvel20001")->properties.readProperty("ListHeight", Variant()),
               Variant::longValue(2500));
-    EXPECT_EQ(again.findControl("Quorvel20003")->properties.readProperty("Text", Variant()), Variant("Rossi"));
+    EXPECT_EQ(again.findControl("Quorvel20003")->properties.readProperty("Text", Variant()),
+              Variant("Rossi"));
     EXPECT_NE(saved.find("\"designer\""), std::string::npos);
     EXPECT_NE(saved.find("\"layout\": \"free\""), std::string::npos);
     EXPECT_NE(saved.find("\"locked\": true"), std::string::npos);
@@ -359,14 +368,20 @@ TEST(FormDocument, DeepOrAmbiguousDocumentsAreRefusedWithThePlace) {
         const char* place;
     };
     const std::vector<Case> cases = {
-        {"a bag nested 100 000 levels", "{\"a\": " + deep + "}", "line 1, column 262: nested deeper than 256 levels"},
-        {"a form's unknown member so nested", form + "\"x\": " + deep + "}", "line 1, column 335: nested deeper"},
-        {"a form's unknown control member so nested",
-         R"({"controls": [{"name": "Q", "x": )" + deep + "}]}", "line 1, column 287: nested deeper"},
-        {"two values of one name in a bag", "{\"a\": 1,\n \"a\": 2}", "line 2, column 2: a second member named \"a\""},
-        {"a second \"controls\"", form + "\n\"controls\": []}", "line 2, column 1: a second member named \"controls\""},
-        {"a name written with an escape", R"({"x": {"\"k": 1, "\u0022k": 2}})", "column 18: a second member named \"\\\"k\""},
-        {"two sizes of a font", R"({"f": {"Font": {"size": 8, "size": 9}}})", "column 28: a second member named \"size\""},
+        {"a bag nested 100 000 levels", "{\"a\": " + deep + "}",
+         "line 1, column 262: nested deeper than 256 levels"},
+        {"a form's unknown member so nested", form + "\"x\": " + deep + "}",
+         "line 1, column 335: nested deeper"},
+        {"a form's unknown control member so nested", R"({"controls": [{"name": "Q", "x": )" + deep + "}]}",
+         "line 1, column 287: nested deeper"},
+        {"two values of one name in a bag", "{\"a\": 1,\n \"a\": 2}",
+         "line 2, column 2: a second member named \"a\""},
+        {"a second \"controls\"", form + "\n\"controls\": []}",
+         "line 2, column 1: a second member named \"controls\""},
+        {"a name written with an escape", R"({"x": {"\"k": 1, "\u0022k": 2}})",
+         "column 18: a second member named \"\\\"k\""},
+        {"two sizes of a font", R"({"f": {"Font": {"size": 8, "size": 9}}})",
+         "column 28: a second member named \"size\""},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -385,7 +400,8 @@ TEST(FormDocument, DeepOrAmbiguousDocumentsAreRefusedWithThePlace) {
     }
     // The deepest document allowed reads and saves.
     const std::string deepest = form + "\"x\": " + nestedArrays(kMaxDocumentDepth - 1) + "}";
-    EXPECT_NE(FormDocument::parse(deepest).dump().find(nestedArrays(kMaxDocumentDepth - 1)), std::string::npos);
+    EXPECT_NE(FormDocument::parse(deepest).dump().find(nestedArrays(kMaxDocumentDepth - 1)),
+              std::string::npos);
 }
 
 TEST(FormDocument, UnknownMembersAreKeptExactlyAsWritten) {
@@ -399,9 +415,10 @@ TEST(FormDocument, UnknownMembersAreKeptExactlyAsWritten) {
     };
     std::string members;
     for (const std::string& m : exact) members += m + ",\n    ";
-    const std::string text = R"({"format": "quorvel-form", )" + members +
-                             R"("container": {)" + members + R"("properties": {}},
-        "controls": [{"name": "Q", )" + members + R"("properties": {"ListHeight": 900}}]})";
+    const std::string text = R"({"format": "quorvel-form", )" + members + R"("container": {)" + members +
+                             R"("properties": {}},
+        "controls": [{"name": "Q", )" +
+                             members + R"("properties": {"ListHeight": 900}}]})";
     FormDocument form = FormDocument::parse(text);
     const std::string saved = form.dump();
     for (const std::string& m : exact) {
@@ -411,13 +428,15 @@ TEST(FormDocument, UnknownMembersAreKeptExactlyAsWritten) {
         EXPECT_EQ(count, 3u);
     }
     EXPECT_EQ(FormDocument::parse(saved).dump(), saved);
-    EXPECT_EQ(form.findControl("Q")->properties.readProperty("ListHeight", Variant()), Variant::longValue(900));
+    EXPECT_EQ(form.findControl("Q")->properties.readProperty("ListHeight", Variant()),
+              Variant::longValue(900));
 
     // Written out, a document grows by no more than its known members' own
     // layout: 300 deep values (the 83 KB form that was once saved as 3.2 GB).
     std::string bulky = R"({"format": "quorvel-form", "controls": [)";
     for (int i = 0; i < 300; ++i)
-        bulky += std::string(i ? "," : "") + R"({"name": "Q)" + std::to_string(i) + R"(", "x": )" + nestedArrays(120) + "}";
+        bulky += std::string(i ? "," : "") + R"({"name": "Q)" + std::to_string(i) + R"(", "x": )" +
+                 nestedArrays(120) + "}";
     bulky += "]}";
     const std::string bulkySaved = FormDocument::parse(bulky).dump();
     EXPECT_LT(bulkySaved.size(), bulky.size() * 3 / 2) << bulky.size() << " became " << bulkySaved.size();

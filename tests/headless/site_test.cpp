@@ -17,9 +17,7 @@ template <class F>
 int failureOf(F&& f) {
     try {
         f();
-    } catch (const Failure& e) {
-        return e.number();
-    }
+    } catch (const Failure& e) { return e.number(); }
     return 0;
 }
 
@@ -33,8 +31,9 @@ TEST(HeadlessSiteSurface, ResizeRunsInsideTheSetAndOnlyOnAChange) {
     site.place(100, 200, 3000, 600);  // moves, then one resize for the size, then a repaint
     site.move(5, 6);                  // no resize, a repaint that sees the move
     site.place(5, 6, 3000, 600);      // nothing changed: a repaint only
-    EXPECT_EQ(site.log(),
-              "resize 3000x285|resize sees 285|set returned|resize 3000x600|resize sees 600|paint|paint|paint");
+    EXPECT_EQ(
+        site.log(),
+        "resize 3000x285|resize sees 285|set returned|resize 3000x600|resize sees 600|paint|paint|paint");
     EXPECT_EQ(site.extender().left(), 5);
     EXPECT_EQ(site.extender().top(), 6);
     EXPECT_EQ(failureOf([&] { site.surface().setHeight(-1); }), 380);
@@ -57,9 +56,9 @@ TEST(HeadlessSiteSurface, TheFirstPlaceSizesTheControlItStartedAndKeysNeedTheFoc
 
     // Keys typed with the focus outside reach no window of the control.
     site.clearLog();
-    for (auto user : std::initializer_list<std::function<void()>>{
-             [&] { site.type("a"); }, [&] { site.keyDown(65); }, [&] { site.keyPress(65); },
-             [&] { site.keyUp(65); }})
+    for (auto user :
+         std::initializer_list<std::function<void()>>{[&] { site.type("a"); }, [&] { site.keyDown(65); },
+                                                      [&] { site.keyPress(65); }, [&] { site.keyUp(65); }})
         EXPECT_EQ(failureOf(user), 5);
     EXPECT_EQ(site.log(), "");
     site.focusIn();

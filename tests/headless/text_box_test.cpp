@@ -94,15 +94,13 @@ TEST_F(TextBoxTest, SelectionCountsUtf16UnitsAndNeverSplitsASurrogatePair) {
 }
 
 TEST_F(TextBoxTest, NegativeSelectionOrLimitIsAnInvalidValue) {
-    for (auto set : {+[](HeadlessTextBox& b) { b.setSelStart(-1); },
-                     +[](HeadlessTextBox& b) { b.setSelLength(-1); },
-                     +[](HeadlessTextBox& b) { b.setMaxLength(-1); }}) {
+    for (auto set :
+         {+[](HeadlessTextBox& b) { b.setSelStart(-1); }, +[](HeadlessTextBox& b) { b.setSelLength(-1); },
+          +[](HeadlessTextBox& b) { b.setMaxLength(-1); }}) {
         try {
             set(box);
             ADD_FAILURE() << "no failure";
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.number(), 380);
-        }
+        } catch (const Failure& f) { EXPECT_EQ(f.number(), 380); }
     }
 }
 
@@ -150,8 +148,7 @@ TEST_F(TextBoxTest, BackspaceAndDeleteRemoveWholeCharacters) {
     box.keyPress(8);  // nothing before the caret: no change event
     box.setSelStart(2);
     box.keyDown(46, 0);
-    EXPECT_EQ(events.joined(),
-              "change a😀b @0|press 8|change ab @1|change a😀b @0|change ab @1|press 8");
+    EXPECT_EQ(events.joined(), "change a😀b @0|press 8|change ab @1|change a😀b @0|change ab @1|press 8");
 }
 
 TEST_F(TextBoxTest, AKeyPressHandlerDecidesWhichCharacterGoesIn) {

@@ -40,9 +40,7 @@ TEST(SendKeys, RefusesWhatDoesNotRead) {
         try {
             parseSendKeys(bad);
             ADD_FAILURE() << "accepted";
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.number(), 5);
-        }
+        } catch (const Failure& f) { EXPECT_EQ(f.number(), 5); }
     }
 }
 

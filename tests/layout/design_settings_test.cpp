@@ -20,8 +20,8 @@ struct Place {
 };
 
 void PrintTo(const Place& p, std::ostream* os) {
-    *os << p.left << "," << p.top << " " << p.width << "x" << p.height << " visible " << p.visible
-        << " tab " << p.tabIndex;
+    *os << p.left << "," << p.top << " " << p.width << "x" << p.height << " visible " << p.visible << " tab "
+        << p.tabIndex;
 }
 
 Place placeOf(const ChildWindow& w) {

@@ -42,12 +42,12 @@ protected:
 // The layout as it stands in the worked example, at Left 600.
 Geometry workedExampleAt600() {
     return {
-        {"hostLeft", 600},        {"hostTop", 4000},         {"containerWidth", 6000},
-        {"containerHeight", 4200}, {"closedHeight", 285},    {"openHeight", 2370},
-        {"closedWidth", 2595},    {"openWidth", 3455},       {"closedTop", 4000},
-        {"openTop", 1915},        {"closedLeft", 600},       {"openLeft", 600},
-        {"closedTextTop", 0},     {"openTextTop", 2085},     {"closedTextLeft", 0},
-        {"openTextLeft", 0},      {"closedButtonTop", 0},    {"openButtonTop", 2085},
+        {"hostLeft", 600},          {"hostTop", 4000},        {"containerWidth", 6000},
+        {"containerHeight", 4200},  {"closedHeight", 285},    {"openHeight", 2370},
+        {"closedWidth", 2595},      {"openWidth", 3455},      {"closedTop", 4000},
+        {"openTop", 1915},          {"closedLeft", 600},      {"openLeft", 600},
+        {"closedTextTop", 0},       {"openTextTop", 2085},    {"closedTextLeft", 0},
+        {"openTextLeft", 0},        {"closedButtonTop", 0},   {"openButtonTop", 2085},
         {"closedButtonLeft", 2415}, {"openButtonLeft", 2415}, {"closedGridTop", 305},
         {"openGridTop", -20},
     };
@@ -93,8 +93,8 @@ TEST_F(Layout, OpenWidthLimits) {
     };
     const Case cases[] = {
         {"columns past the container stop at its margin", 6000, 0, "4000;4000", 5700, 0, 0},
-        {"a margin narrower than the closed pieces gives the closed width", 2500, 0,
-         "4000;4000", 2595, 100, -100},
+        {"a margin narrower than the closed pieces gives the closed width", 2500, 0, "4000;4000", 2595, 100,
+         -100},
         {"no column width still leaves room for the closed pieces", 6000, 0, "0;0", 2595, 0, 0},
         {"moved left, never below 100", 4000, 150, "1700;1745", 3700, 100, 50},
         {"just inside the margin stays put", 6000, 2245, "1200;2000", 3455, 2245, 0},
@@ -215,9 +215,8 @@ TEST_F(Layout, AGridThatRefusesItsHeightIsReportedAndLeavesTheRestAsItWas) {
     c.setListHeight(-5);
     site.place(700, 4000, 2595, 300);
 
-    EXPECT_EQ(site.log(),
-              "notify ListHeight|msgbox \"380    /M_006 \\n\\n" +
-                  standardDescription(failure::kInvalidPropertyValue) + "\"");
+    EXPECT_EQ(site.log(), "notify ListHeight|msgbox \"380    /M_006 \\n\\n" +
+                              standardDescription(failure::kInvalidPropertyValue) + "\"");
     EXPECT_EQ(c.members().resizing, kFalse);
     // Written before the grid refused: the measurements and the left edges.
     Geometry expected = before;

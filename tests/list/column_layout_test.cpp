@@ -12,14 +12,14 @@ namespace {
 
 class Columns : public testing::ControlTest {
 protected:
-
     std::shared_ptr<quorvel::Columns> columns() { return c.dbGrid1().columns(); }
 
     std::vector<std::string> fields() {
         std::vector<std::string> out;
         for (std::int32_t i = 0; i < columns()->count(); ++i) {
             auto column = columns()->item(i);
-            out.push_back(column->visible() == kTrue ? column->dataField() : "(hidden) " + column->dataField());
+            out.push_back(column->visible() == kTrue ? column->dataField()
+                                                     : "(hidden) " + column->dataField());
         }
         return out;
     }
@@ -29,8 +29,12 @@ protected:
         for (std::int32_t i = 0; i < columns()->count(); ++i) out.push_back(get(*columns()->item(i)));
         return out;
     }
-    std::vector<float> widths() { return each([](Column& column) { return column.width(); }); }
-    std::vector<std::string> captions() { return each([](Column& column) { return column.caption(); }); }
+    std::vector<float> widths() {
+        return each([](Column& column) { return column.width(); });
+    }
+    std::vector<std::string> captions() {
+        return each([](Column& column) { return column.caption(); });
+    }
 
     Quorvel2000& c = newControl();
 };
@@ -68,8 +72,7 @@ TEST_F(Columns, NumericListsReadAsWholePositiveNumbers) {
     EXPECT_EQ(widths(), (std::vector<float>{1500, 0, 900}));
 
     c.setColsAlignment("2;7;-1");
-    EXPECT_EQ(each([](Column& column) { return column.alignment(); }),
-              (std::vector<std::int16_t>{2, 3, 1}));
+    EXPECT_EQ(each([](Column& column) { return column.alignment(); }), (std::vector<std::int16_t>{2, 3, 1}));
 }
 
 TEST_F(Columns, ShortAndLongListsAndQuotes) {

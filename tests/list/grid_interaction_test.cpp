@@ -22,8 +22,7 @@ protected:
     // the focus in the edit box. SearchDisable keeps the grid's moves from
     // copying records into the boxes, so only a choice writes them.
     Quorvel2000& openList(const Variant& searchField = Variant("Name")) {
-        Quorvel2000& c =
-            configuredControl(database(peopleSql()), "People", Variant("Code"), searchField);
+        Quorvel2000& c = configuredControl(database(peopleSql()), "People", Variant("Code"), searchField);
         c.setColsField("Code;Name");
         c.setSearchDisable(kTrue);
         site.place(600, 1000, 2595, 285);
@@ -45,8 +44,7 @@ TEST_F(GridChoice, EnterAndCtrlChooseTheCurrentRow) {
         bool staysOpen;
     };
     const Case cases[] = {
-        {"Enter, DropDownAuto False: the list stays open", kFalse, kEnter, 1, "B07", "Bianchi",
-         true},
+        {"Enter, DropDownAuto False: the list stays open", kFalse, kEnter, 1, "B07", "Bianchi", true},
         {"Enter, DropDownAuto True: the list closes", kTrue, kEnter, 3, "A01", "Amato", false},
         {"Ctrl, DropDownAuto False: the list closes", kFalse, kCtrl, 4, "R05", "Romano", false},
         {"Ctrl, DropDownAuto True: the list closes", kTrue, kCtrl, 2, "V33", "Verdi", false},
@@ -75,8 +73,7 @@ TEST_F(GridChoice, EnterAndCtrlChooseTheCurrentRow) {
         // no search.
         site.clearLog();
         site.keyUp(k.key);
-        EXPECT_EQ(site.log(), "event KeyUp KeyCode=Integer " + std::to_string(k.key) +
-                                  " Shift=Integer 0");
+        EXPECT_EQ(site.log(), "event KeyUp KeyCode=Integer " + std::to_string(k.key) + " Shift=Integer 0");
         EXPECT_EQ(c.members().skipNextKeyUp, kFalse);
         EXPECT_EQ(c.members().skipBoundChange, kFalse);
     }
@@ -112,24 +109,23 @@ TEST_F(GridChoice, AClickOnARowChoosesItThroughTheQueuedEnter) {
     EXPECT_EQ(c.BoundText(), "A01");
     EXPECT_EQ(c.Text(), "Amato");
     EXPECT_EQ(c.DropDown(), kFalse);
-    EXPECT_EQ(site.log(),
-              "event MouseDown Button=Integer 1 Shift=Integer 0" + at +
-                  // The press moves the grid's row, which the data control
-                  // announces before the record is left.
-                  "|event ListValidate Action=Integer 9 Save=Integer 0"
-                  "|event MouseUp Button=Integer 1 Shift=Integer 0" + at +
-                  "|sendkeys \"{ENTER}\""
-                  "|event Change|notify BoundText|event Change|event BeenChosen"
-                  "|notify DropDown|event Drop"
-                  "|event KeyUp KeyCode=Integer 13 Shift=Integer 0");
+    EXPECT_EQ(site.log(), "event MouseDown Button=Integer 1 Shift=Integer 0" + at +
+                              // The press moves the grid's row, which the data control
+                              // announces before the record is left.
+                              "|event ListValidate Action=Integer 9 Save=Integer 0"
+                              "|event MouseUp Button=Integer 1 Shift=Integer 0" +
+                              at +
+                              "|sendkeys \"{ENTER}\""
+                              "|event Change|notify BoundText|event Change|event BeenChosen"
+                              "|notify DropDown|event Drop"
+                              "|event KeyUp KeyCode=Integer 13 Shift=Integer 0");
 }
 
 TEST_F(GridChoice, TheMouseArgumentsAreTheGridsOwnVariables) {
     openList();
     site.setEventArguments("MouseMove", {{"Button", Variant::integer(4)}});
-    site.setEventHandler("MouseUp", [&](headless::EventCall& call) {
-        site.mark("up at " + host::traceValue(call["X"]));
-    });
+    site.setEventHandler(
+        "MouseUp", [&](headless::EventCall& call) { site.mark("up at " + host::traceValue(call["X"])); });
     site.mouseMove(headless::Target::Grid, 0, 1, 10, 20);
     site.mouseUp(headless::Target::Grid, 2, 0, 11, 21);
     // The queued Enter waits for a pump; the mouse-up handling returned

@@ -31,9 +31,12 @@ protected:
 
     Pieces pieces() {
         return {
-            {"Left", host().extender().left()},   {"Top", host().extender().top()},
-            {"Width", host().surface().width()},  {"Height", host().surface().height()},
-            {"Text2.Top", control.text2().top()}, {"Text2.Left", control.text2().left()},
+            {"Left", host().extender().left()},
+            {"Top", host().extender().top()},
+            {"Width", host().surface().width()},
+            {"Height", host().surface().height()},
+            {"Text2.Top", control.text2().top()},
+            {"Text2.Left", control.text2().left()},
             {"Text2.Width", control.text2().width()},
             {"Command1.Top", control.command1().top()},
             {"Command1.Left", control.command1().left()},
@@ -49,16 +52,16 @@ protected:
 };
 
 const Pieces kClosed = {
-    {"Left", 3000},         {"Top", 4000},          {"Width", 2595},         {"Height", 285},
-    {"Text2.Top", 0},       {"Text2.Left", 0},      {"Text2.Width", 2415},   {"Command1.Top", 0},
-    {"Command1.Left", 2415}, {"DBGrid1.Top", 305},  {"DBGrid1.Left", 0},     {"Text2.Visible", -1},
+    {"Left", 3000},           {"Top", 4000},        {"Width", 2595},       {"Height", 285},
+    {"Text2.Top", 0},         {"Text2.Left", 0},    {"Text2.Width", 2415}, {"Command1.Top", 0},
+    {"Command1.Left", 2415},  {"DBGrid1.Top", 305}, {"DBGrid1.Left", 0},   {"Text2.Visible", -1},
     {"Command1.Visible", -1},
 };
 
 const Pieces kOpen = {
-    {"Left", 2140},          {"Top", 1915},          {"Width", 3455},       {"Height", 2370},
-    {"Text2.Top", 2085},     {"Text2.Left", 860},    {"Text2.Width", 2415}, {"Command1.Top", 2085},
-    {"Command1.Left", 3275}, {"DBGrid1.Top", -20},   {"DBGrid1.Left", 0},   {"Text2.Visible", -1},
+    {"Left", 2140},           {"Top", 1915},        {"Width", 3455},       {"Height", 2370},
+    {"Text2.Top", 2085},      {"Text2.Left", 860},  {"Text2.Width", 2415}, {"Command1.Top", 2085},
+    {"Command1.Left", 3275},  {"DBGrid1.Top", -20}, {"DBGrid1.Left", 0},   {"Text2.Visible", -1},
     {"Command1.Visible", -1},
 };
 
@@ -91,10 +94,8 @@ TEST_F(OpenClose, DropOncePerMoveWithDropDownAlreadyNew) {
     host().setEventHandler("Drop", [&](headless::EventCall&) {
         host().mark(std::string("handler sees ") + (control.DropDown() == kTrue ? "True" : "False"));
         // Moving again the same way from the handler meets the entry guards.
-        if (control.DropDown() == kTrue)
-            control.ListaApri();
-        else
-            control.ListaChiudi();
+        if (control.DropDown() == kTrue) control.ListaApri();
+        else control.ListaChiudi();
     });
     control.ListaApri();
     control.ListaApri();

@@ -10,8 +10,7 @@ namespace {
 using UnavailableSource = ControlTest;
 
 TEST_F(UnavailableSource, TheButtonOnlyMovesTheFocusAndTheCaret) {
-    Quorvel2000& c =
-        configuredControl(dir.file("missing.db"), "People", Variant("Code"), Variant("Name"));
+    Quorvel2000& c = configuredControl(dir.file("missing.db"), "People", Variant("Code"), Variant("Name"));
     ASSERT_EQ(c.members().dataUnavailable, kTrue);
     c.setDropDownAuto(kFalse);
     site.place(600, 1000, 2595, 285);
@@ -33,8 +32,7 @@ TEST_F(UnavailableSource, TheButtonOnlyMovesTheFocusAndTheCaret) {
 }
 
 TEST_F(UnavailableSource, AChoiceWithoutARecordsetTouchesNothing) {
-    Quorvel2000& c =
-        configuredControl(dir.file("missing.db"), "People", Variant("Code"), Variant("Name"));
+    Quorvel2000& c = configuredControl(dir.file("missing.db"), "People", Variant("Code"), Variant("Name"));
     c.setText("typed");
     site.clearLog();
     site.gridKey(13);

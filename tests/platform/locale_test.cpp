@@ -53,9 +53,7 @@ TEST(NumericParse, AnExponentOrHexDigitsBeyondADoubleAreAnOverflowNotAnInfinity)
         try {
             Locale::numericParse(text);
             FAIL() << "no failure";
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.number(), failure::kOverflow);
-        }
+        } catch (const Failure& f) { EXPECT_EQ(f.number(), failure::kOverflow); }
     }
     EXPECT_FALSE(Locale::english().isNumeric(Variant(longHex)));
 }
@@ -82,15 +80,11 @@ TEST(LocaleText, NullAndObjectsHaveNoText) {
     try {
         en.textOf(Variant::null());
         FAIL();
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), failure::kInvalidUseOfNull);
-    }
+    } catch (const Failure& f) { EXPECT_EQ(f.number(), failure::kInvalidUseOfNull); }
     try {
         en.textOf(Variant(ObjectRef()));
         FAIL();
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), failure::kTypeMismatch);
-    }
+    } catch (const Failure& f) { EXPECT_EQ(f.number(), failure::kTypeMismatch); }
 }
 
 TEST(LocaleDates, ShortDateFollowsTheLocaleOrder) {
@@ -99,8 +93,7 @@ TEST(LocaleDates, ShortDateFollowsTheLocaleOrder) {
     EXPECT_EQ(Locale::italian().textOf(d), "07/12/2026");
     EXPECT_EQ(Locale::english().textOf(Variant::date(dateSerial(2026, 12, 7, 15, 4, 5))),
               "12/7/2026 3:04:05 PM");
-    EXPECT_EQ(Locale::italian().textOf(Variant::date(dateSerial(1899, 12, 30, 9, 30, 0))),
-              "09:30:00");
+    EXPECT_EQ(Locale::italian().textOf(Variant::date(dateSerial(1899, 12, 30, 9, 30, 0))), "09:30:00");
 }
 
 TEST(LocaleDates, FormatWritesMonthFirstWithTheLocalesSeparator) {
@@ -165,9 +158,7 @@ TEST(LocaleDates, ASerialWithoutACalendarDateIsAnOverflow) {
         auto overflows = [](const std::function<void()>& f) {
             try {
                 f();
-            } catch (const Failure& e) {
-                return e.number() == failure::kOverflow;
-            }
+            } catch (const Failure& e) { return e.number() == failure::kOverflow; }
             return false;
         };
         EXPECT_TRUE(overflows([&] { civilFromSerial(serial); }));

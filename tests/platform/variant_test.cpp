@@ -10,9 +10,7 @@ namespace {
 std::int32_t failureNumberOf(const std::function<void()>& f) {
     try {
         f();
-    } catch (const Failure& e) {
-        return e.number();
-    }
+    } catch (const Failure& e) { return e.number(); }
     return 0;
 }
 

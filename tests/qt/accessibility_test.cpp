@@ -140,7 +140,8 @@ TEST_F(Accessibility, AComboBoxNamedByItsLabelWithItsValueStateButtonAndList) {
     QTest::keyClick(edit(), Qt::Key_Return);
     EXPECT_TRUE(heardOn(QAccessible::ValueChanged, widget));
     EXPECT_EQ(combo->text(QAccessible::Value), "Romano");
-    ASSERT_EQ(combo->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::showMenuAction()});
+    ASSERT_EQ(combo->actionInterface()->actionNames(),
+              QStringList{QAccessibleActionInterface::showMenuAction()});
     combo->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
     EXPECT_TRUE(widget->DropDown());
 }

@@ -23,9 +23,7 @@ template <class F>
 int failureOf(F&& f) {
     try {
         f();
-    } catch (const Failure& e) {
-        return e.number();
-    }
+    } catch (const Failure& e) { return e.number(); }
     return 0;
 }
 

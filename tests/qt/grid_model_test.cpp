@@ -25,8 +25,7 @@ TEST_F(GridModel, PassesQtsModelChecksThroughOpeningScrollingFindsRefreshesAndNe
         "CREATE TABLE Few (Code TEXT, Name TEXT);"
         "INSERT INTO Few VALUES ('X1', 'Xeno'), ('Y2', 'Yale');"
         "CREATE TABLE Empty (Code TEXT, Name TEXT);");
-    QAbstractItemModelTester tester(view()->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(view()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     widget->setBoundField("Code");
     widget->setListSearchField("Code");
     widget->setDropDownAuto(false);

@@ -64,8 +64,10 @@ TEST_F(KeyboardConventions, AnArrowsReleaseNeverSearches) {
     QTest::keyClick(edit(), Qt::Key_Up, Qt::AltModifier);
     ASSERT_FALSE(widget->DropDown());
     edit()->setText("Ro");
-    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
-        {Qt::Key_Down, Qt::AltModifier}, {Qt::Key_Down, {}}, {Qt::Key_Up, Qt::AltModifier}, {Qt::Key_Down, {}}};
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_Down, Qt::AltModifier},
+                                                              {Qt::Key_Down, {}},
+                                                              {Qt::Key_Up, Qt::AltModifier},
+                                                              {Qt::Key_Down, {}}};
     for (const auto& [key, modifiers] : keys) {
         site().clearTrace();
         // The arrow alone, pressed and released with Alt held.

@@ -14,11 +14,12 @@ using ListOnAServer = QtControlTest;
 TEST_F(ListOnAServer, TypingRoThenEnterTracesAsOnAFile) {
     PgCluster& cluster = PgCluster::shared();
     if (!cluster.ready()) GTEST_SKIP() << cluster.problem();
-    cluster.recreate("qtpeople",
-                     "CREATE TABLE People (Code VARCHAR(10), Name VARCHAR(50), Born DATE, Balance DOUBLE PRECISION);"
-                     "INSERT INTO People VALUES ('A01', 'Amato', '2001-07-04', 100), ('B07', 'Bianchi', '1985-12-07',"
-                     " -3.25), ('O''B', 'O''Brien', '1977-02-14', 0.5), ('R05', 'Romano', '1964-05-20', 7.75),"
-                     " ('R12', 'Rossi', '1970-03-15', 12.5), ('V33', 'Verdi', '1990-01-31', 0);");
+    cluster.recreate(
+        "qtpeople",
+        "CREATE TABLE People (Code VARCHAR(10), Name VARCHAR(50), Born DATE, Balance DOUBLE PRECISION);"
+        "INSERT INTO People VALUES ('A01', 'Amato', '2001-07-04', 100), ('B07', 'Bianchi', '1985-12-07',"
+        " -3.25), ('O''B', 'O''Brien', '1977-02-14', 0.5), ('R05', 'Romano', '1964-05-20', 7.75),"
+        " ('R12', 'Rossi', '1970-03-15', 12.5), ('V33', 'Verdi', '1990-01-31', 0);");
     auto session = [&] {
         focusEditBox();
         widget->ListaApri();

@@ -29,9 +29,7 @@ template <class F>
 int failureOf(F&& f) {
     try {
         f();
-    } catch (const Failure& e) {
-        return e.number();
-    }
+    } catch (const Failure& e) { return e.number(); }
     return 0;
 }
 
@@ -54,9 +52,7 @@ struct Control final : SurfaceEvents, DataControlEvents {
     host::SiteCore& site;
     int repositions = 0;
     explicit Control(host::SiteCore& s) : site(s) {}
-    void onResize() override {
-        site.mark("resize sees " + std::to_string(int(site.surface().width())));
-    }
+    void onResize() override { site.mark("resize sees " + std::to_string(int(site.surface().width()))); }
     void onPaint() override { site.mark("paint"); }
     void onReposition() override { ++repositions; }
 };
@@ -78,8 +74,7 @@ TYPED_TEST(SiteContract, TheTraceKeepsEverythingTheControlToldTheHostInOneOrder)
     site.setEditAnswer("BoundText", false);
 
     std::array<Variant, 1> key{Variant::integer(65)};
-    std::array<Variant, 4> mouse{Variant::integer(1), Variant::integer(0), Variant(1.5f),
-                                 Variant(30.0f)};
+    std::array<Variant, 4> mouse{Variant::integer(1), Variant::integer(0), Variant(1.5f), Variant(30.0f)};
     site.propertyChanged("Text");
     site.raiseEvent(kKeyPress, key);
     site.canPropertyChange("BoundText");

@@ -58,7 +58,9 @@ struct QtHost {
     TextBox& box = site.createTextBox("Text2", events);
     QtHost() { events.box = &box; }
     TextBox& textBox() { return box; }
-    void type(const std::string& text) { QTest::keyClicks(site.lineEdit("Text2"), QString::fromStdString(text)); }
+    void type(const std::string& text) {
+        QTest::keyClicks(site.lineEdit("Text2"), QString::fromStdString(text));
+    }
     void paste(const std::string& clip) {
         QGuiApplication::clipboard()->setText(QString::fromStdString(clip));
         QTest::keyClick(site.lineEdit("Text2"), Qt::Key_V, Qt::ControlModifier);
@@ -96,7 +98,9 @@ TYPED_TEST(TextBoxContract, ChangeEventRunsInsideTheWriteAndOnlyOnChange) {
 
 TYPED_TEST(TextBoxContract, PositionsCountUtf16UnitsAndNeverSplitAPair) {
     TextBox& box = this->host.textBox();
-    box.setText("a\xF0\x9F\x98\x80" "b");  // a, U+1F600 (two units), b
+    box.setText(
+        "a\xF0\x9F\x98\x80"
+        "b");  // a, U+1F600 (two units), b
     box.setSelStart(2);
     EXPECT_EQ(box.selStart(), 1) << "inside the pair moves to the character's start";
     box.setSelLength(1);
@@ -146,7 +150,9 @@ TYPED_TEST(TextBoxContract, PastingKeepsTheLimitsOfTyping) {
     EXPECT_EQ(events.changes, changes) << "a full box takes nothing and raises nothing";
     box.setText("ab");
     box.setSelStart(2);
-    this->host.paste("cd\xF0\x9F\x98\x80" "e");  // c, d, U+1F600 (two units), e
+    this->host.paste(
+        "cd\xF0\x9F\x98\x80"
+        "e");  // c, d, U+1F600 (two units), e
     EXPECT_EQ(box.text(), "abcd") << "cut before the pair that does not fit";
     box.setText("longer than five");
     box.setSelStart(3);

@@ -56,7 +56,8 @@ TEST_F(WidgetApi, TheMetaObjectMatchesTheMemberTableAndTheEvents) {
             EXPECT_EQ(p.metaType(), qtTypes.at(name)) << p.typeName();
             EXPECT_TRUE(p.isReadable());
             EXPECT_EQ(p.isWritable(), m.hasAccess(idl::kLet) || m.hasAccess(idl::kSet));
-            EXPECT_EQ(p.isUser(), m.hasFlag(idl::kDefaultBind)) << "data binding reads the default-bind property";
+            EXPECT_EQ(p.isUser(), m.hasFlag(idl::kDefaultBind))
+                << "data binding reads the default-bind property";
             continue;
         }
         // A method without a result is a slot; a value helper is invokable
@@ -133,7 +134,8 @@ TEST_F(WidgetApi, ASlotChangesTheEventsArguments) {
     widget->setText("");
     // Every typed character upper-cased; digits dropped.
     QObject::connect(widget, &QuorvelWidget::KeyPress, [](KeyPressEventArgs* a) {
-        if (a->KeyAscii >= 'a' && a->KeyAscii <= 'z') a->KeyAscii = static_cast<std::int16_t>(a->KeyAscii - 32);
+        if (a->KeyAscii >= 'a' && a->KeyAscii <= 'z')
+            a->KeyAscii = static_cast<std::int16_t>(a->KeyAscii - 32);
         if (a->KeyAscii >= '0' && a->KeyAscii <= '9') a->KeyAscii = 0;
     });
     QTest::keyClicks(edit(), "ro1s");

@@ -158,12 +158,13 @@ TEST(RunProgram, SaveAndLoadWriteTheBagIntoTheWorkingFolder) {
 
 TEST(RunProgram, TheHostSizesTheControlItStartedAndRepaintsItWhenItMoves) {
     // The size the control has when it is made; the layout runs all the same.
-    Outcome o = runScript("new\n"
-                          "place 0 0 2580 285\n"
-                          "dump state\n"
-                          "echo \"moved\"\n"
-                          "move 3000 600\n"
-                          "dump state\n");
+    Outcome o = runScript(
+        "new\n"
+        "place 0 0 2580 285\n"
+        "dump state\n"
+        "echo \"moved\"\n"
+        "move 3000 600\n"
+        "dump state\n");
     EXPECT_EQ(o.exitCode, 0) << o.err;
     const std::size_t moved = o.out.find("moved\n");
     ASSERT_NE(moved, std::string::npos) << o.out;
@@ -197,12 +198,14 @@ TEST(RunProgram, ADeepOrAmbiguousFormIsAFailureAndTheLoadedControlStays) {
     const std::string deep = std::string(100000, '[') + std::string(100000, ']');
     writeFile(dir.path() / "deep-bag.json", "{\"ListHeight\": " + deep + "}");
     writeFile(dir.path() / "deep-form.json",
-              R"({"format": "quorvel-form", "controls": [{"name": "Q", "class": "Quorvel2000"}], "x": )" + deep + "}");
+              R"({"format": "quorvel-form", "controls": [{"name": "Q", "class": "Quorvel2000"}], "x": )" +
+                  deep + "}");
     writeFile(dir.path() / "twice.json", R"({"format": "quorvel-form", "controls": [],
 "controls": [{"name": "Q", "class": "Quorvel2000"}]})");
-    Outcome o = runProgram(dir.path(), {"-"},
-                           "new\nlet ListHeight 999\nload deep-bag.json\nload deep-form.json\nload twice.json\n"
-                           "get ListHeight\n");
+    Outcome o =
+        runProgram(dir.path(), {"-"},
+                   "new\nlet ListHeight 999\nload deep-bag.json\nload deep-form.json\nload twice.json\n"
+                   "get ListHeight\n");
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out,
               "notify ListHeight\n"
@@ -275,22 +278,18 @@ TEST(RunProgram, ABadScriptExitsTwoNamingTheLineAndRunsNothing) {
         {"bad date", "new\nlet About #02/30/2026#\n", "error 2: bad date #02/30/2026#"},
         {"too few numbers", "new\nplace 1 2 3\n", "error 2: missing a height"},
         {"too many numbers", "new\nmove 1 2 3\n", "error 2: unexpected the number \"3\""},
-        {"key code out of range", "new\nkeydown 70000\n",
-         "error 2: out of range for a key code: 70000"},
+        {"key code out of range", "new\nkeydown 70000\n", "error 2: out of range for a key code: 70000"},
         {"fraction for a row", "new\ngrid row 1.5\n",
          "error 2: expected a whole number for a row, found 1.5"},
         {"unknown event", "new\non Bogus X=1\n", "error 2: the control has no event named \"Bogus\""},
         {"unknown event argument", "new\non KeyPress Key=1\n",
          "error 2: the event KeyPress has no argument named \"Key\""},
-        {"unknown target", "new\nclick grid\n",
-         "error 2: unknown target \"grid\" (text or button)"},
-        {"unknown locale", "locale de-DE\n",
-         "error 1: unknown locale \"de-DE\" (en-US, it-IT or system)"},
+        {"unknown target", "new\nclick grid\n", "error 2: unknown target \"grid\" (text or button)"},
+        {"unknown locale", "locale de-DE\n", "error 1: unknown locale \"de-DE\" (en-US, it-IT or system)"},
         {"invalid UTF-8", "new\nlet Text \"\xC3\x28\"\n", "error 2: invalid UTF-8"},
         {"a control character", std::string("new\nlet Text \"a\0b\"\n", 17),
          "error 2: a control character in the line"},
-        {"exec that fails", "exec x.db \"CREATE TABLE\"\nnew\n",
-         "error 1: exec on x.db: incomplete input"},
+        {"exec that fails", "exec x.db \"CREATE TABLE\"\nnew\n", "error 1: exec on x.db: incomplete input"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -65,10 +65,11 @@ TEST(ScriptReader, LiteralsReadAsTheTypesTheTracePrints) {
 }
 
 TEST(ScriptReader, BadLiteralsAreErrors) {
-    for (const char* text : {"12x", "1.2.3", "1e", "-", "\"open", "#13/01/2026#", "#02/29/2023#",
-                             "#1/1/2026 24:00#", "#1/1/2026", "Integer 40000", "Integer 1.5",
-                             "Long 2147483648", "Single 1e39", "Double \"x\"", "Date 5", "Bogus",
-                             "1e400", "\"\\x\"", "Integer", "1 2"}) {
+    for (const char* text : {"12x",         "1.2.3",         "1e",           "-",
+                             "\"open",      "#13/01/2026#",  "#02/29/2023#", "#1/1/2026 24:00#",
+                             "#1/1/2026",   "Integer 40000", "Integer 1.5",  "Long 2147483648",
+                             "Single 1e39", "Double \"x\"",  "Date 5",       "Bogus",
+                             "1e400",       "\"\\x\"",       "Integer",      "1 2"}) {
         SCOPED_TRACE(text);
         EXPECT_THROW(readLiteral(text), ScriptError);
     }
@@ -145,9 +146,7 @@ TEST(ScriptReader, AHandlerSetsArgumentsThenMakesOneCall) {
         try {
             readScript(script);
             ADD_FAILURE() << "no error";
-        } catch (const ScriptError& e) {
-            EXPECT_STREQ(e.what(), message);
-        }
+        } catch (const ScriptError& e) { EXPECT_STREQ(e.what(), message); }
     }
 }
 
@@ -202,9 +201,7 @@ TEST(ScriptReader, EveryCommandOfTheTableReadsAndNamesWhatIsMissing) {
                 try {
                     readScript(line);
                     ADD_FAILURE() << "no error without " << a.what;
-                } catch (const ScriptError& e) {
-                    EXPECT_EQ(e.what(), std::string("missing ") + a.what);
-                }
+                } catch (const ScriptError& e) { EXPECT_EQ(e.what(), std::string("missing ") + a.what); }
             }
             line += " " + written(a);
             numbers += a.kind == ArgumentKind::Number ? 1 : 0;

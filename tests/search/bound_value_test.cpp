@@ -24,8 +24,9 @@ TEST_F(BoundValue, AssigningANewValueRunsTheHandlerTwiceWithOneNotificationBetwe
 
     site.clearLog();
     c.setBoundText("R12");  // the same text: the explicit run alone
-    EXPECT_EQ(log(), "request BoundText allowed|notify BoundText|find Code = \"R12\"|"
-                     "event Change|notify BoundText");
+    EXPECT_EQ(log(),
+              "request BoundText allowed|notify BoundText|find Code = \"R12\"|"
+              "event Change|notify BoundText");
     EXPECT_EQ(c.members().skipBoundChange, kFalse);
     EXPECT_EQ(c.members().findingByCode, kFalse);
 }
@@ -52,10 +53,11 @@ TEST_F(BoundValue, MirrorModeKeepsBothBoxesEqual) {
     site.clearLog();
 
     site.type("R");
-    EXPECT_EQ(log(), "event KeyDown KeyCode=Integer 82 Shift=Integer 0|"
-                     "event KeyPress KeyAscii=Integer 82|"
-                     "event Change|notify BoundText|event Change|"
-                     "find Code >= \"R\"|event KeyUp KeyCode=Integer 82 Shift=Integer 0");
+    EXPECT_EQ(log(),
+              "event KeyDown KeyCode=Integer 82 Shift=Integer 0|"
+              "event KeyPress KeyAscii=Integer 82|"
+              "event Change|notify BoundText|event Change|"
+              "find Code >= \"R\"|event KeyUp KeyCode=Integer 82 Shift=Integer 0");
     EXPECT_EQ(c.BoundText(), "R");
     EXPECT_EQ(currentPosition(), 3);
 
@@ -64,9 +66,10 @@ TEST_F(BoundValue, MirrorModeKeepsBothBoxesEqual) {
     // The edit box's mirror write clears the skip, so the run inside the
     // write looks up already; the edit box itself is never written by a
     // lookup, only the list moves.
-    EXPECT_EQ(log(), "request BoundText allowed|"
-                     "event Change|find Code = \"B07\"|event Change|notify BoundText|"
-                     "notify BoundText|find Code = \"B07\"|event Change|notify BoundText");
+    EXPECT_EQ(log(),
+              "request BoundText allowed|"
+              "event Change|find Code = \"B07\"|event Change|notify BoundText|"
+              "notify BoundText|find Code = \"B07\"|event Change|notify BoundText");
     EXPECT_EQ(c.Text(), "B07");
     EXPECT_EQ(currentPosition(), 1);
 
@@ -89,8 +92,9 @@ TEST_F(BoundValue, AValueNoRecordHoldsEmptiesTheEditBox) {
     Quorvel2000& c = searchControl(Variant("Code"), Variant("Name"));
     c.setBoundText("X00");
     EXPECT_EQ(c.Text(), "");
-    EXPECT_EQ(log(), "request BoundText allowed|event Change|notify BoundText|notify BoundText|"
-                     "find Code = \"X00\"|event Change|event Change|notify BoundText");
+    EXPECT_EQ(log(),
+              "request BoundText allowed|event Change|notify BoundText|notify BoundText|"
+              "find Code = \"X00\"|event Change|event Change|notify BoundText");
 }
 
 TEST_F(BoundValue, AnEmptyListLeavesTheEditBoxAndStillRaisesChange) {
@@ -100,8 +104,9 @@ TEST_F(BoundValue, AnEmptyListLeavesTheEditBoxAndStillRaisesChange) {
     site.clearLog();
     c.setBoundText("R12");
     EXPECT_EQ(c.Text(), "Ro");
-    EXPECT_EQ(log(), "request BoundText allowed|event Change|notify BoundText|notify BoundText|"
-                     "event Change|notify BoundText");
+    EXPECT_EQ(log(),
+              "request BoundText allowed|event Change|notify BoundText|notify BoundText|"
+              "event Change|notify BoundText");
 }
 
 TEST_F(BoundValue, ADoubleQuoteIsLookedUpAsAnApostrophe) {
@@ -141,10 +146,8 @@ TEST_F(BoundValue, NumbersAndDatesAreWrittenAsTheListReadsThem) {
         Quorvel2000& c = searchControl(Variant(t.boundField), Variant("Name"), t.locale);
         c.setBoundText(t.value);
         const std::string lookup = std::string("find ") + t.criteria;
-        if (*t.criteria)
-            EXPECT_NE(log().find(lookup + "|"), std::string::npos) << log();
-        else
-            EXPECT_EQ(log().find("find"), std::string::npos) << log();
+        if (*t.criteria) EXPECT_NE(log().find(lookup + "|"), std::string::npos) << log();
+        else EXPECT_EQ(log().find("find"), std::string::npos) << log();
         EXPECT_EQ(c.Text(), t.shown);
         EXPECT_EQ(log().find("msgbox"), std::string::npos) << log();
         // Change and the notification end every run, lookup or not.
@@ -172,8 +175,9 @@ TEST_F(BoundValue, WithoutARecordsetTheLookupIsSkippedSilently) {
     Quorvel2000& c = newControl();
     site.clearLog();
     c.setBoundText("R12");
-    EXPECT_EQ(site.log(), "request BoundText allowed|event Change|notify BoundText|"
-                          "notify BoundText|event Change|notify BoundText");
+    EXPECT_EQ(site.log(),
+              "request BoundText allowed|event Change|notify BoundText|"
+              "notify BoundText|event Change|notify BoundText");
     EXPECT_EQ(c.members().findingByCode, kFalse);
 }
 
@@ -183,13 +187,13 @@ TEST_F(BoundValue, AnyOtherFailureIsReportedAndTheRunStillEnds) {
     c.setBoundText("R12");
     // The host's Change handler fails inside the lookup's write of the edit
     // box, which is inside the handler's trap.
-    site.setEventHandler("Change", [](headless::EventCall&) {
-        throw Failure(failure::kTypeMismatch, "Type mismatch");
-    });
+    site.setEventHandler(
+        "Change", [](headless::EventCall&) { throw Failure(failure::kTypeMismatch, "Type mismatch"); });
     site.clearLog();
     c.setFastMode(kFalse);
-    EXPECT_EQ(log(), "notify FastMode|find Code = \"R12\"|event Change|"
-                     "msgbox \"13    /M_002 \\n\\nType mismatch\"");
+    EXPECT_EQ(log(),
+              "notify FastMode|find Code = \"R12\"|event Change|"
+              "msgbox \"13    /M_002 \\n\\nType mismatch\"");
     EXPECT_EQ(c.members().findingByCode, kFalse);
     EXPECT_EQ(c.members().quietBoundRefresh, kFalse);
 }
@@ -204,9 +208,8 @@ TEST_F(BoundValue, AFailedMirrorWriteLeavesNoStaleSkipBehind) {
     c.setListSearchField(Variant("Code"));
     ASSERT_EQ(c.members().textIsBoundValue, kTrue);
     ASSERT_EQ(c.Text(), "Amato");
-    site.setEventHandler("Change", [](headless::EventCall&) {
-        throw Failure(failure::kTypeMismatch, "Type mismatch");
-    });
+    site.setEventHandler(
+        "Change", [](headless::EventCall&) { throw Failure(failure::kTypeMismatch, "Type mismatch"); });
     site.clearLog();
     c.setFastMode(kFalse);  // the quiet run writes the edit box once
     EXPECT_EQ(log(), "notify FastMode|event Change|msgbox \"13    /M_002 \\n\\nType mismatch\"");

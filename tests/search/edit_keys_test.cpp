@@ -18,8 +18,8 @@ protected:
         site.focusIn("Text2");
     }
 };
-using host::KeyStroke;
 using headless::Target;
+using host::KeyStroke;
 namespace key = host::key;
 
 TEST_F(EditKeys, EnterWithTheListFoldedChoosesAndThenDropsIt) {
@@ -30,9 +30,10 @@ TEST_F(EditKeys, EnterWithTheListFoldedChoosesAndThenDropsIt) {
     site.clearLog();
     // Shift+Enter is Enter: only the key code decides.
     site.stroke(KeyStroke{key::kEnter, host::kShiftBit, U'\r'});
-    EXPECT_EQ(log(), "event Change|notify BoundText|event Change|event BeenChosen|"
-                     "notify DropDown|event Drop|"
-                     "event KeyPress KeyAscii=Integer 13|event KeyUp KeyCode=Integer 13 Shift=Integer 1");
+    EXPECT_EQ(log(),
+              "event Change|notify BoundText|event Change|event BeenChosen|"
+              "notify DropDown|event Drop|"
+              "event KeyPress KeyAscii=Integer 13|event KeyUp KeyCode=Integer 13 Shift=Integer 1");
     EXPECT_EQ(c.BoundText(), "B07");
     EXPECT_EQ(c.Text(), "Bianchi");
     EXPECT_EQ(c.DropDown(), kTrue);
@@ -45,8 +46,9 @@ TEST_F(EditKeys, CtrlTogglesTheListAndItsReleaseSearches) {
     c.setText("Ve");
     site.clearLog();
     site.stroke(KeyStroke{key::kControl, host::kCtrlBit, 0});
-    EXPECT_EQ(log(), "notify DropDown|event Drop|"
-                     "find Name >= \"Ve\"|event KeyUp KeyCode=Integer 17 Shift=Integer 2");
+    EXPECT_EQ(log(),
+              "notify DropDown|event Drop|"
+              "find Name >= \"Ve\"|event KeyUp KeyCode=Integer 17 Shift=Integer 2");
     EXPECT_EQ(c.DropDown(), kFalse);
     EXPECT_EQ(c.BoundText(), "A01");  // Ctrl chooses nothing
     EXPECT_EQ(c.SelStart(), 2);
@@ -63,7 +65,7 @@ TEST_F(EditKeys, EscapeClosesAnOpenListAndF4TogglesIt) {
     struct Case {
         const char* name;
         std::int16_t key;
-        bool open;        // the list before the key
+        bool open;  // the list before the key
         bool fromGrid;
         bool hostTakesIt;
         bool openAfter;
@@ -84,22 +86,15 @@ TEST_F(EditKeys, EscapeClosesAnOpenListAndF4TogglesIt) {
         if (!k.open) fold();
         ASSERT_EQ(c.DropDown() != kFalse, k.open);
         if (k.fromGrid) site.focusIn("DBGrid1");
-        if (k.hostTakesIt)
-            site.setEventArguments("KeyDown", {{"KeyCode", Variant::integer(0)}});
+        if (k.hostTakesIt) site.setEventArguments("KeyDown", {{"KeyCode", Variant::integer(0)}});
         const std::string boundBefore = c.BoundText();
         site.clearLog();
-        if (k.fromGrid)
-            site.gridKey(k.key);
-        else
-            site.keyDown("Text2", k.key);
+        if (k.fromGrid) site.gridKey(k.key);
+        else site.keyDown("Text2", k.key);
         EXPECT_EQ(c.DropDown() != kFalse, k.openAfter) << log();
         EXPECT_EQ(c.BoundText(), boundBefore);
-        if (k.open != k.openAfter) {
-            EXPECT_EQ(site.focusName(), "Text2");
-        }
-        if (k.open == k.openAfter && !k.hostTakesIt) {
-            EXPECT_EQ(log().find("DropDown"), std::string::npos);
-        }
+        if (k.open != k.openAfter) { EXPECT_EQ(site.focusName(), "Text2"); }
+        if (k.open == k.openAfter && !k.hostTakesIt) { EXPECT_EQ(log().find("DropDown"), std::string::npos); }
         site.clearEventHandler("KeyDown");
     }
 }
@@ -143,9 +138,10 @@ TEST_F(EditKeys, AKeyPressHandlerDecidesTheCharacter) {
     site.clearLog();
     site.type("x");
     // No character, so no Change; the release still searches.
-    EXPECT_EQ(log(), "event KeyDown KeyCode=Integer 88 Shift=Integer 0|"
-                     "event KeyPress KeyAscii=Integer 120|"
-                     "find Name >= \"\"|event KeyUp KeyCode=Integer 88 Shift=Integer 0");
+    EXPECT_EQ(log(),
+              "event KeyDown KeyCode=Integer 88 Shift=Integer 0|"
+              "event KeyPress KeyAscii=Integer 120|"
+              "find Name >= \"\"|event KeyUp KeyCode=Integer 88 Shift=Integer 0");
     EXPECT_EQ(c.Text(), "");
 
     site.setEventArguments("KeyPress", {{"KeyAscii", Variant(std::int16_t{'V'})}});
@@ -179,9 +175,10 @@ TEST_F(EditKeys, MouseEventsKeepTheEditBoxsOwnPosition) {
     site.mouseDown(Target::Text, 1, 0, 30, 45.5f);
     site.mouseMove(Target::Text, 0, 1, 31, 46);
     site.mouseUp(Target::Text, 1, 0, 32, 47);
-    EXPECT_EQ(log(), "event MouseDown Button=Integer 1 Shift=Integer 0 X=Single 30 Y=Single 45.5|"
-                     "event MouseMove Button=Integer 0 Shift=Integer 1 X=Single 31 Y=Single 46|"
-                     "event MouseUp Button=Integer 1 Shift=Integer 0 X=Single 32 Y=Single 47");
+    EXPECT_EQ(log(),
+              "event MouseDown Button=Integer 1 Shift=Integer 0 X=Single 30 Y=Single 45.5|"
+              "event MouseMove Button=Integer 0 Shift=Integer 1 X=Single 31 Y=Single 46|"
+              "event MouseUp Button=Integer 1 Shift=Integer 0 X=Single 32 Y=Single 47");
 }
 
 }  // namespace

@@ -113,9 +113,10 @@ TEST_F(IncrementalSearch, SearchDisableMovesNothingButKeyUpStillComes) {
     c.setText("");
     site.clearLog();
     site.type("V");
-    EXPECT_EQ(log(), "event KeyDown KeyCode=Integer 86 Shift=Integer 0|"
-                     "event KeyPress KeyAscii=Integer 86|event Change|"
-                     "event KeyUp KeyCode=Integer 86 Shift=Integer 0");
+    EXPECT_EQ(log(),
+              "event KeyDown KeyCode=Integer 86 Shift=Integer 0|"
+              "event KeyPress KeyAscii=Integer 86|event Change|"
+              "event KeyUp KeyCode=Integer 86 Shift=Integer 0");
     EXPECT_EQ(currentPosition(), 0);
 }
 
@@ -126,14 +127,15 @@ TEST_F(IncrementalSearch, WithoutARecordsetEveryReleaseReports91AndRaisesKeyUp) 
     site.clearLog();
     site.type("ab");
     const std::string report =
-        "msgbox " + host::traceString("91    /M_003 \n\n" +
-                                          standardDescription(failure::kObjectNotSet));
-    EXPECT_EQ(site.log(), "event KeyDown KeyCode=Integer 65 Shift=Integer 0|"
-                          "event KeyPress KeyAscii=Integer 97|event Change|" +
-                              report + "|event KeyUp KeyCode=Integer 65 Shift=Integer 0|"
-                              "event KeyDown KeyCode=Integer 66 Shift=Integer 0|"
-                              "event KeyPress KeyAscii=Integer 98|event Change|" +
-                              report + "|event KeyUp KeyCode=Integer 66 Shift=Integer 0");
+        "msgbox " + host::traceString("91    /M_003 \n\n" + standardDescription(failure::kObjectNotSet));
+    EXPECT_EQ(site.log(),
+              "event KeyDown KeyCode=Integer 65 Shift=Integer 0|"
+              "event KeyPress KeyAscii=Integer 97|event Change|" +
+                  report +
+                  "|event KeyUp KeyCode=Integer 65 Shift=Integer 0|"
+                  "event KeyDown KeyCode=Integer 66 Shift=Integer 0|"
+                  "event KeyPress KeyAscii=Integer 98|event Change|" +
+                  report + "|event KeyUp KeyCode=Integer 66 Shift=Integer 0");
     EXPECT_EQ(c.Text(), "ab");
     EXPECT_EQ(c.members().findingByCode, kFalse);
 }
@@ -154,9 +156,10 @@ TEST_F(IncrementalSearch, OutsideMirrorModeTypingLeavesTheValueAlone) {
     c.setText("");
     site.clearLog();
     site.type("B");
-    EXPECT_EQ(log(), "event KeyDown KeyCode=Integer 66 Shift=Integer 0|"
-                     "event KeyPress KeyAscii=Integer 66|event Change|"
-                     "find Name >= \"B\"|event KeyUp KeyCode=Integer 66 Shift=Integer 0");
+    EXPECT_EQ(log(),
+              "event KeyDown KeyCode=Integer 66 Shift=Integer 0|"
+              "event KeyPress KeyAscii=Integer 66|event Change|"
+              "find Name >= \"B\"|event KeyUp KeyCode=Integer 66 Shift=Integer 0");
     EXPECT_EQ(c.BoundText(), "A01");
     EXPECT_EQ(currentPosition(), 1);
 }

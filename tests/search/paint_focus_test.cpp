@@ -18,9 +18,8 @@ class PaintFocus : public SearchTest {
 protected:
     std::map<std::string, std::string> snapshot() const {
         std::map<std::string, std::string> out;
-        forEachMember(control->members(), [&](const char* name, const Variant& v) {
-            out[name] = host::traceValue(v);
-        });
+        forEachMember(control->members(),
+                      [&](const char* name, const Variant& v) { out[name] = host::traceValue(v); });
         return out;
     }
 };
@@ -153,9 +152,10 @@ TEST_F(PaintFocus, TheBareSurfacePassesItsMouseOnAndReportsTheEditBoxsBorder) {
     site.mouseDown(Target::Surface, 2, 1, 10.5f, 20);
     site.mouseMove(Target::Surface, 0, 0, 11, 21);
     site.mouseUp(Target::Surface, 2, 1, 12, 22);
-    EXPECT_EQ(log(), "event MouseDown Button=Integer 2 Shift=Integer 1 X=Single 10.5 Y=Single 20|"
-                     "event MouseMove Button=Integer 0 Shift=Integer 0 X=Single 11 Y=Single 21|"
-                     "event MouseUp Button=Integer 2 Shift=Integer 1 X=Single 12 Y=Single 22");
+    EXPECT_EQ(log(),
+              "event MouseDown Button=Integer 2 Shift=Integer 1 X=Single 10.5 Y=Single 20|"
+              "event MouseMove Button=Integer 0 Shift=Integer 0 X=Single 11 Y=Single 21|"
+              "event MouseUp Button=Integer 2 Shift=Integer 1 X=Single 12 Y=Single 22");
     EXPECT_EQ(c.BorderStyle(), 1);
     EXPECT_EQ(c.Appearance(), 1);
 }

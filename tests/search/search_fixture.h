@@ -56,8 +56,7 @@ protected:
     // finds recorded, the focus in the edit box and the log cleared. The
     // locale is set first: the configuration reads with it.
     Quorvel2000& searchControl(const Variant& boundField, const Variant& searchField,
-                               const Locale& locale = Locale::english(),
-                               VBool onListOnly = kTrue,
+                               const Locale& locale = Locale::english(), VBool onListOnly = kTrue,
                                const std::string& recordSource = "People");
     // Puts the recorder between Data1 and its recordset.
     void recordFinds();

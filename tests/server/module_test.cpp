@@ -44,8 +44,8 @@ protected:
         canUnloadNow = symbol<CanUnloadNowFunction>("DllCanUnloadNow");
         setRegistryPath = symbol<SetRegistryPathFunction>("QuorvelSetRegistryPath");
         registryPath = symbol<RegistryPathFunction>("QuorvelRegistryPath");
-        ASSERT_TRUE(registerServer && unregisterServer && getClassObject && canUnloadNow &&
-                    setRegistryPath && registryPath);
+        ASSERT_TRUE(registerServer && unregisterServer && getClassObject && canUnloadNow && setRegistryPath &&
+                    registryPath);
         registry = dir.file("registry/components.json");
         setRegistryPath(registry.c_str());
     }
@@ -127,8 +127,9 @@ TEST_F(Module, RegistersCreatesRefusesToUnloadWhileAControlLivesAndUnregisters) 
     control->save(bag);
     EXPECT_EQ(bag.readProperty("Text", Variant()), Variant("Rossi"));
     // A failure of a member comes back as the platform's failure.
-    EXPECT_THROW(control->invoke(control->idOfName("hwnd"), InvokeKind::PropertyLet, std::span<Variant>(&text, 1)),
-                 Failure);
+    EXPECT_THROW(
+        control->invoke(control->idOfName("hwnd"), InvokeKind::PropertyLet, std::span<Variant>(&text, 1)),
+        Failure);
 
     // A second reference counts too.
     Ref<Unknown> unknown;
@@ -225,14 +226,14 @@ TEST_F(Module, CarriesItsVersionRecordAndToolboxPicture) {
     auto u32 = [&](std::size_t at) { return std::uint32_t(u16(at)) | (std::uint32_t(u16(at + 2)) << 16); };
     EXPECT_EQ(p.bytes[0], 'B');
     EXPECT_EQ(p.bytes[1], 'M');
-    EXPECT_EQ(u32(2), p.size);       // file size
-    EXPECT_EQ(u32(10), 54u);         // pixels start
-    EXPECT_EQ(u32(14), 40u);         // info header
-    EXPECT_EQ(u32(18), 16u);         // width
-    EXPECT_EQ(u32(22), 15u);         // height, bottom-up
-    EXPECT_EQ(u16(26), 1);           // planes
-    EXPECT_EQ(u16(28), 24);          // bits a pixel
-    EXPECT_EQ(u32(30), 0u);          // no compression
+    EXPECT_EQ(u32(2), p.size);  // file size
+    EXPECT_EQ(u32(10), 54u);    // pixels start
+    EXPECT_EQ(u32(14), 40u);    // info header
+    EXPECT_EQ(u32(18), 16u);    // width
+    EXPECT_EQ(u32(22), 15u);    // height, bottom-up
+    EXPECT_EQ(u16(26), 1);      // planes
+    EXPECT_EQ(u16(28), 24);     // bits a pixel
+    EXPECT_EQ(u32(30), 0u);     // no compression
     // The lower-left pixel is the ground; the frame of the edit box is
     // black and its inside white (second pixel of the third row from the top).
     auto pixel = [&](int x, int yFromTop) {
@@ -277,15 +278,11 @@ TEST(ComponentRuntime, AHostFindsTheModuleThroughTheRegistryAndCreatesTheControl
     try {
         LoadedModule::openRegistered(registry, idl::kTypeLibraryId);
         FAIL() << "an unregistered class was loaded";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), 429);
-    }
+    } catch (const Failure& f) { EXPECT_EQ(f.number(), 429); }
     try {
         LoadedModule::open(dir.file("missing.so"));
         FAIL() << "a missing module was loaded";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), 48);
-    }
+    } catch (const Failure& f) { EXPECT_EQ(f.number(), 48); }
 }
 
 }  // namespace

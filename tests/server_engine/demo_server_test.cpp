@@ -35,7 +35,8 @@ TEST(DemoOnAServer, LoadsTheSampleOnFirstUseAndReusesItAfter) {
         quorvel::demo::loadSampleOnServer(cluster.connect("demo", "wrong-pw"), 10);
         ADD_FAILURE() << "a wrong password loads nothing";
     } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("password authentication failed"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("password authentication failed"), std::string::npos)
+            << e.what();
         EXPECT_EQ(std::string(e.what()).find("wrong-pw"), std::string::npos) << e.what();
     }
 #else
@@ -50,8 +51,9 @@ TEST(DemoOnAServer, ASessionOnTheServerLeavesTheFormFileOnItsOwnDatabaseAndWitho
     cluster.recreate("demoform", "SELECT 1;");
     quorvel::testing::TempDir dir;
     auto run = [&](const std::string& extra) {
-        std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + QUORVEL_DEMO_PROGRAM + "' --offscreen --data '" +
-                              dir.path().string() + "' " + extra + " >/dev/null 2>&1";
+        std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + QUORVEL_DEMO_PROGRAM +
+                              "' --offscreen --data '" + dir.path().string() + "' " + extra +
+                              " >/dev/null 2>&1";
         int rc = std::system(command.c_str());
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     };

@@ -81,7 +81,9 @@ protected:
         std::string out;
         for (std::int32_t i = 0; i < rs.recordCount(); ++i) {
             Variant v = rs.valueAt(i, field);
-            out += (i ? "," : "") + (v.isNull() ? std::string("-") : v.isString() ? v.asString() : v.debugString());
+            out += (i ? "," : "") + (v.isNull()     ? std::string("-")
+                                     : v.isString() ? v.asString()
+                                                    : v.debugString());
         }
         return out;
     }
@@ -143,8 +145,9 @@ TYPED_TEST(EngineContract, FieldsHaveTheTypeCodesOfTheirColumnsAndValuesOfTheirK
         for (std::int16_t f = 0; f < 6; ++f) row += rs.valueAt(p, f).debugString() + " ";
         row += "/ ";
     }
-    EXPECT_EQ(row, "Long 1 Null String \"Roma\" Null Null Null / "
-                   "Long 5 String \"Straße\" String \"Berlin\" Date 36892.4375 Double 9.25 Boolean True / ");
+    EXPECT_EQ(row,
+              "Long 1 Null String \"Roma\" Null Null Null / "
+              "Long 5 String \"Straße\" String \"Berlin\" Date 36892.4375 Double 9.25 Boolean True / ");
     std::string born = this->column(rs, 3);
     EXPECT_EQ(this->column(this->open("SELECT born FROM people ORDER BY id"), 0), born);
 }
@@ -156,21 +159,30 @@ TYPED_TEST(EngineContract, FindsAnswerEachOperatorOnEachKindInRecordsetOrder) {
         std::int32_t expected;  // -1: NoMatch
     };
     const Case cases[] = {
-        {"name = \"rossi\"", 1},   {"name >= \"ROSS\"", 1},      {"name = \"École\"", 3},
-        {"name = \"STRASSE\"", 4}, {"name Like \"ro*\"", 1},     {"name Like \"?eta #*\"", 8},
-        {"city = \"Roma\"", 0},    {"city >= \"Roma \"", -1},    {"name = \"nobody\"", -1},
-        {"score = 7.5", 1},        {"score >= 10", 3},           {"score >= \"9\"", 3},
-        {"born = #12/07/2026#", 3}, {"born >= #2001-01-01 10:00#", 3}, {"active = -1", 1},
-        {"active = \"False\"", 2},     {"id >= 9", 8},
+        {"name = \"rossi\"", 1},
+        {"name >= \"ROSS\"", 1},
+        {"name = \"École\"", 3},
+        {"name = \"STRASSE\"", 4},
+        {"name Like \"ro*\"", 1},
+        {"name Like \"?eta #*\"", 8},
+        {"city = \"Roma\"", 0},
+        {"city >= \"Roma \"", -1},
+        {"name = \"nobody\"", -1},
+        {"score = 7.5", 1},
+        {"score >= 10", 3},
+        {"score >= \"9\"", 3},
+        {"born = #12/07/2026#", 3},
+        {"born >= #2001-01-01 10:00#", 3},
+        {"active = -1", 1},
+        {"active = \"False\"", 2},
+        {"id >= 9", 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.criteria);
         rs.setAbsolutePosition(6);
         rs.findFirst(c.criteria);
         EXPECT_EQ(rs.noMatch() ? -1 : rs.absolutePosition(), c.expected);
-        if (c.expected < 0) {
-            EXPECT_EQ(rs.absolutePosition(), 6);
-        }
+        if (c.expected < 0) { EXPECT_EQ(rs.absolutePosition(), 6); }
     }
     EXPECT_EQ(failureOf([&] { rs.findFirst("nosuch = 1"); }), failure_code::kUnknownCriteriaField);
     EXPECT_EQ(failureOf([&] { rs.findFirst("name = "); }), failure_code::kCriteriaSyntax);

@@ -35,8 +35,8 @@ TEST(ServerRunnerExample, GivesItsStoredTrace) {
     fs::path script = fs::path(QUORVEL_EXAMPLES_DIR) / "server" / "list-on-a-server.qrun";
     fs::path expected = fs::path(script).replace_extension(".trace");
     quorvel::testing::TempDir dir;
-    std::string command = "cd '" + dir.path().string() + "' && '" + QUORVEL_RUN_PROGRAM + "' '" + script.string() +
-                          "' > out.txt 2> err.txt";
+    std::string command = "cd '" + dir.path().string() + "' && '" + QUORVEL_RUN_PROGRAM + "' '" +
+                          script.string() + "' > out.txt 2> err.txt";
     EXPECT_EQ(std::system(command.c_str()), 0);
     std::string out = readFile(dir.path() / "out.txt");
     for (std::size_t at; (at = out.find(cluster.folder())) != std::string::npos;)

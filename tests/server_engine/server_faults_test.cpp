@@ -57,8 +57,9 @@ protected:
 
     // The server's own view of the tables the list must never change.
     std::string serverState() {
-        return cluster().psql("faults", "SELECT (SELECT count(*) FROM people) || ' ' || (SELECT count(*) FROM audit) "
-                                        "|| ' ' || (SELECT last_value FROM counter);");
+        return cluster().psql("faults",
+                              "SELECT (SELECT count(*) FROM people) || ' ' || (SELECT count(*) FROM audit) "
+                              "|| ' ' || (SELECT last_value FROM counter);");
     }
 
     Recorder recorder;
@@ -73,11 +74,13 @@ TEST_F(ServerFaults, ConnectionFaultsFailWith3151AndTheDriversMessageAndNeverSho
         const char* message;  // part of the description
     };
     const Case cases[] = {
-        {"server not running", "ODBC;DRIVER={QuorvelPostgreSQL};SERVER=/nonexistent;PORT=5432;UID=quorvel;PWD=abc;",
+        {"server not running",
+         "ODBC;DRIVER={QuorvelPostgreSQL};SERVER=/nonexistent;PORT=5432;UID=quorvel;PWD=abc;",
          "/nonexistent/.s.PGSQL.5432"},
         {"wrong password", cluster().connect("faults", "wrong;pw"), "password authentication failed"},
         {"unknown database", cluster().connect("nosuchdb"), "\"nosuchdb\" does not exist"},
-        {"syntax error", "ODBC;DRIVER={QuorvelPostgreSQL;PWD=" + std::string(PgCluster::kPassword), "syntax error"},
+        {"syntax error", "ODBC;DRIVER={QuorvelPostgreSQL;PWD=" + std::string(PgCluster::kPassword),
+         "syntax error"},
         {"nothing after ODBC;", "ODBC;", "no connection string"},
         {"unknown driver", "ODBC;DRIVER={No Such Driver};PWD={x};", "No Such Driver"},
     };
@@ -103,9 +106,11 @@ TEST_F(ServerFaults, TheServerStoppingUnderAnOpenListFailsTheNextFindAndARefresh
     EXPECT_EQ(rs.valueAt(0, 1), Variant("Rossi"));
     cluster().stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(60));  // past the freshness interval
-    EXPECT_EQ(rs.valueAt(1, 1), Variant("Bianchi")) << "a read of the local copy does not wait for the server";
+    EXPECT_EQ(rs.valueAt(1, 1), Variant("Bianchi"))
+        << "a read of the local copy does not wait for the server";
     EXPECT_EQ(failureOf([&] { rs.findFirst("name = \"Verdi\""); }), 3146);
-    EXPECT_EQ(failureOf([&] { rs.findFirst("name = \"Rossi\""); }), 3146) << "lost until the list opens again";
+    EXPECT_EQ(failureOf([&] { rs.findFirst("name = \"Rossi\""); }), 3146)
+        << "lost until the list opens again";
     EXPECT_EQ(recorder.take(), "error 3146|error 3146");
     EXPECT_EQ(failureOf([&] { control->refresh(); }), 3151);
     cluster().start();
@@ -124,8 +129,9 @@ TEST_F(ServerFaults, AQueryPastTheOpeningsLimitsIsStoppedOnTheServer) {
     auto took = std::chrono::steady_clock::now() - started;
     EXPECT_NE(description.find("took longer than 300 ms"), std::string::npos) << description;
     EXPECT_LT(took, std::chrono::seconds(2));
-    EXPECT_EQ(cluster().psql("faults", "SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' "
-                                       "AND pid <> pg_backend_pid();"),
+    EXPECT_EQ(cluster().psql("faults",
+                             "SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' "
+                             "AND pid <> pg_backend_pid();"),
               "0");
 
     limits = OpeningLimits{};
@@ -140,14 +146,14 @@ TEST_F(ServerFaults, AQueryPastTheOpeningsLimitsIsStoppedOnTheServer) {
 TEST_F(ServerFaults, WhatCouldWriteIsRefusedByTheCheckOrByTheReadOnlySessionAndTheServerStaysAsItWas) {
     std::string before = serverState();
     const char* sources[] = {
-        "SELECT bump()",                                                 // the session refuses it
-        "SELECT nextval('counter')",                                     // the session refuses it
-        "WITH d AS (DELETE FROM people RETURNING *) SELECT * FROM d",    // the check refuses it
-        "SELECT * INTO copied FROM people",                              // the check refuses it
-        "SELECT 1; INSERT INTO audit VALUES (2)",                        // the check refuses it
-        "SELECT * FROM people FOR UPDATE",                               // the check refuses it
-        "SELECT $x$; DELETE FROM people; $x$",                           // quoted: one harmless query
-        "SELECT 'a;b' /* ; DELETE */ AS t -- ; DELETE",                  // likewise
+        "SELECT bump()",                                               // the session refuses it
+        "SELECT nextval('counter')",                                   // the session refuses it
+        "WITH d AS (DELETE FROM people RETURNING *) SELECT * FROM d",  // the check refuses it
+        "SELECT * INTO copied FROM people",                            // the check refuses it
+        "SELECT 1; INSERT INTO audit VALUES (2)",                      // the check refuses it
+        "SELECT * FROM people FOR UPDATE",                             // the check refuses it
+        "SELECT $x$; DELETE FROM people; $x$",                         // quoted: one harmless query
+        "SELECT 'a;b' /* ; DELETE */ AS t -- ; DELETE",                // likewise
     };
     for (const char* source : sources) {
         SCOPED_TRACE(source);
@@ -181,13 +187,17 @@ TEST_F(ServerFaults, BelowTheCheckTheListsSessionRefusesWritesAndReadsStringsAsT
 TEST_F(ServerFaults, TablesListInKeyOrderOrAStableOneAndValuesOfEveryTypeComeWhole) {
     auto column = [](Recordset& rs, std::int32_t field) {
         std::string out;
-        for (std::int32_t i = 0; i < rs.recordCount(); ++i) out += (i ? "," : "") + rs.valueAt(i, field).debugString();
+        for (std::int32_t i = 0; i < rs.recordCount(); ++i)
+            out += (i ? "," : "") + rs.valueAt(i, field).debugString();
         return out;
     };
     EXPECT_EQ(column(open("people"), 1), "String \"Rossi\",String \"Bianchi\",String \"Verdi\"");
-    EXPECT_EQ(column(open("public.TAGS"), 1), "Long 1,Long 9,Long 1,Long 2") << "no key: every column in order";
-    EXPECT_EQ(column(open("item_1"), 1), "String \"a\",String \"b\"") << "'_' matches itself only, not itemX1";
-    EXPECT_EQ(cluster().psql("faults", "SELECT count(*) FROM pg_stat_activity WHERE state LIKE 'idle in%';"), "0")
+    EXPECT_EQ(column(open("public.TAGS"), 1), "Long 1,Long 9,Long 1,Long 2")
+        << "no key: every column in order";
+    EXPECT_EQ(column(open("item_1"), 1), "String \"a\",String \"b\"")
+        << "'_' matches itself only, not itemX1";
+    EXPECT_EQ(cluster().psql("faults", "SELECT count(*) FROM pg_stat_activity WHERE state LIKE 'idle in%';"),
+              "0")
         << "the open list holds no transaction (nor its locks) on the server";
 
     Recordset& kinds = open("kinds");
@@ -197,12 +207,14 @@ TEST_F(ServerFaults, TablesListInKeyOrderOrAStableOneAndValuesOfEveryTypeComeWho
     EXPECT_EQ(types, "3 6 20 8 22 10 10 11 12 ");
     std::string values;
     for (std::int16_t f = 0; f < 8; ++f) values += kinds.valueAt(0, f).debugString() + " ";
-    EXPECT_EQ(values, "Integer -2 Double 1.5 Double 12345678.91 Date 46363 Date 0.4375 String \"ab \" String \"x\" "
-                      "String \"\x01\x02\" ");
+    EXPECT_EQ(values,
+              "Integer -2 Double 1.5 Double 12345678.91 Date 46363 Date 0.4375 String \"ab \" String \"x\" "
+              "String \"\x01\x02\" ");
     EXPECT_EQ(kinds.valueAt(0, 8).asString().size(), 200000u) << "a value longer than the block's buffer";
 
-    Recordset& many = open("SELECT g, CASE WHEN g = 100 THEN repeat('x', 50000) ELSE 'n' || g END AS t "
-                           "FROM generate_series(1, 3000) g");
+    Recordset& many = open(
+        "SELECT g, CASE WHEN g = 100 THEN repeat('x', 50000) ELSE 'n' || g END AS t "
+        "FROM generate_series(1, 3000) g");
     EXPECT_EQ(many.recordCount(), 3000);
     std::string sample;
     for (std::int32_t p : {0, 63, 64, 98, 100, 2999}) sample += many.valueAt(p, 1).asString() + " ";

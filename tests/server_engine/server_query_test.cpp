@@ -73,9 +73,15 @@ TEST(ServerQueryCheck, NamesAreBareQuotedOrBracketedWithAnOptionalSchema) {
         const char* parsed;  // "schema|name", "" for not a name
     };
     const Case cases[] = {
-        {"people", "|people"},        {"public.people", "public|people"}, {"\"My \"\"odd\"\" table\"", "|My \"odd\" table"},
-        {"[Order Details]", "|Order Details"}, {"s.\"T\"", "s|T"},      {"people x", ""},
-        {"a.b.c", ""},                {"\"open", ""},                     {"1abc", ""},
+        {"people", "|people"},
+        {"public.people", "public|people"},
+        {"\"My \"\"odd\"\" table\"", "|My \"odd\" table"},
+        {"[Order Details]", "|Order Details"},
+        {"s.\"T\"", "s|T"},
+        {"people x", ""},
+        {"a.b.c", ""},
+        {"\"open", ""},
+        {"1abc", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
@@ -106,8 +112,9 @@ TEST(ServerConnectionText, MessagesNeverShowTheSecretWhateverItsKeyOrTheTextsSyn
     }
     // What the list connects with: statements always prepared on the server,
     // the string's own fetching kept.
-    EXPECT_EQ(listConnectionString("DSN=d;UseServerSidePrepare=0;PWD={a;b}", 50),
-              "DSN=d;PWD={a;b};UseServerSidePrepare=1;pqopt={tcp_user_timeout=10000};UseDeclareFetch=1;Fetch=50;");
+    EXPECT_EQ(
+        listConnectionString("DSN=d;UseServerSidePrepare=0;PWD={a;b}", 50),
+        "DSN=d;PWD={a;b};UseServerSidePrepare=1;pqopt={tcp_user_timeout=10000};UseDeclareFetch=1;Fetch=50;");
     EXPECT_EQ(listConnectionString("DSN=d;Fetch=9;pqopt={sslmode=require}", 50),
               "DSN=d;Fetch=9;pqopt={sslmode=require};UseServerSidePrepare=1;");
 }

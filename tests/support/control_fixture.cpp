@@ -51,8 +51,7 @@ std::string ControlTest::database(const std::string& sql, const std::string& nam
     return path;
 }
 
-Quorvel2000& ControlTest::configuredControl(const std::string& databasePath,
-                                            const std::string& recordSource,
+Quorvel2000& ControlTest::configuredControl(const std::string& databasePath, const std::string& recordSource,
                                             const Variant& boundField, const Variant& searchField) {
     Quorvel2000& c = newControl();
     c.setBoundField(boundField);

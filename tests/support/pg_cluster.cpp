@@ -59,7 +59,8 @@ void PgCluster::create() {
     std::string driver = firstOf({"/usr/lib/*/odbc/psqlodbcw.so", "/usr/lib/odbc/psqlodbcw.so",
                                   "/usr/lib64/psqlodbcw.so", "/usr/local/lib/psqlodbcw.so"});
     if (initdb.empty() || driver.empty()) {
-        problem_ = "the PostgreSQL server or its ODBC driver is not installed (scripts/setup.sh installs them)";
+        problem_ =
+            "the PostgreSQL server or its ODBC driver is not installed (scripts/setup.sh installs them)";
         return;
     }
     bin_ = initdb.substr(0, initdb.size() - std::string("/initdb").size());
@@ -82,8 +83,8 @@ void PgCluster::create() {
     }
     writeFile(folder_ + "/pw", kPassword);
     writeFile(folder_ + "/odbcinst.ini", "[" + std::string(kDriver) + "]\nDriver=" + driver + "\n");
-    writeFile(folder_ + "/odbc.ini", "[QuorvelList]\nDriver=" + std::string(kDriver) + "\nServername=" + folder_ +
-                                         "\nPort=" + std::to_string(kPort) + "\n");
+    writeFile(folder_ + "/odbc.ini", "[QuorvelList]\nDriver=" + std::string(kDriver) + "\nServername=" +
+                                         folder_ + "\nPort=" + std::to_string(kPort) + "\n");
     ::chmod((folder_ + "/pw").c_str(), 0644);
     ::setenv("ODBCSYSINI", folder_.c_str(), 1);
 
@@ -100,8 +101,7 @@ void PgCluster::create() {
     if (child == 0) {
         ::close(pipeEnds[1]);
         char byte;
-        while (::read(pipeEnds[0], &byte, 1) > 0) {
-        }
+        while (::read(pipeEnds[0], &byte, 1) > 0) {}
         ::execl("/bin/sh", "sh", "-c", cleanup.c_str(), static_cast<char*>(nullptr));
         ::_exit(1);
     }
@@ -133,7 +133,8 @@ int PgCluster::asOwner(const std::string& command) const {
 }
 
 void PgCluster::start() {
-    ready_ = asOwner(bin_ + "/pg_ctl -D " + folder_ + "/data -l " + folder_ + "/server.log -w -t 30 -s start") == 0;
+    ready_ = asOwner(bin_ + "/pg_ctl -D " + folder_ + "/data -l " + folder_ +
+                     "/server.log -w -t 30 -s start") == 0;
     if (!ready_) problem_ = "the server did not start (see " + folder_ + "/server.log)";
 }
 
@@ -161,9 +162,9 @@ std::string PgCluster::connect(const std::string& database, const std::string& p
 std::string PgCluster::psql(const std::string& database, const std::string& sql) const {
     std::string file = folder_ + "/statements.sql";
     writeFile(file, sql);
-    std::string command = "PGPASSWORD=" + quoted(kPassword) + " " + bin_ + "/psql -X -q -At -v ON_ERROR_STOP=1 -h " +
-                          folder_ + " -p " + std::to_string(kPort) + " -U " + kUser + " -d " + database + " -f " +
-                          file + " 2>&1";
+    std::string command =
+        "PGPASSWORD=" + quoted(kPassword) + " " + bin_ + "/psql -X -q -At -v ON_ERROR_STOP=1 -h " + folder_ +
+        " -p " + std::to_string(kPort) + " -U " + kUser + " -d " + database + " -f " + file + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     std::array<char, 4096> buffer{};
@@ -176,13 +177,15 @@ std::string PgCluster::psql(const std::string& database, const std::string& sql)
 }
 
 void PgCluster::recreate(const std::string& database, const std::string& sql) const {
-    psql("postgres", "DROP DATABASE IF EXISTS " + database + " WITH (FORCE); CREATE DATABASE " + database + ";");
+    psql("postgres",
+         "DROP DATABASE IF EXISTS " + database + " WITH (FORCE); CREATE DATABASE " + database + ";");
     psql(database, sql);
 }
 
 void PgClusterEnvironment::SetUp() {
     PgCluster& cluster = PgCluster::shared();
-    if (!cluster.ready()) std::fprintf(stderr, "No PostgreSQL cluster for the server tests: %s\n", cluster.problem().c_str());
+    if (!cluster.ready())
+        std::fprintf(stderr, "No PostgreSQL cluster for the server tests: %s\n", cluster.problem().c_str());
 }
 
 void PgClusterEnvironment::TearDown() { PgCluster::shared().shutdown(); }

@@ -10,7 +10,8 @@ namespace quorvel::testing {
 
 void makeDatabase(const std::string& file, const std::string& sql) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         std::string message = db ? sqlite3_errmsg(db) : "cannot open";
         sqlite3_close(db);
         throw std::runtime_error("makeDatabase: " + message);

@@ -13,13 +13,12 @@ QuorvelDesignerPlugin::QuorvelDesignerPlugin(QObject* parent) : QObject(parent) 
 QString QuorvelDesignerPlugin::name() const { return QStringLiteral("quorvel::qt::QuorvelWidget"); }
 QString QuorvelDesignerPlugin::group() const { return QStringLiteral("Quorvel"); }
 
-QString QuorvelDesignerPlugin::toolTip() const {
-    return tr("Multi-column, data-bound combo box");
-}
+QString QuorvelDesignerPlugin::toolTip() const { return tr("Multi-column, data-bound combo box"); }
 
 QString QuorvelDesignerPlugin::whatsThis() const {
-    return tr("An edit box with a drop-down list of records from a database: typing finds the "
-              "record, choosing one makes its bound field the value (BoundText).");
+    return tr(
+        "An edit box with a drop-down list of records from a database: typing finds the "
+        "record, choosing one makes its bound field the value (BoundText).");
 }
 
 QString QuorvelDesignerPlugin::includeFile() const { return QStringLiteral("qt/quorvel_widget.h"); }

@@ -74,8 +74,7 @@ int main(int argc, char** argv) {
         site.keyUp(13);
         expect(control.BoundText() == "C005", "typing Ros and Enter binds Rossi Giulia's key C005",
                control.BoundText());
-        expect(control.Text() == "Rossi Giulia", "the edit box shows the chosen row's name",
-               control.Text());
+        expect(control.Text() == "Rossi Giulia", "the edit box shows the chosen row's name", control.Text());
         expect(!control.DropDown(), "Enter closes the list");
     } catch (const quorvel::Failure& failure) {
         std::cerr << "failure " << failure.number() << ": " << failure.description() << "\n";

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1];
     const std::string db = folder + "/shot.db";
-    quorvel::testing::makeDatabase(db,
+    quorvel::testing::makeDatabase(
+        db,
         "CREATE TABLE People (Code TEXT(10), Name TEXT(50));"
         "INSERT INTO People VALUES ('A01', 'Amato'), ('B07', 'Bianchi'), ('R05', 'Romano'),"
         " ('Q01', 'Quagliarella'), ('Y02', 'Yeats');");
