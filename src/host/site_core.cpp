@@ -143,7 +143,7 @@ void SiteCore::detach(SurfaceEvents& events) {
 
 // --- Children -----------------------------------------------------------
 
-ChildWindow& SiteCore::adopt(std::string_view name, std::unique_ptr<ChildWindow> window) {
+void SiteCore::adoptWindow(std::string_view name, std::unique_ptr<ChildWindow> window) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->name != name) continue;
         std::unique_ptr<ChildWindow> old = std::move(it->window);
@@ -152,30 +152,19 @@ ChildWindow& SiteCore::adopt(std::string_view name, std::unique_ptr<ChildWindow>
         retired_.push_back(std::move(old));
         break;
     }
-    ChildWindow& added = *window;
     children_.push_back(Child{std::string(name), std::move(window)});
-    return added;
 }
 
 TextBox& SiteCore::createTextBox(std::string_view name, TextBoxEvents& events) {
-    auto box = makeTextBox(name, events);
-    TextBox& made = *box;
-    adopt(name, std::move(box));
-    return made;
+    return adopt(name, makeTextBox(name, events));
 }
 
 CommandButton& SiteCore::createCommandButton(std::string_view name, CommandButtonEvents& events) {
-    auto button = makeCommandButton(name, events);
-    CommandButton& made = *button;
-    adopt(name, std::move(button));
-    return made;
+    return adopt(name, makeCommandButton(name, events));
 }
 
 Grid& SiteCore::createGrid(std::string_view name, GridEvents& events) {
-    auto grid = makeGrid(name, events);
-    Grid& made = *grid;
-    adopt(name, std::move(grid));
-    return made;
+    return adopt(name, makeGrid(name, events));
 }
 
 DataControl& SiteCore::createDataControl(std::string_view name, DataControlEvents& events) {

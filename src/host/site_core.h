@@ -184,7 +184,15 @@ protected:
     std::deque<KeyStroke> keys_;
 
 private:
-    ChildWindow& adopt(std::string_view name, std::unique_ptr<ChildWindow> window);
+    // Takes a made child into the site, retiring a namesake; returns it as
+    // the kind it was made.
+    template <class Window>
+    Window& adopt(std::string_view name, std::unique_ptr<Window> window) {
+        Window& made = *window;
+        adoptWindow(name, std::move(window));
+        return made;
+    }
+    void adoptWindow(std::string_view name, std::unique_ptr<ChildWindow> window);
 
     // Lives as long as the site: what the subscriptions it hands out check.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
