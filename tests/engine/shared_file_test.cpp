@@ -118,6 +118,7 @@ TEST_F(SharedFile, AWriterHoldingTheFileMakesAReadFailWith3050AndTheListRecovers
     limits.busyMilliseconds = 50;
     ASSERT_TRUE(setOpeningLimits(*control, limits));
     Recordset& rs = open("people");
+    dynamic_cast<SqliteRecordset&>(rs).waitForIndexes();  // the opening's build reads too
     Writer app(file);
     // An exclusive lock keeps every reader out; the list waits its busy
     // timeout for it (the recordset's own, not the default 2 s), then
