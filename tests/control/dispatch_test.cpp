@@ -8,17 +8,12 @@
 #include "control/dispatch.h"
 #include "platform/failure.h"
 #include "support/control_fixture.h"
+#include "support/failure_of.h"
 
 namespace quorvel::testing {
 namespace {
 
-template <class F>
-int failureOf(F&& f) {
-    try {
-        f();
-    } catch (const Failure& e) { return e.number(); }
-    return 0;
-}
+using quorvel::testing::failureOf;
 
 class Dispatch : public ControlTest {
 protected:

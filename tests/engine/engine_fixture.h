@@ -13,6 +13,7 @@
 #include "engine/data_engine.h"
 #include "platform/data.h"
 #include "platform/failure.h"
+#include "support/failure_of.h"
 #include "support/sqlite_files.h"
 #include "support/temp_dir.h"
 
@@ -71,21 +72,8 @@ private:
     void add(const std::string& entry) { log += (log.empty() ? "" : "|") + entry; }
 };
 
-// The number of the Failure that `action` throws, or 0 when it throws none.
-inline std::int32_t failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) { return failure.number(); }
-    return 0;
-}
-
-// The description of the Failure that `action` throws ("" for none).
-inline std::string descriptionOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) { return failure.description(); }
-    return {};
-}
+using quorvel::testing::descriptionOf;
+using quorvel::testing::failureOf;
 
 class EngineTest : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 #include "headless/grid.h"
 #include "headless/site.h"
 #include "platform/failure.h"
+#include "support/failure_of.h"
 #include "support/headless_database.h"
 #include "support/temp_dir.h"
 
@@ -12,13 +13,7 @@ namespace {
 
 using testing::FakeControl;
 
-template <class F>
-int failureOf(F&& f) {
-    try {
-        f();
-    } catch (const Failure& e) { return e.number(); }
-    return 0;
-}
+using quorvel::testing::failureOf;
 
 // A grid bound to a real data control over a SQLite file of 30 people.
 class BoundGridTest : public ::testing::Test {

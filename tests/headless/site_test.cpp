@@ -7,19 +7,14 @@
 #include "fake_control.h"
 #include "headless/site.h"
 #include "platform/failure.h"
+#include "support/failure_of.h"
 
 namespace quorvel::headless {
 namespace {
 
 using testing::FakeControl;
 
-template <class F>
-int failureOf(F&& f) {
-    try {
-        f();
-    } catch (const Failure& e) { return e.number(); }
-    return 0;
-}
+using quorvel::testing::failureOf;
 
 TEST(HeadlessSiteSurface, ResizeRunsInsideTheSetAndOnlyOnAChange) {
     HeadlessSite site;

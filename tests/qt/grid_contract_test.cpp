@@ -13,19 +13,14 @@
 #include "platform/failure.h"
 #include "qt/grid.h"
 #include "qt/site.h"
+#include "support/failure_of.h"
 #include "support/sqlite_files.h"
 #include "support/temp_dir.h"
 
 namespace quorvel::qt::testing {
 namespace {
 
-template <class F>
-int failureOf(F&& f) {
-    try {
-        f();
-    } catch (const Failure& e) { return e.number(); }
-    return 0;
-}
+using quorvel::testing::failureOf;
 
 std::string describe(Columns& columns) {
     std::string out;

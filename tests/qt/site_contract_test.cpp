@@ -14,6 +14,7 @@
 #include "headless/site.h"
 #include "platform/failure.h"
 #include "qt/site.h"
+#include "support/failure_of.h"
 #include "support/sqlite_files.h"
 #include "support/temp_dir.h"
 
@@ -25,13 +26,7 @@ constexpr EventDescription kDrop{1, "Drop"};
 constexpr EventDescription kMouseDown{5, "MouseDown", {"Button", "Shift", "X", "Y"}, 4};
 constexpr EventDescription kKeyPress{9, "KeyPress", {"KeyAscii"}, 1};
 
-template <class F>
-int failureOf(F&& f) {
-    try {
-        f();
-    } catch (const Failure& e) { return e.number(); }
-    return 0;
-}
+using quorvel::testing::failureOf;
 
 struct HeadlessHost {
     headless::HeadlessSite site;
