@@ -108,9 +108,14 @@ struct Form {
     QuorvelWidget* widget;
 };
 
+// The forms of the run; they close before the application ends.
+std::map<int, std::unique_ptr<Form>>& forms() {
+    static std::map<int, std::unique_ptr<Form>> all;
+    return all;
+}
+
 Form& formOf(int rows) {
-    static std::map<int, std::unique_ptr<Form>> forms;
-    auto& f = forms[rows];
+    auto& f = forms()[rows];
     if (!f) f = std::make_unique<Form>(rows);
     return *f;
 }
@@ -228,6 +233,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    forms().clear();
     std::error_code ignored;
     std::filesystem::remove_all(benchFolder(), ignored);
     return 0;
