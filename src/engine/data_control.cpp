@@ -9,7 +9,9 @@ namespace quorvel::engine {
 
 namespace {
 
-class SqliteDataControl final : public DataControl, public RecordsetListener {
+class SqliteDataControl final : public DataControl,
+                                public RecordsetListener,
+                                public std::enable_shared_from_this<SqliteDataControl> {
 public:
     ~SqliteDataControl() override { detach(); }
 
@@ -37,6 +39,7 @@ public:
 
     std::shared_ptr<Recordset> recordset() const override { return recordset_; }
     void setLimits(const OpeningLimits& limits) { settings_.limits = limits; }
+    void setProgress(OpeningProgress progress) { progress_ = std::move(progress); }
 
     void setRecordset(std::shared_ptr<Recordset> recordset) override {
         detach();
@@ -47,6 +50,15 @@ public:
     }
 
     void refresh() override {
+        // From inside the running opening (its progress hook, or what the
+        // hook runs): that opening stops, and the refresh below it opens
+        // again with the settings as they are then.
+        if (opening_) {
+            openAgain_ = true;
+            return;
+        }
+        // The hook runs the host's code, which may let go of this control.
+        auto keepAlive = weak_from_this().lock();
         // Another data control's recordset is reopened in place, so that
         // both keep sharing it; otherwise a new one opens from the settings.
         auto ours = std::dynamic_pointer_cast<SqliteRecordset>(recordset_);
@@ -57,19 +69,26 @@ public:
             return;
         }
         detach();
-        try {
-            if (adopted_ && ours) {
-                ours->reopen();
-            } else {
+        do {
+            openAgain_ = false;
+            opening_ = true;
+            try {
+                if (adopted_ && ours) {
+                    ours->reopen();
+                } else {
+                    recordset_.reset();
+                    ours = SqliteRecordset::open(openingSettings(), ours.get());
+                }
+            } catch (...) {
+                opening_ = false;
+                if (openAgain_) continue;
                 recordset_.reset();
-                ours = SqliteRecordset::open(settings_, ours.get());
+                adopted_ = false;
+                notifyReplaced();
+                throw;
             }
-        } catch (...) {
-            recordset_.reset();
-            adopted_ = false;
-            notifyReplaced();
-            throw;
-        }
+            opening_ = false;
+        } while (openAgain_);
         recordset_ = ours;
         attach();
         notifyReplaced();
@@ -99,6 +118,26 @@ public:
     }
 
 private:
+    // The settings of an opening, with a hook that tells this control's
+    // own hook, and stops the opening once a refresh has come meanwhile. It
+    // holds the control weakly: the recordset keeps its settings, and may
+    // be reopened by another control after this one is gone.
+    OpenSettings openingSettings() {
+        OpenSettings settings = settings_;
+        settings.progress = [weak = weak_from_this()](std::int64_t records) {
+            auto self = weak.lock();
+            return self == nullptr || self->progressed(records);
+        };
+        return settings;
+    }
+    bool progressed(std::int64_t records) {
+        if (!opening_) return true;  // not this control's opening
+        if (openAgain_) return false;
+        OpeningProgress hook = progress_;  // the hook may replace itself
+        bool go = !hook || hook(records);
+        return go && !openAgain_;
+    }
+
     void attach() {
         if (auto ours = std::dynamic_pointer_cast<SqliteRecordset>(recordset_)) ours->addListener(this);
     }
@@ -127,6 +166,10 @@ private:
         return s;
     }();
     std::string caption_ = "Data1";
+    OpeningProgress progress_;
+    // An opening of this control is running; a refresh came during it.
+    bool opening_ = false;
+    bool openAgain_ = false;
     std::shared_ptr<Recordset> recordset_;
     bool adopted_ = false;
     DataControlEvents* events_ = nullptr;
@@ -143,6 +186,13 @@ bool setOpeningLimits(DataControl& control, const OpeningLimits& limits) {
     auto* ours = dynamic_cast<SqliteDataControl*>(&control);
     if (ours == nullptr) return false;
     ours->setLimits(limits);
+    return true;
+}
+
+bool setOpeningProgress(DataControl& control, OpeningProgress progress) {
+    auto* ours = dynamic_cast<SqliteDataControl*>(&control);
+    if (ours == nullptr) return false;
+    ours->setProgress(std::move(progress));
     return true;
 }
 

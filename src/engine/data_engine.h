@@ -100,6 +100,8 @@
 //   3057  the file needs recovery: a writer stopped in the middle of a
 //         change and left a hot journal, which only a writer may roll back
 //   3058  the opening went past one of its limits (OpeningLimits)
+//   3059  the opening was cancelled: its progress hook said stop
+//         (OpeningProgress), or a Refresh came while it ran
 //   3061  the record source statement has parameters that nothing supplies
 //   3070  a criteria names a field that the recordset does not have
 //   3075  a criteria or its pattern is malformed
@@ -146,6 +148,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/data.h"
@@ -161,6 +164,7 @@ inline constexpr std::int32_t kLocked = 3050;
 inline constexpr std::int32_t kCannotOpen = 3051;
 inline constexpr std::int32_t kNeedsRecovery = 3057;
 inline constexpr std::int32_t kOpeningLimit = 3058;
+inline constexpr std::int32_t kOpeningCancelled = 3059;
 inline constexpr std::int32_t kTooFewParameters = 3061;
 inline constexpr std::int32_t kUnknownCriteriaField = 3070;
 inline constexpr std::int32_t kCriteriaSyntax = 3075;
@@ -225,5 +229,22 @@ std::shared_ptr<DataControl> createDataControl();
 // Sets the limits of the data control's later openings; false (and nothing
 // set) for a data control of another engine.
 bool setOpeningLimits(DataControl& control, const OpeningLimits& limits);
+
+// Told, on the caller's thread and from inside an opening, how many records
+// it has read so far: about every 50 ms of the opening (not at every
+// record), the counts never going down; a long sort before the first record
+// is read shows as 0. Returning false cancels the opening: it fails with
+// 3059 and leaves the data control without a recordset, as any failed
+// opening does. The hook may run any code of the host (pump its events, open
+// other connections) but not use the recordset being opened. A Refresh of
+// the same data control from inside the hook (or from anything it runs)
+// returns at once and cancels the running opening; the outer Refresh then
+// opens the settings as they are by then and reports no failure. Settings
+// changed during an opening are only stored.
+using OpeningProgress = std::function<bool(std::int64_t recordsRead)>;
+
+// Sets the hook of the data control's later openings (an empty one removes
+// it); false (and nothing set) for a data control of another engine.
+bool setOpeningProgress(DataControl& control, OpeningProgress progress);
 
 }  // namespace quorvel::engine

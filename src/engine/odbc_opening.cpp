@@ -435,8 +435,8 @@ private:
 class RecordCopy {
 public:
     RecordCopy(EngineRecordset::State& state, const OdbcStatement& stmt, std::string_view label,
-               std::chrono::steady_clock::time_point deadline)
-        : state_(state), stmt_(stmt), label_(label), deadline_(deadline) {}
+               std::chrono::steady_clock::time_point deadline, OpeningProgress progress)
+        : state_(state), stmt_(stmt), label_(label), deadline_(deadline), progress_(std::move(progress)) {}
 
     void run() {
         describe();
@@ -527,6 +527,7 @@ private:
         SQLHSTMT h = stmt_.handle();
         state_.db.exec("BEGIN", "preparing the records");
         std::int64_t copied = 0, bytes = 0;
+        auto nextReport = std::chrono::steady_clock::now() + kReportEvery;
         while (true) {
             SQLRETURN rc = SQLFetch(h);
             if (rc == SQL_NO_DATA) break;
@@ -564,11 +565,22 @@ private:
                          std::to_string(state_.limits.copyBytes / (1024 * 1024)) +
                          " MB, the limit of an opening.");
             }
-            if (std::chrono::steady_clock::now() >= deadline_) {
+            auto now = std::chrono::steady_clock::now();
+            if (now >= deadline_) {
                 stmt_.cancel();
                 fail(failure_code::kOpeningLimit,
                      "The record source '" + std::string(label_) + "' took longer than " +
                          durationText(state_.limits.milliseconds) + " to open, the limit of an opening.");
+            }
+            // The progress hook, between blocks, at most every kReportEvery.
+            if (progress_ && now >= nextReport) {
+                if (!progress_(copied)) {
+                    stmt_.cancel();
+                    fail(failure_code::kOpeningCancelled, "The opening of the record source '" +
+                                                              std::string(label_) + "' was cancelled after " +
+                                                              std::to_string(copied) + " records.");
+                }
+                nextReport = std::chrono::steady_clock::now() + kReportEvery;
             }
         }
         state_.db.exec("COMMIT", "preparing the records");
@@ -691,6 +703,8 @@ private:
     const OdbcStatement& stmt_;
     std::string_view label_;
     std::chrono::steady_clock::time_point deadline_;
+    OpeningProgress progress_;
+    static constexpr auto kReportEvery = std::chrono::milliseconds(50);
     std::vector<ServerColumn> columns_;
     Statement insert_;
     Statement insertBatch_;
@@ -743,7 +757,7 @@ std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settin
         OdbcStatement stmt(server);
         SQLRETURN rc = stmt.prepareAndExecute(sql);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) failQuery(stmt, source, limits);
-        RecordCopy(*state, stmt, source, deadline).run();
+        RecordCopy(*state, stmt, source, deadline, settings.progress).run();
     }
     server.exec("SET statement_timeout = 0", "ending the opening's time limit");
     prepareReading(*state);

@@ -39,6 +39,8 @@ struct OpenSettings {
     // Runs on the worker thread before each of its builds (tests hold the
     // worker with it).
     std::function<void()> beforeBackgroundBuild;
+    // Told the records read so far during the opening (see OpeningProgress).
+    OpeningProgress progress;
 };
 
 // Who hears a recordset's notifications: every data control that uses it.

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <limits>
 #include <mutex>
@@ -167,15 +168,19 @@ int copyAuthorizer(void* copyTable, int action, const char* table, const char* s
 }
 
 // The copy as one INSERT ... SELECT, which SQLite runs about five times
-// faster than a row at a time through the API; it stops one record past the
-// limit of an opening. The statement text was checked on its own (one
+// faster than a row at a time through the API. It has no LIMIT: with one,
+// SQLite sorts an ORDER BY through a B-tree on disk instead of its merge
+// sorter, ten to twenty times slower; the opening's budget stops it once it
+// has inserted more records than an opening may. The subquery keeps SQLite
+// from copying the source's rows with their own rowids, which would not be
+// the positions. The statement text was checked on its own (one
 // read-only query) before it is placed here; when the combined text does
 // not prepare (a trailing unterminated comment, say), there is no fast copy
 // and the caller copies row by row.
 Statement bulkCopy(EngineRecordset::State& state, std::string_view source) {
     std::string sql = "INSERT INTO temp." + quoteIdentifier(state.copyTable) + " SELECT * FROM (\n";
     sql += source;
-    sql += "\n) LIMIT " + std::to_string(state.limits.records + 1);
+    sql += "\n)";
     sqlite3* db = state.db.get();
     sqlite3_set_authorizer(db, copyAuthorizer, &state.copyTable);
     sqlite3_stmt* raw = nullptr;
@@ -212,11 +217,47 @@ std::string copyTableName(EngineRecordset::State& state, std::string_view source
     }
 }
 
+// The records an opening has read so far, for its progress hook, read
+// without running anything on the connection. A copy row by row counts its
+// rows; the one-statement copy counts its inserts (the last rowid inserted
+// into the fresh TEMP table, exact at the end: a sort before the first
+// insert shows as 0); otherwise, while a table's records are read, the rows
+// the connection's running statements have stepped through in full scans.
+class RecordCount {
+public:
+    explicit RecordCount(sqlite3* db) : db_(db) {}
+
+    void rows(std::int64_t n) {
+        mode_ = Mode::Rows;
+        rows_ = n;
+    }
+    void inserts() {
+        mode_ = Mode::Inserts;
+        sqlite3_set_last_insert_rowid(db_, 0);
+    }
+    bool countsInserts() const { return mode_ == Mode::Inserts; }
+    std::int64_t now() const {
+        if (mode_ == Mode::Rows) return rows_;
+        if (mode_ == Mode::Inserts) return sqlite3_last_insert_rowid(db_);
+        std::int64_t scanned = 0;
+        for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s != nullptr; s = sqlite3_next_stmt(db_, s)) {
+            if (sqlite3_stmt_busy(s)) scanned += sqlite3_stmt_status(s, SQLITE_STMTSTATUS_FULLSCAN_STEP, 0);
+        }
+        return scanned;
+    }
+
+private:
+    enum class Mode : std::uint8_t { Scans, Rows, Inserts };
+    sqlite3* db_;
+    Mode mode_ = Mode::Scans;
+    std::int64_t rows_ = 0;
+};
+
 // Copies the rows of a prepared query into a TEMP table, in the query's
 // order, so that each position becomes a rowid. `label` is what the user
 // wrote, for the failures.
 void materialize(EngineRecordset::State& state, Statement& query, std::string_view source,
-                 std::string_view label) {
+                 std::string_view label, RecordCount& counted) {
     int n = sqlite3_column_count(query.get());
     state.copyTable = copyTableName(state, source);
     std::string table = "temp." + quoteIdentifier(state.copyTable);
@@ -242,6 +283,7 @@ void materialize(EngineRecordset::State& state, Statement& query, std::string_vi
 
     std::string context = "reading the record source '" + std::string(label) + "'";
     if (Statement bulk = bulkCopy(state, source)) {
+        counted.inserts();
         bulk.step(context);
         for (int i = 0; i < n; ++i) {
             auto& type = types[static_cast<std::size_t>(i)];
@@ -256,8 +298,10 @@ void materialize(EngineRecordset::State& state, Statement& query, std::string_vi
     } else {
         Statement add(state.db, insert, "preparing the records");
         std::int64_t copied = 0;
+        counted.rows(0);
         while (query.step(context)) {
             if (++copied > state.limits.records) tooManyRecords(state, label);
+            counted.rows(copied);
             for (int i = 0; i < n; ++i) {
                 auto& type = types[static_cast<std::size_t>(i)];
                 if (!type && sqlite3_column_type(query.get(), i) != SQLITE_NULL)
@@ -466,14 +510,23 @@ void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
 // The limits of one opening over its connection: time and the size of the
 // TEMP copy through SQLite's progress handler, which interrupts the
 // statement running when one is passed; the records where they are counted.
+// The same handler tells the progress hook the records read, at most every
+// kReportEvery; a hook that says stop, or that throws, interrupts the
+// statement too, and every later tick of the opening stops again. The hook
+// runs inside a statement of the opening's connection, and nothing here
+// touches that connection while it runs.
 class OpeningBudget {
 public:
-    enum class Passed : std::uint8_t { None, Time, CopyBytes };
+    enum class Passed : std::uint8_t { None, Time, CopyBytes, Records, Cancelled, HookFailed };
 
-    OpeningBudget(sqlite3* db, const OpeningLimits& limits)
+    OpeningBudget(sqlite3* db, const OpeningLimits& limits, OpeningProgress progress)
         : db_(db),
           deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.milliseconds)),
-          copyBytes_(limits.copyBytes) {
+          copyBytes_(limits.copyBytes),
+          records_(limits.records),
+          progress_(std::move(progress)),
+          nextReport_(std::chrono::steady_clock::now() + kReportEvery),
+          counted_(db) {
         sqlite3_progress_handler(db_, kInstructions, &OpeningBudget::tick, this);
     }
     ~OpeningBudget() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
@@ -481,15 +534,33 @@ public:
     OpeningBudget& operator=(const OpeningBudget&) = delete;
 
     Passed passed() const { return passed_; }
+    RecordCount& counted() { return counted_; }
+    // The count the hook was last told.
+    std::int64_t reported() const { return reported_; }
+    // What the hook threw, if it did.
+    std::exception_ptr hookFailure() const { return hookFailure_; }
 
 private:
     static constexpr int kInstructions = 1000;
+    static constexpr auto kReportEvery = std::chrono::milliseconds(50);
 
     static int tick(void* self) {
         auto& budget = *static_cast<OpeningBudget*>(self);
-        if (std::chrono::steady_clock::now() >= budget.deadline_) {
+        if (budget.passed_ == Passed::Cancelled || budget.passed_ == Passed::HookFailed) return 1;
+        auto now = std::chrono::steady_clock::now();
+        if (now >= budget.deadline_) {
             budget.passed_ = Passed::Time;
             return 1;
+        }
+        if (budget.counted_.countsInserts() && budget.counted_.now() > budget.records_) {
+            budget.passed_ = Passed::Records;
+            return 1;
+        }
+        if (budget.progress_ && now >= budget.nextReport_) {
+            if (!budget.report()) return 1;
+            // The hook's own time (a host pumping its events) is not the
+            // opening's: the next report is a whole interval after it.
+            budget.nextReport_ = std::chrono::steady_clock::now() + kReportEvery;
         }
         // The copy's file, once SQLite has spilled pages to it (its page
         // cache of a few MB comes on top); asked every 16th time.
@@ -505,15 +576,36 @@ private:
         return 0;
     }
 
+    // Tells the hook; false when the opening is to stop. Nothing the hook
+    // throws crosses SQLite's frames: it is kept and thrown again once the
+    // statement has stopped.
+    bool report() noexcept {
+        reported_ = std::max(reported_, counted_.now());
+        try {
+            if (progress_(reported_)) return true;
+            passed_ = Passed::Cancelled;
+        } catch (...) {
+            hookFailure_ = std::current_exception();
+            passed_ = Passed::HookFailed;
+        }
+        return false;
+    }
+
     sqlite3* db_;
     std::chrono::steady_clock::time_point deadline_;
     std::int64_t copyBytes_;
+    std::int64_t records_;
     std::uint32_t ticks_ = 0;
     Passed passed_ = Passed::None;
+    OpeningProgress progress_;
+    std::chrono::steady_clock::time_point nextReport_;
+    RecordCount counted_;
+    std::int64_t reported_ = 0;
+    std::exception_ptr hookFailure_;
 };
 
 void openRecords(EngineRecordset::State& state, const OpenSettings& settings, std::string_view source,
-                 const std::string& file);
+                 const std::string& file, RecordCount& counted);
 
 }  // namespace
 
@@ -529,15 +621,26 @@ std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& sett
     state->db = Connection(settings.databaseName, predecessor);
     configure(state->db, settings.limits);
     std::string file = "'" + settings.databaseName + "'";
-    OpeningBudget budget(state->db.get(), settings.limits);
+    OpeningBudget budget(state->db.get(), settings.limits, settings.progress);
+    auto cancelled = [&] {
+        fail(failure_code::kOpeningCancelled, "The opening of the record source '" + std::string(source) +
+                                                  "' was cancelled after " +
+                                                  std::to_string(budget.reported()) + " records.");
+    };
     try {
         // One read transaction for the opening: the fields, the rowids and
         // the copy of a statement's rows come from one snapshot. It ends
         // once the records are known (finishState).
         state->db.exec("BEGIN", "opening " + file);
-        openRecords(*state, settings, source, file);
+        openRecords(*state, settings, source, file, budget.counted());
         finishState(state.get(), settings);
+        // A stop that no statement was left to see still stops.
+        if (budget.passed() == OpeningBudget::Passed::Cancelled) cancelled();
+        if (budget.hookFailure()) std::rethrow_exception(budget.hookFailure());
     } catch (const Failure&) {
+        if (budget.hookFailure()) std::rethrow_exception(budget.hookFailure());
+        if (budget.passed() == OpeningBudget::Passed::Cancelled) cancelled();
+        if (budget.passed() == OpeningBudget::Passed::Records) tooManyRecords(*state, source);
         std::string what = "The record source '" + std::string(source) + "' ";
         if (budget.passed() == OpeningBudget::Passed::Time)
             fail(failure_code::kOpeningLimit, what + "took longer than " +
@@ -556,14 +659,14 @@ namespace {
 
 // The fields and records of the record source, in the opening's transaction.
 void openRecords(EngineRecordset::State& state, const OpenSettings& settings, std::string_view source,
-                 const std::string& file) {
+                 const std::string& file, RecordCount& counted) {
     if (isStatement(source)) {
         if (settings.recordsetType == 0)
             fail(failure_code::kInvalidOperation,
                  "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a "
                  "statement.");
         Statement query = prepareRecordSource(state.db, source, source);
-        materialize(state, query, source, source);
+        materialize(state, query, source, source, counted);
     } else {
         std::string name = unquotedName(source);
         Statement lookup(state.db,
@@ -589,7 +692,7 @@ void openRecords(EngineRecordset::State& state, const OpenSettings& settings, st
                 fail(failure_code::kInvalidOperation,
                      "Invalid operation: a table-type recordset (RecordsetType 0) needs a table name, not a "
                      "statement.");
-            materialize(state, query, source, source);
+            materialize(state, query, source, source, counted);
             return;
         }
         std::string type = reinterpret_cast<const char*>(sqlite3_column_text(lookup.get(), 0));
@@ -628,7 +731,7 @@ void openRecords(EngineRecordset::State& state, const OpenSettings& settings, st
                 sql += order;
             }
             Statement query = prepareRecordSource(state.db, sql, source);
-            materialize(state, query, sql, source);
+            materialize(state, query, sql, source, counted);
         }
     }
 }
