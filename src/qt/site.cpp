@@ -240,13 +240,19 @@ private:
 // --- Construction --------------------------------------------------------
 
 QtSite::QtSite(QWidget* surface)
-    : SiteCore(engine::createDataControl),
+    : SiteCore([this] {
+          // Every list the control opens shows a long opening's progress.
+          std::shared_ptr<DataControl> control = engine::createDataControl();
+          if (openingProgress_) OpeningProgressView::watch(openingProgress_, *control);
+          return control;
+      }),
       surface_(surface),
       surfaceImpl_(std::make_unique<Surface>(*this)),
       extender_(std::make_unique<Ext>(*this)),
       container_(std::make_unique<Box>(*this)),
       dispatcher_(std::make_unique<SiteDispatcher>(*this)) {
     if (!surface_) fail(failure::kObjectNotSet, "A Qt site needs a surface widget");
+    openingProgress_ = std::make_shared<OpeningProgressView>(surface_);
     placeOn(*surfaceImpl_, *extender_);
     surface_->installEventFilter(dispatcher_.get());
     notifiedSize_ = surface_->size();

@@ -40,6 +40,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -50,9 +51,11 @@
 #include <vector>
 
 #include "host/site_core.h"
+#include "qt/opening_progress.h"
 #include "platform/failure.h"
 #include "platform/host.h"
 
+class QLabel;
 class QLineEdit;
 class QTableView;
 class QToolButton;
@@ -99,6 +102,10 @@ public:
     QToolButton* toolButton(std::string_view name) const;
     QTableView* tableView(std::string_view name) const;
     QtGrid* grid(std::string_view name) const;
+    // How long a list's opening runs before its progress shows (0.3 s), and
+    // the progress shown, while it shows (see opening_progress.h).
+    void setOpeningProgressDelay(std::chrono::milliseconds delay) { openingProgress_->setDelay(delay); }
+    QLabel* openingProgressOverlay() const { return openingProgress_->overlay(); }
 
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
@@ -149,6 +156,7 @@ private:
     QPointer<QWidget> parkedFrom_;
     QSize notifiedSize_{-1, -1};
     std::function<void(const Failure&)> failureHandler_;
+    std::shared_ptr<OpeningProgressView> openingProgress_;
 
     bool focusInside_ = false;
     bool connected_ = true;
