@@ -40,6 +40,7 @@ public:
     std::shared_ptr<Recordset> recordset() const override { return recordset_; }
     void setLimits(const OpeningLimits& limits) { settings_.limits = limits; }
     void setProgress(OpeningProgress progress) { progress_ = std::move(progress); }
+    void setBackgroundPositions(bool on) { settings_.backgroundPositions = on; }
 
     void setRecordset(std::shared_ptr<Recordset> recordset) override {
         detach();
@@ -193,6 +194,13 @@ bool setOpeningProgress(DataControl& control, OpeningProgress progress) {
     auto* ours = dynamic_cast<SqliteDataControl*>(&control);
     if (ours == nullptr) return false;
     ours->setProgress(std::move(progress));
+    return true;
+}
+
+bool setBackgroundPositions(DataControl& control, bool on) {
+    auto* ours = dynamic_cast<SqliteDataControl*>(&control);
+    if (ours == nullptr) return false;
+    ours->setBackgroundPositions(on);
     return true;
 }
 

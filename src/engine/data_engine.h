@@ -247,4 +247,14 @@ using OpeningProgress = std::function<bool(std::int64_t recordsRead)>;
 // it); false (and nothing set) for a data control of another engine.
 bool setOpeningProgress(DataControl& control, OpeningProgress progress);
 
+// With `on`, the data control's later openings of a large table read in
+// place read its first records and go on reading the rest on a thread of
+// their own: the list shows at once, RecordCount counts the records read
+// so far and grows while the recordset's stillReading() is true. A move
+// or a read past them, MoveLast and a find wait for the records they need;
+// finds are answered by reading the records until all are in. Off by
+// default, for callers that take RecordCount as final right after an
+// opening; false (and nothing set) for a data control of another engine.
+bool setBackgroundPositions(DataControl& control, bool on);
+
 }  // namespace quorvel::engine

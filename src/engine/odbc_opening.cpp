@@ -495,7 +495,6 @@ private:
         insertBatch_ = Statement(state_.db, batch, "preparing the records");
         state_.rowSource = table;
         state_.rowidName = "rowid";
-        state_.rowidBase = 1;
     }
 
     void bind() {
@@ -587,6 +586,7 @@ private:
         if (copied > std::numeric_limits<std::int32_t>::max())
             fail(failure::kOutOfMemory, "The record source has more records than a recordset can count.");
         state_.count = static_cast<std::int32_t>(copied);
+        state_.positions = PositionTable::consecutive(1, state_.count);
     }
 
     // The whole value of a cell the block cut short, read on its own.

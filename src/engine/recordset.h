@@ -36,6 +36,15 @@ struct OpenSettings {
     // Builds a table's find indexes on a worker thread (see data_engine.h);
     // false builds them on the caller's thread, at the find that needs one.
     bool backgroundIndexes = true;
+    // Reads the positions of a large table read in place on a thread of
+    // its own (see position_loader.h): the opening takes the first ones and
+    // the recordset's count grows until stillReading() says the rest is in.
+    // Off by default: a caller that takes RecordCount as final right after
+    // the opening sees the whole count.
+    bool backgroundPositions = false;
+    // Runs on the loader's thread before each slice of positions it reads
+    // (tests hold the loader with it).
+    std::function<void()> beforePositionSlice;
     // Runs on the worker thread before each of its builds (tests hold the
     // worker with it).
     std::function<void()> beforeBackgroundBuild;
@@ -88,6 +97,7 @@ public:
 
     Fields& fields() override;
     std::int32_t recordCount() override;
+    bool stillReading() override;
     void findFirst(std::string_view criteria) override;
     VBool noMatch() const override;
     void moveFirst() override;
@@ -125,6 +135,12 @@ private:
     void fileChanged();
     // Takes the indexes the worker finished.
     void takeBuiltIndexes();
+    // Takes the positions the loader published since; once it is done,
+    // asks the worker for the indexes the opening left for then.
+    void takeLoaded();
+    // Waits until position `p` is known or the loader is done; false when
+    // there is no such position.
+    bool knowPosition(std::int32_t p);
     std::int32_t findPosition(std::string_view criteria);
     std::int32_t answerFromIndex(std::size_t field, const KeyTest& test);
     // The first record satisfying the test, read from the store in order.

@@ -1,6 +1,7 @@
 #include "engine/recordset.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <variant>
 
@@ -158,12 +159,45 @@ void EngineRecordset::reopen(const EngineRecordset* replacing) {
     fields_->replace(std::move(fields));
     state_ = std::move(state);
     noMatch_ = kFalse;
+    if (state_->loader) {
+        // The indexes need every position: they are asked for once the
+        // loader is done (takeLoaded).
+        state_->searchedBefore = std::move(searched);
+        state_->prebuildWaits = true;
+        return;
+    }
     prebuildIndexes(searched);
+}
+
+void EngineRecordset::takeLoaded() {
+    State& s = state();
+    if (!s.loader) return;
+    // Complete first: the count read after it is the final one.
+    const bool complete = s.positions->complete();
+    s.count = s.positions->count();
+    if (!complete) return;
+    s.loader.reset();
+    if (s.prebuildWaits) {
+        s.prebuildWaits = false;
+        prebuildIndexes(s.searchedBefore);
+    }
+}
+
+bool EngineRecordset::knowPosition(std::int32_t p) {
+    State& s = state();
+    if (p < s.count) return true;
+    if (!s.loader) return false;
+    s.positions->waitFor(p);
+    takeLoaded();
+    if (p < s.count) return true;
+    // The loader stopped on a fault: the records after it cannot be reached.
+    if (const auto& failure = s.positions->failure()) throw *failure;
+    return false;
 }
 
 void EngineRecordset::prebuildIndexes(const std::vector<std::string>& searched) {
     State& s = state();
-    if (!settings_.backgroundIndexes || s.count == 0) return;
+    if (!settings_.backgroundIndexes || s.count == 0 || s.loader) return;
     bool any = false;
     for (std::size_t f = 0; f < s.fields.size(); ++f) {
         bool wanted = std::any_of(searched.begin(), searched.end(),
@@ -223,7 +257,7 @@ void EngineRecordset::removeListener(RecordsetListener* listener) {
 
 std::size_t EngineRecordset::memoryBytes() const {
     if (!state_) return 0;
-    std::size_t bytes = sizeof(State) + state_->rowids->capacity() * sizeof(std::int64_t);
+    std::size_t bytes = sizeof(State) + state_->positions->memoryBytes();
     for (const auto& index : state_->indexes) {
         if (auto* text = std::get_if<TextKeyIndex>(&index)) bytes += text->memoryBytes();
         if (auto* number = std::get_if<NumberKeyIndex>(&index)) bytes += number->memoryBytes();
@@ -237,7 +271,15 @@ Fields& EngineRecordset::fields() {
     return *fields_;
 }
 
-std::int32_t EngineRecordset::recordCount() { return state().count; }
+std::int32_t EngineRecordset::recordCount() {
+    takeLoaded();
+    return state().count;
+}
+
+bool EngineRecordset::stillReading() {
+    takeLoaded();
+    return state().loader != nullptr;
+}
 
 VBool EngineRecordset::noMatch() const {
     state();
@@ -251,6 +293,9 @@ bool EngineRecordset::bof() const {
 
 bool EngineRecordset::eof() const {
     const State& s = state();
+    // Past the positions known so far is the end only once they are all in.
+    if (s.position >= s.count && s.loader)
+        return !const_cast<EngineRecordset*>(this)->knowPosition(s.position);
     return s.count == 0 || s.position >= s.count;
 }
 
@@ -294,12 +339,14 @@ void EngineRecordset::moveFirst() {
 }
 
 void EngineRecordset::moveLast(std::int32_t) {
+    knowPosition(std::numeric_limits<std::int32_t>::max());
     if (state().count == 0) noCurrentRecord();
     moveTo(state().count - 1, validate_action::kMoveLast);
 }
 
 void EngineRecordset::moveNext() {
     if (eof()) noCurrentRecord();
+    knowPosition(state().position + 1);
     moveTo(state().position + 1, validate_action::kMoveNext);
 }
 
@@ -309,7 +356,7 @@ void EngineRecordset::movePrevious() {
 }
 
 void EngineRecordset::setAbsolutePosition(std::int32_t position) {
-    if (position < 0 || position >= state().count)
+    if (position < 0 || !knowPosition(position))
         fail(failure::kNoCurrentRecord,
              "No current record: there is no record at position " + std::to_string(position) + ".");
     moveTo(position, validate_action::kBookmark);
@@ -428,7 +475,7 @@ Variant EngineRecordset::valueAt(std::int32_t position, std::int32_t fieldIndex)
     if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= s.fields.size())
         fail(failure::kItemNotFound, "Item not found in this collection: there is no field number " +
                                          std::to_string(fieldIndex) + ".");
-    if (position < 0 || position >= s.count)
+    if (position < 0 || !knowPosition(position))
         fail(failure::kNoCurrentRecord,
              "No current record: there is no record at position " + std::to_string(position) + ".");
     return row(position)[static_cast<std::size_t>(fieldIndex)];

@@ -44,6 +44,8 @@ bool KeyTest::matches(sqlite3_stmt* row, int column) const {
 
 KeyCollector::KeyCollector(KeyKind kind, RowPositions rows, bool deferFolding)
     : kind_(kind), rows_(std::move(rows)), defer_(deferFolding && kind == KeyKind::Text) {
+    // Keys are collected once every position is known: all the table has.
+    rows_.count = rows_.positions->count();
     auto count = static_cast<std::size_t>(rows_.count);
     if (kind_ != KeyKind::Text) number_.reserve(count);
     else if (defer_) raw_.reserve(count * 16);
@@ -213,6 +215,7 @@ std::int32_t EngineRecordset::findPosition(std::string_view criteria) {
     State& s = state();
     lookAtFile();
     takeBuiltIndexes();
+    takeLoaded();
     Criteria parsed = parseCriteria(criteria, s.fieldNames);
     const auto f = static_cast<std::size_t>(parsed.fieldIndex);
     const FieldInfo& field = s.fields[f];
@@ -231,6 +234,9 @@ std::int32_t EngineRecordset::findPosition(std::string_view criteria) {
         test.numberKey = numberKeyOfValue(criteria, parsed.value, test.kind);
     }
 
+    // Until every position is in, the records answer: an index then would
+    // hold only some of them.
+    if (s.loader) return scanFor(f, test);
     if (std::holds_alternative<std::monostate>(s.indexes[f])) {
         // The index is on its way, or set on it now: the records answer
         // meanwhile. A build that failed is asked again after the next
@@ -286,8 +292,8 @@ std::int32_t EngineRecordset::scanFor(std::size_t f, const KeyTest& test) {
             }
         }
         std::int64_t rowid = sqlite3_column_int64(read.get(), 0);
-        while (next < s.count && s.rowidAt(next) < rowid) ++next;
-        if (next >= s.count) break;
+        while (knowPosition(next) && s.rowidAt(next) < rowid) ++next;
+        if (!knowPosition(next)) break;
         if (s.rowidAt(next) != rowid) continue;  // added since the opening
         if (test.matches(read.get(), 1)) {
             found = next;

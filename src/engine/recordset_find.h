@@ -17,6 +17,7 @@
 #include "engine/find_index.h"
 #include "engine/index_worker.h"
 #include "engine/like_pattern.h"
+#include "engine/position_table.h"
 #include "engine/sqlite_handle.h"
 
 struct sqlite3_stmt;
@@ -38,19 +39,16 @@ private:
     mutable std::string scratch_;
 };
 
-// Which row of the store each position is: rowids in recordset order, or,
-// when they run base, base + 1, ... (every copy, and a table that never
-// lost a record), nothing but the base. One per opening, shared by the
-// recordset and whatever builds its indexes; the rowids never change once
-// the opening is done.
+// Which row of the store each position is (see position_table.h), and how
+// many positions the recordset's thread knows of: the table may still be
+// filling from a loader when the recordset opens. One table per opening,
+// shared by the recordset and whatever builds its indexes; a position's
+// rowid never changes once it is published.
 struct RowPositions {
     std::int32_t count = 0;
-    std::shared_ptr<std::vector<std::int64_t>> rowids = std::make_shared<std::vector<std::int64_t>>();
-    std::int64_t rowidBase = 1;
+    std::shared_ptr<const PositionTable> positions = PositionTable::consecutive(1, 0);
 
-    std::int64_t rowidAt(std::int32_t p) const {
-        return rowids->empty() ? rowidBase + p : (*rowids)[static_cast<std::size_t>(p)];
-    }
+    std::int64_t rowidAt(std::int32_t p) const { return positions->rowidAt(p); }
 };
 
 // A field's keys, added by rowid in rowid order, into an index by position.

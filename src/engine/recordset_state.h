@@ -13,6 +13,7 @@
 
 #include "engine/data_engine.h"
 #include "engine/index_worker.h"
+#include "engine/position_loader.h"
 #include "engine/recordset.h"
 #include "engine/recordset_find.h"
 #include "engine/sqlite_handle.h"
@@ -80,6 +81,13 @@ struct EngineRecordset::State : RowPositions {
     std::vector<Statement> keyReads;
     // What the opening may take.
     OpeningLimits limits;
+    // Reads the rest of a large table's positions after the opening (see
+    // position_loader.h); none once the opening read them all. `count`
+    // is what this thread took of them so far (EngineRecordset::takeLoaded).
+    std::unique_ptr<PositionLoader> loader;
+    // The fields whose indexes the worker builds once every position is in.
+    std::vector<std::string> searchedBefore;
+    bool prebuildWaits = false;
     // Builds find indexes off the recordset's thread: those of a table read
     // in place from its own connection, those of a copy from the keys this
     // thread read for it. Last, so that it stops before anything above goes.

@@ -112,7 +112,68 @@ void assignTypes(EngineRecordset::State& state, const Statement& stmt, FirstValu
     }
 }
 
-void openTable(EngineRecordset::State& state, const std::string& table, std::string_view label) {
+// How many positions the opening reads itself when a loader reads the rest:
+// more than a list shows at once.
+constexpr std::int32_t kFirstPositions = 1024;
+
+// The positions of a table read in place, in rowid order, from the
+// opening's snapshot: all of them, or with `backgroundPositions` the first
+// ones, and a loader reads the rest from a connection of its own. A table
+// whose rowids could number more than an opening may read is read whole
+// here, so that the opening fails as the limit says.
+void readTablePositions(EngineRecordset::State& state, const OpenSettings& settings,
+                        const std::string& quoted, const std::string& table, std::string_view label) {
+    const std::string& rowid = state.rowidName;
+    std::string context = "reading the records of table '" + table + "'";
+    Statement bounds(state.db,
+                     "SELECT (SELECT min(" + rowid + ") FROM " + quoted + "), (SELECT max(" + rowid +
+                         ") FROM " + quoted + ")",
+                     context);
+    bounds.step(context);
+    if (sqlite3_column_type(bounds.get(), 0) == SQLITE_NULL) {
+        state.count = 0;
+        state.positions = PositionTable::consecutive(1, 0);
+        return;
+    }
+    const std::int64_t first = sqlite3_column_int64(bounds.get(), 0);
+    const std::int64_t last = sqlite3_column_int64(bounds.get(), 1);
+    // How many rowids the range holds, less one; never overflows.
+    const std::uint64_t span = static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);
+    const auto most = static_cast<std::uint64_t>(
+        std::min<std::int64_t>(state.limits.records, std::numeric_limits<std::int32_t>::max()));
+    const bool background = settings.backgroundPositions && span < most;
+    auto positions =
+        std::make_shared<PositionTable>(static_cast<std::int32_t>(span >= most ? most : span + 1));
+
+    std::string sql = "SELECT " + rowid + " FROM " + quoted + " ORDER BY " + rowid;
+    if (background) sql += " LIMIT " + std::to_string(kFirstPositions);
+    Statement ids(state.db, sql, context);
+    std::int64_t count = 0, after = first;
+    while (ids.step(context)) {
+        if (++count > std::numeric_limits<std::int32_t>::max())
+            fail(failure::kOutOfMemory, "Table '" + table + "' has more records than a recordset can count.");
+        if (count > state.limits.records) tooManyRecords(state, label);
+        after = sqlite3_column_int64(ids.get(), 0);
+        positions->add(after);
+    }
+    state.count = static_cast<std::int32_t>(count);
+    state.positions = positions;
+    if (!background || count < kFirstPositions || after == last) {
+        positions->finish();
+        return;
+    }
+    positions->publish();
+    auto connect = [path = settings.databaseName, limits = settings.limits] {
+        Connection db(path);
+        configure(db, limits);
+        return db;
+    };
+    state.loader = std::make_unique<PositionLoader>(connect, quoted, rowid, after, last, positions,
+                                                    settings.beforePositionSlice);
+}
+
+void openTable(EngineRecordset::State& state, const OpenSettings& settings, const std::string& table,
+               std::string_view label) {
     // Read from main by name: nothing of the engine's own can stand for it.
     std::string quoted = "main." + quoteIdentifier(table);
     Statement all(state.db, "SELECT * FROM " + quoted, "reading the columns of table '" + table + "'");
@@ -131,29 +192,7 @@ void openTable(EngineRecordset::State& state, const std::string& table, std::str
     state.rowSource = quoted;
     state.tableName = table;
     state.rowidName = rowidNameFor(names);
-    Statement ids(state.db, "SELECT " + state.rowidName + " FROM " + quoted + " ORDER BY " + state.rowidName,
-                  "reading the records of table '" + table + "'");
-    // Tables that never lost a record have rowids base, base + 1, ...: then
-    // the positions alone say which row is which, and the rowids take no
-    // memory. They are only stored from the first gap on.
-    std::string context = "reading the records of table '" + table + "'";
-    std::int64_t count = 0, base = 1;
-    std::vector<std::int64_t>& rowids = *state.rowids;
-    while (ids.step(context)) {
-        std::int64_t rowid = sqlite3_column_int64(ids.get(), 0);
-        if (count == 0) base = rowid;
-        if (rowids.empty() && rowid != base + count) {
-            rowids.reserve(static_cast<std::size_t>(count) * 2 + 1024);
-            for (std::int64_t i = 0; i < count; ++i) rowids.push_back(base + i);
-        }
-        if (!rowids.empty()) rowids.push_back(rowid);
-        if (++count > std::numeric_limits<std::int32_t>::max())
-            fail(failure::kOutOfMemory, "Table '" + table + "' has more records than a recordset can count.");
-        if (count > state.limits.records) tooManyRecords(state, label);
-    }
-    rowids.shrink_to_fit();
-    state.count = static_cast<std::int32_t>(count);
-    state.rowidBase = base;
+    readTablePositions(state, settings, quoted, table, label);
 }
 
 // Only the copy into the TEMP table (named by `copyTable`) is allowed while
@@ -325,7 +364,7 @@ void materialize(EngineRecordset::State& state, Statement& query, std::string_vi
     state.count = static_cast<std::int32_t>(rows);
     state.rowSource = table;
     state.rowidName = "rowid";
-    state.rowidBase = 1;
+    state.positions = PositionTable::consecutive(1, state.count);
 }
 
 // The pager's count of the file's changes, as of the connection's last
@@ -712,7 +751,7 @@ void openRecords(EngineRecordset::State& state, const OpenSettings& settings, st
                  "Invalid operation: a table-type recordset (RecordsetType 0) needs a table, and '" + actual +
                      "' is a view.");
         if (type == "table" && !withoutRowid) {
-            openTable(state, actual, source);
+            openTable(state, settings, actual, source);
         } else {
             std::string sql = "SELECT * FROM main." + quoteIdentifier(actual);
             if (withoutRowid) {

@@ -34,6 +34,14 @@ std::int32_t GridBinding::rowCount() const {
     }
 }
 
+bool GridBinding::stillReading() const {
+    auto rs = recordset();
+    if (!rs) return false;
+    try {
+        return rs->stillReading();
+    } catch (const Failure&) { return false; }
+}
+
 std::int32_t GridBinding::currentRow() const {
     auto rs = recordset();
     return rs ? rs->absolutePosition() : -1;

@@ -37,6 +37,9 @@ public:
 
     // 0 without a recordset.
     std::int32_t rowCount() const;
+    // Whether the recordset still reads records in the background: the row
+    // count grows until it says no (see Recordset::stillReading).
+    bool stillReading() const;
     // -1 without a current record.
     std::int32_t currentRow() const;
     // Makes the record at the row current; nothing when it already is.

@@ -63,6 +63,10 @@ class Recordset : public Object {
 public:
     virtual Fields& fields() = 0;
     virtual std::int32_t recordCount() = 0;
+    // Whether records are still being read in the background: until it is
+    // false, recordCount() counts the records read so far and grows, and a
+    // grid polls it to show the new rows.
+    virtual bool stillReading() { return false; }
 
     // Makes the first record, from the start of the recordset, that meets the
     // criteria current (raising the reposition notification when it moves),

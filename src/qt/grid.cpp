@@ -104,11 +104,31 @@ int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.is
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
+RecordsetModel::RecordsetModel(QtGrid& grid) : grid_(grid) {
+    // Every 50 ms: the scroll bar keeps up with the reading, and the last
+    // rows show soon after they are read.
+    growing_.setInterval(50);
+    connect(&growing_, &QTimer::timeout, this, &RecordsetModel::takeNewRows);
+}
+
 void RecordsetModel::reload() {
     beginResetModel();
     rows_ = std::max(0, grid_.rowCount());
     columns_ = grid_.columnModel().count();
     endResetModel();
+    if (grid_.binding().stillReading()) growing_.start();
+    else growing_.stop();
+}
+
+void RecordsetModel::takeNewRows() {
+    const bool reading = grid_.binding().stillReading();
+    const int rows = std::max(0, grid_.rowCount());
+    if (rows > rows_) {
+        beginInsertRows(QModelIndex(), rows_, rows - 1);
+        rows_ = rows;
+        endInsertRows();
+    }
+    if (!reading) growing_.stop();
 }
 
 void RecordsetModel::columnsChanged() {
@@ -333,6 +353,9 @@ void QtGrid::showCurrentRow() {
     if (!v || showingRow_) return;
     const int r = row();
     showingRow_ = true;
+    // A move past the rows shown so far (a find or MoveLast while the rows
+    // are still read) brings the rows read up to it.
+    if (r >= model_->rowCount()) model_->takeNewRows();
     if (r < 0 || r >= model_->rowCount() || model_->columns() == 0) {
         v->selectionModel()->clear();
     } else {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <QTableView>
 
 #include <cstdint>
@@ -35,7 +36,7 @@ QString formatCell(const Variant& value, const std::string& numberFormat, const 
 
 class RecordsetModel final : public QAbstractTableModel {
 public:
-    explicit RecordsetModel(QtGrid& grid) : grid_(grid) {}
+    explicit RecordsetModel(QtGrid& grid);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -43,7 +44,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Takes the binding's rows and the column model's columns afresh.
+    // Takes the binding's rows and the column model's columns afresh; while
+    // the recordset still reads records, adds the rows it reads as they come.
     void reload();
     // The columns kept their number: only what they show changed.
     void columnsChanged();
@@ -52,8 +54,13 @@ public:
     std::int64_t cellsRead() const { return cellsRead_; }
     void resetCellsRead() { cellsRead_ = 0; }
 
+    // Inserts the rows read since the last look; stops looking once the
+    // recordset has read them all.
+    void takeNewRows();
+
 private:
     QtGrid& grid_;
+    QTimer growing_;
     int rows_ = 0;
     int columns_ = 0;
     mutable std::int64_t cellsRead_ = 0;

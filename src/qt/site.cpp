@@ -244,6 +244,8 @@ QtSite::QtSite(QWidget* surface)
           // Every list the control opens shows a long opening's progress.
           std::shared_ptr<DataControl> control = engine::createDataControl();
           if (openingProgress_) OpeningProgressView::watch(openingProgress_, *control);
+          // The grid shows a large table's rows as they are read.
+          engine::setBackgroundPositions(*control, true);
           return control;
       }),
       surface_(surface),

@@ -31,7 +31,9 @@ TEST_F(LazyRows, OpeningAndPaintingALongListReadsOnlyTheRowsShown) {
     widget->ListaApri();
     view()->repaint();
     settle();
-    EXPECT_EQ(view()->model()->rowCount(), kRows);
+    // The first rows show at once; the others come as the table is read.
+    EXPECT_GT(view()->model()->rowCount(), 0);
+    EXPECT_TRUE(pumpUntil([&] { return view()->model()->rowCount() == kRows; }));
     const auto firstScreen = grid->model().cellsRead();
     EXPECT_GT(firstScreen, 0) << "the open list shows its first rows";
     EXPECT_LT(firstScreen, 500);
