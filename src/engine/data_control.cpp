@@ -43,6 +43,14 @@ public:
     void setBackgroundPositions(bool on) { settings_.backgroundPositions = on; }
 
     void setRecordset(std::shared_ptr<Recordset> recordset) override {
+        // From inside the running opening: it comes after that opening,
+        // which stops; the recordset is taken once it has unwound.
+        if (opening_) {
+            pending_ = std::move(recordset);
+            hasPending_ = true;
+            openAgain_ = false;
+            return;
+        }
         detach();
         recordset_ = std::move(recordset);
         adopted_ = recordset_ != nullptr;
@@ -58,6 +66,7 @@ public:
             openAgain_ = true;
             return;
         }
+        hasPending_ = false;
         // The hook runs the host's code, which may let go of this control.
         auto keepAlive = weak_from_this().lock();
         // Another data control's recordset is reopened in place, so that
@@ -82,6 +91,7 @@ public:
                 }
             } catch (...) {
                 opening_ = false;
+                if (hasPending_) break;
                 if (openAgain_) continue;
                 recordset_.reset();
                 adopted_ = false;
@@ -89,7 +99,18 @@ public:
                 throw;
             }
             opening_ = false;
-        } while (openAgain_);
+        } while (openAgain_ && !hasPending_);
+        if (hasPending_) {
+            // The recordset set meanwhile replaces what was opened; a
+            // refresh that came after it refreshes it.
+            hasPending_ = false;
+            bool refreshAfter = openAgain_;
+            openAgain_ = false;
+            recordset_.reset();
+            setRecordset(std::move(pending_));
+            if (refreshAfter) refresh();
+            return;
+        }
         recordset_ = ours;
         attach();
         notifyReplaced();
@@ -133,10 +154,10 @@ private:
     }
     bool progressed(std::int64_t records) {
         if (!opening_) return true;  // not this control's opening
-        if (openAgain_) return false;
+        if (openAgain_ || hasPending_) return false;
         OpeningProgress hook = progress_;  // the hook may replace itself
         bool go = !hook || hook(records);
-        return go && !openAgain_;
+        return go && !openAgain_ && !hasPending_;
     }
 
     void attach() {
@@ -171,6 +192,9 @@ private:
     // An opening of this control is running; a refresh came during it.
     bool opening_ = false;
     bool openAgain_ = false;
+    // A recordset set during an opening, taken when the opening has unwound.
+    bool hasPending_ = false;
+    std::shared_ptr<Recordset> pending_;
     std::shared_ptr<Recordset> recordset_;
     bool adopted_ = false;
     DataControlEvents* events_ = nullptr;

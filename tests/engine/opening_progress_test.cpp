@@ -84,6 +84,32 @@ TEST_F(OpeningProgressTest, ARefreshFromInsideTheHookOpensTheNewSettingsInstead)
     EXPECT_EQ(recorder.take(), "replaced|reposition|moved");
 }
 
+// A recordset set from inside the hook comes after the refresh that is
+// running, so it is what the control ends with; the control listens to it
+// alone, and lets go of it when it ends.
+TEST_F(OpeningProgressTest, ARecordsetSetFromInsideTheHookWinsAndIsLetGoOf) {
+    auto second = createDataControl();
+    second->setDatabaseName(file);
+    second->setRecordSource("romans");
+    second->refresh();
+    std::shared_ptr<Recordset> other = second->recordset();
+    int calls = 0;
+    ASSERT_EQ(openWith(kSorted,
+                       [&](std::int64_t) {
+                           if (++calls == 1) control->setRecordset(other);
+                           return true;
+                       }),
+              0);
+    EXPECT_EQ(calls, 1) << "the superseded opening stops at once";
+    EXPECT_EQ(control->recordset(), other);
+    EXPECT_EQ(recorder.take(), "replaced");
+    other->moveNext();
+    EXPECT_EQ(recorder.take(), "validate 3|reposition|moved");
+    control.reset();
+    other->moveNext();  // reaches no freed listener
+    EXPECT_EQ(other->absolutePosition(), 2);
+}
+
 // A table read in place: big enough to reach the hook.
 TEST_F(OpeningProgressTest, ATableOpeningReportsAndCancelsToo) {
     std::string big = dir.file("big.db");
