@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <new>
 
 #include "engine/data_engine.h"
 #include "platform/failure.h"
@@ -44,14 +45,28 @@ void PositionLoader::run() {
         // Stopped: the recordset is closing and nobody reads the table.
         if (stop_.load(std::memory_order_relaxed)) positions_->finish(Failure(SQLITE_INTERRUPT, "stopped"));
         else positions_->finish(failure);
-    } catch (const std::exception& e) { positions_->finish(Failure(failure::kOutOfMemory, e.what())); }
+    } catch (const std::bad_alloc&) {
+        positions_->finish(Failure(failure::kOutOfMemory, "Out of memory while the list read its records."));
+    } catch (...) {
+        positions_->finish(
+            Failure(failure_code::kCannotOpen, "The list could not read the rest of its records."));
+    }
     std::lock_guard lock(mutex_);
     db_ = Connection();
+}
+
+int PositionLoader::waitForWriter(void* self, int attempts) {
+    if (static_cast<PositionLoader*>(self)->stop_.load(std::memory_order_relaxed)) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return attempts < 250 ? 1 : 0;
 }
 
 void PositionLoader::readAll() {
     {
         Connection db = connect_();
+        // Waits for a writer's lock in short steps that a stop ends: the
+        // destructor's interrupt does not reach SQLite's own busy wait.
+        sqlite3_busy_handler(db.get(), &PositionLoader::waitForWriter, this);
         std::lock_guard lock(mutex_);
         db_ = std::move(db);
     }

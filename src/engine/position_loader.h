@@ -43,6 +43,7 @@ public:
 
 private:
     void run();
+    static int waitForWriter(void* self, int attempts);
     void readAll();
 
     std::function<Connection()> connect_;

@@ -69,6 +69,12 @@ std::int32_t PositionTable::waitFor(std::int32_t p) const {
     return count();
 }
 
+std::int32_t PositionTable::waitFor(std::int32_t p, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    more_.wait_for(lock, timeout, [&] { return complete() || count() > p; });
+    return count();
+}
+
 std::size_t PositionTable::memoryBytes() const {
     std::size_t bytes = blocks_.capacity() * sizeof(blocks_[0]);
     std::int32_t gap = firstGap_.load(std::memory_order_relaxed);

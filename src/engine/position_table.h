@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,8 @@ public:
     // Waits until position `p` is published or the table is complete, and
     // gives count() then.
     std::int32_t waitFor(std::int32_t p) const;
+    // The same, waiting at most `timeout`.
+    std::int32_t waitFor(std::int32_t p, std::chrono::milliseconds timeout) const;
     // What stopped the reading early, once complete(); none when it ended
     // with the records.
     const std::optional<Failure>& failure() const { return failure_; }

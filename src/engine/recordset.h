@@ -89,8 +89,9 @@ public:
     // What the engine holds for this recordset, in bytes: positions, find
     // indexes, caches (SQLite's own page cache not included).
     std::size_t memoryBytes() const;
-    // Waits until the worker has built every index asked of it, and takes
-    // them: what a find would otherwise take as they come.
+    // Waits until every position is in and the worker has built every
+    // index asked of it, and takes them: what a find would otherwise take
+    // as they come.
     void waitForIndexes();
     // How many changes by other connections the recordset has seen.
     std::uint64_t changesSeen() const;

@@ -1,6 +1,7 @@
 #include "engine/recordset.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <string>
 #include <variant>
@@ -163,7 +164,6 @@ void EngineRecordset::reopen(const EngineRecordset* replacing) {
         // The indexes need every position: they are asked for once the
         // loader is done (takeLoaded).
         state_->searchedBefore = std::move(searched);
-        state_->prebuildWaits = true;
         return;
     }
     prebuildIndexes(searched);
@@ -177,21 +177,34 @@ void EngineRecordset::takeLoaded() {
     s.count = s.positions->count();
     if (!complete) return;
     s.loader.reset();
-    if (s.prebuildWaits) {
-        s.prebuildWaits = false;
-        prebuildIndexes(s.searchedBefore);
+    // A fault that stopped the loader stays: every question past the
+    // positions it read meets it.
+    if (const auto& failure = s.positions->failure()) s.loadFailure = *failure;
+    if (auto searched = std::move(s.searchedBefore)) {
+        s.searchedBefore.reset();
+        if (!s.loadFailure) prebuildIndexes(*searched);
     }
 }
 
 bool EngineRecordset::knowPosition(std::int32_t p) {
     State& s = state();
     if (p < s.count) return true;
-    if (!s.loader) return false;
-    s.positions->waitFor(p);
-    takeLoaded();
+    // The loader goes on while a writer holds the file; a wait without any
+    // new position for longer than the busy timeout (and a margin) fails as
+    // a read would.
+    const auto stall = std::chrono::milliseconds(std::max<std::int64_t>(s.limits.busyMilliseconds, 0) + 250);
+    while (s.loader && p >= s.count) {
+        std::int32_t before = s.count;
+        s.positions->waitFor(p, stall);
+        takeLoaded();
+        if (p >= s.count && s.count == before && s.loader)
+            fail(failure_code::kLocked,
+                 "The database file stayed locked by another user while the list read "
+                 "the positions of its records.");
+    }
     if (p < s.count) return true;
     // The loader stopped on a fault: the records after it cannot be reached.
-    if (const auto& failure = s.positions->failure()) throw *failure;
+    if (s.loadFailure) throw *s.loadFailure;
     return false;
 }
 
@@ -292,10 +305,9 @@ bool EngineRecordset::bof() const {
 }
 
 bool EngineRecordset::eof() const {
+    // A move past the positions known waits for the next (moveNext), so the
+    // position reaches the count only once every position is in.
     const State& s = state();
-    // Past the positions known so far is the end only once they are all in.
-    if (s.position >= s.count && s.loader)
-        return !const_cast<EngineRecordset*>(this)->knowPosition(s.position);
     return s.count == 0 || s.position >= s.count;
 }
 
@@ -418,6 +430,8 @@ void EngineRecordset::takeBuiltIndexes() {
 }
 
 void EngineRecordset::waitForIndexes() {
+    // The indexes are asked for once every position is in.
+    knowPosition(std::numeric_limits<std::int32_t>::max());
     State& s = state();
     if (!s.worker) return;
     s.worker->waitIdle();

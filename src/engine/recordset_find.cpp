@@ -235,8 +235,9 @@ std::int32_t EngineRecordset::findPosition(std::string_view criteria) {
     }
 
     // Until every position is in, the records answer: an index then would
-    // hold only some of them.
-    if (s.loader) return scanFor(f, test);
+    // hold only some of them (and after a fault stopped the loader, they
+    // answer as far as they can, then meet that fault).
+    if (s.loader || s.loadFailure) return scanFor(f, test);
     if (std::holds_alternative<std::monostate>(s.indexes[f])) {
         // The index is on its way, or set on it now: the records answer
         // meanwhile. A build that failed is asked again after the next
@@ -276,32 +277,51 @@ std::int32_t EngineRecordset::scanFor(std::size_t f, const KeyTest& test) {
     State& s = state();
     if (s.count == 0) return -1;
     Statement& read = s.keyReads[f];
-    read.reset();
-    sqlite3_bind_int64(read.get(), 1, s.rowidAt(0));
     std::string context = "finding in field '" + s.fields[f].name + "'";
     std::int32_t next = 0, found = -1;
     std::uint32_t rows = 0;
     bool indexReady = false;
-    while (read.step(context)) {
-        // An index the worker finishes meanwhile answers the rest at once.
-        if ((++rows & 4095) == 0 && s.worker && s.worker->hasResults()) {
-            takeBuiltIndexes();
-            if (!std::holds_alternative<std::monostate>(s.indexes[f]) && s.indexEpoch[f] == s.epoch) {
-                indexReady = true;
-                break;
+    std::int64_t from = s.rowidAt(0);
+    // One pass over the records from `from`; a pass that reaches the
+    // positions still being read ends there, and the next goes on from the
+    // same record once they are in. The statement is reset before the wait:
+    // held open, it would keep a read lock on the file that a writer (and
+    // through it the loader) would wait for.
+    for (bool more = true; more;) {
+        more = false;
+        read.reset();
+        sqlite3_bind_int64(read.get(), 1, from);
+        try {
+            while (read.step(context)) {
+                // An index the worker finishes meanwhile answers the rest at once.
+                if ((++rows & 4095) == 0 && s.worker && s.worker->hasResults()) {
+                    takeBuiltIndexes();
+                    if (!std::holds_alternative<std::monostate>(s.indexes[f]) && s.indexEpoch[f] == s.epoch) {
+                        indexReady = true;
+                        break;
+                    }
+                }
+                std::int64_t rowid = sqlite3_column_int64(read.get(), 0);
+                while (next < s.count && s.rowidAt(next) < rowid) ++next;
+                if (next >= s.count) {
+                    more = true;
+                    from = rowid;
+                    break;
+                }
+                if (s.rowidAt(next) != rowid) continue;  // added since the opening
+                if (test.matches(read.get(), 1)) {
+                    found = next;
+                    break;
+                }
+                ++next;
             }
+        } catch (const Failure&) {
+            read.reset();
+            throw;
         }
-        std::int64_t rowid = sqlite3_column_int64(read.get(), 0);
-        while (knowPosition(next) && s.rowidAt(next) < rowid) ++next;
-        if (!knowPosition(next)) break;
-        if (s.rowidAt(next) != rowid) continue;  // added since the opening
-        if (test.matches(read.get(), 1)) {
-            found = next;
-            break;
-        }
-        ++next;
+        read.reset();
+        if (more && !knowPosition(next)) break;
     }
-    read.reset();
     noteReadVersion();
     if (indexReady) return answerFromIndex(f, test);
     return found;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,8 +87,9 @@ struct EngineRecordset::State : RowPositions {
     // is what this thread took of them so far (EngineRecordset::takeLoaded).
     std::unique_ptr<PositionLoader> loader;
     // The fields whose indexes the worker builds once every position is in.
-    std::vector<std::string> searchedBefore;
-    bool prebuildWaits = false;
+    std::optional<std::vector<std::string>> searchedBefore;
+    // What stopped the loader before the last position, once it is done.
+    std::optional<Failure> loadFailure;
     // Builds find indexes off the recordset's thread: those of a table read
     // in place from its own connection, those of a copy from the keys this
     // thread read for it. Last, so that it stops before anything above goes.

@@ -1,8 +1,11 @@
 // A large table's positions read in the background: the recordset opens
 // with the first ones and answers every question as a recordset that read
 // them all at the opening does.
+#include <sqlite3.h>
+
 #include <chrono>
 #include <future>
+#include <thread>
 
 #include "engine/recordset.h"
 #include "engine_fixture.h"
@@ -24,8 +27,6 @@ protected:
                                        "WHERE i < 30999) INSERT INTO items SELECT i, printf('Item %05d', i) "
                                        "FROM n; DELETE FROM items WHERE id % 7 = 0;");
     }
-    void TearDown() override {}
-
     std::shared_ptr<SqliteRecordset> openItems(bool background, std::function<void()> beforeSlice = {}) {
         OpenSettings settings;
         settings.databaseName = big;
@@ -77,6 +78,45 @@ TEST_F(BackgroundPositions, TheRecordsetAnswersAsOneThatReadEveryPositionAtTheOp
     growing->waitForIndexes();
     EXPECT_EQ(found(*growing, "name >= \"Item 2\""), found(*whole, "name >= \"Item 2\""));
     EXPECT_GT(growing->memoryBytes(), 0u);
+}
+
+TEST_F(BackgroundPositions, AFaultThatStopsTheLoaderIsMetByEveryQuestionPastIt) {
+    int slices = 0;
+    auto rs = openItems(true, [&slices] {
+        if (++slices == 2) throw Failure(3057, "The database file needs recovery.");
+    });
+    while (rs->stillReading()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::int32_t read = rs->recordCount();
+    EXPECT_EQ(read, 1024 + 8192) << "the opening's positions and the first slice";
+    for (int twice = 0; twice < 2; ++twice) {
+        EXPECT_EQ(failureOf([&] { rs->moveLast(); }), 3057);
+        EXPECT_EQ(failureOf([&] { rs->findFirst("name = \"Item 30998\""); }), 3057);
+        EXPECT_EQ(failureOf([&] { rs->setAbsolutePosition(read); }), 3057);
+    }
+    EXPECT_EQ(found(*rs, "name = \"Item 01100\""), 85) << "what was read still answers";
+}
+
+TEST_F(BackgroundPositions, AFindWaitingForTheLoaderHoldsNoLockAWriterWaitsFor) {
+    std::promise<void> go;
+    std::shared_future<void> released = go.get_future().share();
+    auto rs = openItems(true, [released] { released.wait_for(std::chrono::seconds(10)); });
+    // The application commits while the find waits for positions; then the
+    // loader goes on.
+    int committed = -1;
+    std::thread application([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        sqlite3* db = nullptr;
+        sqlite3_open(big.c_str(), &db);
+        sqlite3_busy_timeout(db, 5000);
+        committed = sqlite3_exec(db, "BEGIN IMMEDIATE; INSERT INTO items VALUES (50000, 'Late'); COMMIT",
+                                 nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        go.set_value();
+    });
+    EXPECT_EQ(found(*rs, "name = \"Nobody\""), -1);
+    application.join();
+    EXPECT_EQ(committed, SQLITE_OK);
+    EXPECT_EQ(found(*rs, "name = \"Late\""), -1) << "added above the rowids the opening saw";
 }
 
 TEST_F(BackgroundPositions, ClosingWhileTheLoaderReadsStopsIt) {
