@@ -5,15 +5,16 @@
 // handed over).
 //
 // What runs where. The worker thread runs only `IndexBuilder::build`, over
-// the builder's own connection; everything else (requests, taking the
-// results, cancelling) is called on the recordset's thread, which is the
-// caller's. The two meet in this object's mutex and nowhere else: a
-// result is built on the worker and handed over whole, the recordset's
-// state is never touched from the worker. The engine's tests run under
-// ThreadSanitizer (the tsan preset).
+// the builder's own connection, or a request's job; everything else
+// (requests, taking the results, cancelling) is called on the recordset's
+// thread, which is the caller's. The two meet in this object's mutex: a
+// result is built on the worker and handed over whole. The one thing of
+// the recordset a job touches is the connection of a copy, whose keys it
+// reads through it; that connection serializes its calls (SQLite's
+// mutex). The engine's tests run under ThreadSanitizer (the tsan preset).
 //
 // Nothing here knows the database: an engine supplies the builder, or a
-// request brings its own job (keys already read, to be folded and sorted).
+// request brings its own job.
 #pragma once
 
 #include <atomic>

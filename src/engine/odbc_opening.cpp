@@ -745,7 +745,7 @@ std::unique_ptr<EngineRecordset::State> openOdbcState(const OpenSettings& settin
     auto state = std::make_unique<EngineRecordset::State>();
     state->limits = limits;
     // A private store: a temporary database of the list's own.
-    state->db = Connection(std::string());
+    state->db = Connection(std::string(), nullptr, Connection::Threads::Shared);
     state->db.exec("PRAGMA temp_store = FILE", "preparing the records");
     state->db.exec("PRAGMA temp.journal_mode = OFF", "preparing the records");
     state->db.exec("PRAGMA temp.synchronous = OFF", "preparing the records");

@@ -238,12 +238,19 @@ bool EngineRecordset::startBuild(std::size_t f, bool findWaits) {
         return true;
     }
     if (s.readsFile || !settings_.backgroundIndexes) return false;
-    // A copy is visible only to this connection: its keys are read here,
-    // as they are stored, and folded and sorted on the worker.
+    // A copy is visible only to this connection: the worker reads its keys
+    // through it (the connection serializes its calls with this thread's
+    // row reads), folds and sorts them. The worker ends before the
+    // connection closes (it is the state's last member).
     if (!s.worker) s.worker = std::make_unique<IndexWorker>(nullptr);
-    auto keys = std::make_shared<KeyCollector>(readKeys(s.db, keySourceOf(s), f, true));
-    noteReadVersion();
-    s.worker->submit(f, s.epoch, need, [keys](const std::atomic<bool>& stop) { return keys->finish(&stop); });
+    s.worker->submit(f, s.epoch, need,
+                     [db = &s.db, source = keySourceOf(s), f](const std::atomic<bool>& stop) {
+                         auto stopIfAsked = [&] {
+                             if (stop.load(std::memory_order_relaxed))
+                                 fail(SQLITE_INTERRUPT, "The index build was stopped.");
+                         };
+                         return readKeys(*db, source, f, false, stopIfAsked).finish(&stop);
+                     });
     return true;
 }
 

@@ -91,8 +91,8 @@ struct EngineRecordset::State : RowPositions {
     // What stopped the loader before the last position, once it is done.
     std::optional<Failure> loadFailure;
     // Builds find indexes off the recordset's thread: those of a table read
-    // in place from its own connection, those of a copy from the keys this
-    // thread read for it. Last, so that it stops before anything above goes.
+    // in place from its own connection, those of a copy through `db`. Last,
+    // so that it stops before anything above goes.
     std::unique_ptr<IndexWorker> worker;
 };
 

@@ -122,7 +122,8 @@ void removeLeftWalFiles(const std::string& name, bool wal, bool shm) {
 
 }  // namespace
 
-Connection::Connection(const std::string& path, const Connection* predecessor) : name_(sqliteFileName(path)) {
+Connection::Connection(const std::string& path, const Connection* predecessor, Threads threads)
+    : name_(sqliteFileName(path)) {
     hadWal_ = exists(name_ + "-wal");
     hadShm_ = exists(name_ + "-shm");
     // The files its predecessor made are made by the list as well.
@@ -131,11 +132,11 @@ Connection::Connection(const std::string& path, const Connection* predecessor) :
         hadShm_ = hadShm_ && predecessor->hadShm_;
     }
     // No SQLITE_OPEN_URI: a DatabaseName is always a plain file name, never
-    // options that could ask for a different mode. NOMUTEX: a connection is
-    // only ever used by the thread of its recordset, and the locking costs a
-    // tenth of an index build.
-    int code = sqlite3_open_v2(name_.c_str(), &db_,
-                               SQLITE_OPEN_READONLY | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // options that could ask for a different mode. NOMUTEX for a connection
+    // of one thread: the locking costs a tenth of an index build.
+    int mutex = threads == Threads::Shared ? SQLITE_OPEN_FULLMUTEX : SQLITE_OPEN_NOMUTEX;
+    int code =
+        sqlite3_open_v2(name_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_EXRESCODE | mutex, nullptr);
     if (code == SQLITE_OK) return;
     sqlite3* failed = db_;
     db_ = nullptr;

@@ -29,7 +29,12 @@ public:
     // of that name). A predecessor is the list's connection to the same
     // file that this one replaces, still open: the -wal and -shm files it
     // made count as made by this one too.
-    explicit Connection(const std::string& path, const Connection* predecessor = nullptr);
+    // `threads`: how many threads call it. A list's own connection is
+    // shared with the index worker, which reads a copy's keys through it
+    // (SQLite then serializes the calls); any other is one thread's.
+    enum class Threads : std::uint8_t { One, Shared };
+    explicit Connection(const std::string& path, const Connection* predecessor = nullptr,
+                        Threads threads = Threads::One);
     ~Connection();
     Connection(Connection&& other) noexcept
         : db_(other.db_), name_(std::move(other.name_)), hadWal_(other.hadWal_), hadShm_(other.hadShm_) {

@@ -657,7 +657,7 @@ std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& sett
 
     auto state = std::make_unique<EngineRecordset::State>();
     state->limits = settings.limits;
-    state->db = Connection(settings.databaseName, predecessor);
+    state->db = Connection(settings.databaseName, predecessor, Connection::Threads::Shared);
     configure(state->db, settings.limits);
     std::string file = "'" + settings.databaseName + "'";
     OpeningBudget budget(state->db.get(), settings.limits, settings.progress);
