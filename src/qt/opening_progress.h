@@ -3,10 +3,17 @@
 // dropped, over the control's own area otherwise, and is removed when the
 // opening ends. While the opening runs, the engine's progress hook lets Qt
 // deliver its events, so the window repaints and keeps talking to the
-// window manager; the user's input to any widget (keys, mouse, wheel,
-// touch, shortcuts) is dropped, since the form is half configured, and
+// window manager; the user's input (keys, mouse, wheel, touch, shortcuts)
+// to the windows that were on screen when the opening began and to the
+// control's own window is dropped, since the form is half configured, and
 // Escape cancels the opening (it then fails with 3059 through the control's
-// usual report).
+// usual report). Releases of keys and buttons pressed before still arrive,
+// and windows opened meanwhile (a message box, say) get their input.
+// Closing one of those windows, deleting the control or a widget that
+// holds it later (deleteLater), or quitting the application while the
+// opening runs would end the control under its own code: the close is
+// refused and cancels the opening, the deletion and the quit cancel it and
+// come again once it has unwound.
 #pragma once
 
 #include <QPointer>
@@ -46,6 +53,10 @@ private:
     class InputGate;
     class EndWatch;
     bool progressed(std::int64_t records);
+    // The object is, or is on, a window whose input is dropped.
+    bool holds(QObject* object) const;
+    // The widget's deletion would take the control with it.
+    bool carriesControl(QObject* object) const;
     void show(std::int64_t records);
     void end();
 
@@ -55,6 +66,8 @@ private:
     bool running_ = false;
     bool cancel_ = false;
     std::chrono::steady_clock::time_point started_;
+    // The windows on screen when the running opening began.
+    std::vector<QPointer<QWidget>> held_;
     std::vector<std::unique_ptr<EndWatch>> ends_;
 };
 

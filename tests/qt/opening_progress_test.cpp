@@ -2,6 +2,8 @@
 // input dropped while it runs, and Escape cancelling it.
 #include <QAbstractItemModel>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -56,6 +58,63 @@ TEST_F(OpeningProgressTest, ProgressShowsWhileTheUsersInputIsDroppedAndEscapeCan
     settle();
     EXPECT_EQ(view()->model()->rowCount(), 6);
     EXPECT_EQ(messages.size(), 1u);
+}
+
+// Closing the form, or deleting the control later, from code that runs
+// during the opening (a timer here) would take the control with it while
+// the opening is on its stack: the form stays, the opening is cancelled as
+// by Escape, and the deletion comes once it has unwound.
+TEST_F(OpeningProgressTest, ClosingTheFormOrDeletingTheControlDuringAnOpeningCancelsIt) {
+    configure();
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<QWidget> alive(form.get());
+    QPointer<QuorvelWidget> control(widget);
+    bool closed = true;
+    QTimer::singleShot(0, form.get(), [&] {
+        closed = form->close();
+        widget->deleteLater();
+    });
+    widget->setListRecordSource(kSlow);
+    if (alive.isNull()) (void)form.release();  // deleted: the fixture must not delete it again
+    ASSERT_FALSE(alive.isNull());
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("3059"), std::string::npos) << messages[0];
+    EXPECT_TRUE(pumpUntil([&] { return control.isNull(); }));
+    form->setAttribute(Qt::WA_DeleteOnClose, false);
+    EXPECT_TRUE(form->close()) << "closing works again afterwards";
+}
+
+// What the user must be able to finish during an opening: a button pressed
+// before it, and dialogs opened in it (by a timer here), by mouse and key.
+TEST_F(OpeningProgressTest, APressMadeBeforeAndADialogOpenedDuringAnOpeningGetTheirInput) {
+    configure();
+    auto* other = new QPushButton("Other", form.get());
+    other->setGeometry(250, 60, 80, 24);
+    other->show();
+    QTest::mousePress(other, Qt::LeftButton);
+    std::vector<int> answers;
+    bool stuck = true;
+    QTimer::singleShot(0, form.get(), [&] {
+        QTest::mouseRelease(other, Qt::LeftButton);
+        stuck = other->isDown();
+        for (bool byKey : {false, true}) {
+            QMessageBox box(QMessageBox::NoIcon, "Note", "During the opening", QMessageBox::Ok, form.get());
+            QTimer::singleShot(0, &box, [&box, byKey] {
+                if (byKey) QTest::keyClick(&box, Qt::Key_Return);
+                else QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton);
+            });
+            QTimer::singleShot(3000, &box, [&box] { box.done(-1); });  // the input never came
+            answers.push_back(box.exec());
+        }
+    });
+    widget->setListRecordSource(kSlow);
+    settle();
+    EXPECT_FALSE(stuck);
+    EXPECT_EQ(answers, (std::vector<int>{QMessageBox::Ok, QMessageBox::Ok}));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(view()->model()->rowCount(), 1000000);
 }
 
 }  // namespace
