@@ -375,6 +375,48 @@ void BM_CopyFloor(benchmark::State& state, const char* source) {
     }
 }
 
+// The list's opening as its user sees it: when the first screen of rows
+// can be read (first_rows_ms) and when every record is reachable and a find
+// complete (whole_ms: MoveLast). `background` reads a table's positions on
+// the engine's loader thread; a statement is copied whole either way. The
+// floors beside it: SQLite alone reading a table's rowids in order on a
+// bare connection (BM_TableFloor), or copying a statement (BM_CopyFloor).
+void BM_FirstRows(benchmark::State& state, bool background, const char* source) {
+    auto settings = settingsFor(false, source);
+    settings.backgroundPositions = background;
+    double firstMs = 0, wholeMs = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        auto rs = SqliteRecordset::open(settings);
+        for (std::int32_t p = 0; p < 20 && p < rs->recordCount(); ++p) rs->valueAt(p, 1);
+        auto first = std::chrono::steady_clock::now();
+        rs->moveLast();
+        auto whole = std::chrono::steady_clock::now();
+        firstMs = std::chrono::duration<double, std::milli>(first - start).count();
+        wholeMs = std::chrono::duration<double, std::milli>(whole - start).count();
+        state.PauseTiming();
+        rs.reset();
+        state.ResumeTiming();
+    }
+    state.counters["first_rows_ms"] = firstMs;
+    state.counters["whole_ms"] = wholeMs;
+}
+
+void BM_TableFloor(benchmark::State& state) {
+    std::string file = database(false);
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        check(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), db);
+        sqlite3_stmt* ids = nullptr;
+        check(sqlite3_prepare_v2(db, "SELECT rowid FROM people ORDER BY rowid", -1, &ids, nullptr), db);
+        std::int64_t last = 0;
+        while (sqlite3_step(ids) == SQLITE_ROW) last = sqlite3_column_int64(ids, 0);
+        benchmark::DoNotOptimize(last);
+        sqlite3_finalize(ids);
+        sqlite3_close(db);
+    }
+}
+
 // The same question answered by visiting the folded keys in recordset
 // order, as an engine without an index would.
 void BM_LinearScan(benchmark::State& state, Op op, bool sorted, bool miss) {
@@ -481,6 +523,23 @@ void registerAll() {
         }
     }
     benchmark::RegisterBenchmark(("CopyFloor/select/" + rows).c_str(), BM_CopyFloor, select)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    const char* ordered = "SELECT id, name, code FROM people ORDER BY name";
+    benchmark::RegisterBenchmark(("TableFloor/" + rows).c_str(), BM_TableFloor)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    for (bool background : {true, false}) {
+        benchmark::RegisterBenchmark(
+            ("FirstRows/table/" + std::string(background ? "loader/" : "baseline/") + rows).c_str(),
+            BM_FirstRows, background, "people")
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
+    }
+    benchmark::RegisterBenchmark(("CopyFloor/orderBy/" + rows).c_str(), BM_CopyFloor, ordered)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark(("FirstRows/orderBy/" + rows).c_str(), BM_FirstRows, false, ordered)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3);
     benchmark::RegisterBenchmark(("Open/table/" + rows).c_str(), BM_Open, false, "people")

@@ -239,8 +239,10 @@ bool setOpeningLimits(DataControl& control, const OpeningLimits& limits);
 // other connections) but not use the recordset being opened. A Refresh of
 // the same data control from inside the hook (or from anything it runs)
 // returns at once and cancels the running opening; the outer Refresh then
-// opens the settings as they are by then and reports no failure. Settings
-// changed during an opening are only stored.
+// opens the settings as they are by then and reports no failure. A
+// recordset set on the data control from inside the hook stops the running
+// opening too and is taken once it has unwound (the last of the two calls
+// wins). Settings changed during an opening are only stored.
 using OpeningProgress = std::function<bool(std::int64_t recordsRead)>;
 
 // Sets the hook of the data control's later openings (an empty one removes
