@@ -112,15 +112,19 @@ RecordsetModel::RecordsetModel(QtGrid& grid) : grid_(grid) {
 }
 
 void RecordsetModel::reload() {
+    // Whether rows are still coming first: a count taken after it is final
+    // once it says no.
+    const bool reading = grid_.binding().stillReading();
     beginResetModel();
     rows_ = std::max(0, grid_.rowCount());
     columns_ = grid_.columnModel().count();
     endResetModel();
-    if (grid_.binding().stillReading()) growing_.start();
+    if (reading) growing_.start();
     else growing_.stop();
 }
 
 void RecordsetModel::takeNewRows() {
+    // As in reload: asked before the count.
     const bool reading = grid_.binding().stillReading();
     const int rows = std::max(0, grid_.rowCount());
     if (rows > rows_) {

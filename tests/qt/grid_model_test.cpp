@@ -59,7 +59,7 @@ TEST_F(GridModel, PassesQtsModelChecksThroughOpeningScrollingFindsRefreshesAndNe
 
     widget->ListRefresh();
     settle();
-    EXPECT_EQ(view()->model()->rowCount(), kRows);
+    EXPECT_TRUE(pumpUntil([&] { return view()->model()->rowCount() == kRows; }));
     widget->setListRecordSource("Few");
     settle();
     EXPECT_EQ(view()->model()->rowCount(), 2);
