@@ -526,7 +526,7 @@ private:
         SQLHSTMT h = stmt_.handle();
         state_.db.exec("BEGIN", "preparing the records");
         std::int64_t copied = 0, bytes = 0;
-        auto nextReport = std::chrono::steady_clock::now() + kReportEvery;
+        auto nextReport = std::chrono::steady_clock::now() + kProgressEvery;
         while (true) {
             SQLRETURN rc = SQLFetch(h);
             if (rc == SQL_NO_DATA) break;
@@ -571,15 +571,13 @@ private:
                      "The record source '" + std::string(label_) + "' took longer than " +
                          durationText(state_.limits.milliseconds) + " to open, the limit of an opening.");
             }
-            // The progress hook, between blocks, at most every kReportEvery.
+            // The progress hook, between blocks, at most every kProgressEvery.
             if (progress_ && now >= nextReport) {
                 if (!progress_(copied)) {
                     stmt_.cancel();
-                    fail(failure_code::kOpeningCancelled, "The opening of the record source '" +
-                                                              std::string(label_) + "' was cancelled after " +
-                                                              std::to_string(copied) + " records.");
+                    openingCancelled(label_, copied);
                 }
-                nextReport = std::chrono::steady_clock::now() + kReportEvery;
+                nextReport = std::chrono::steady_clock::now() + kProgressEvery;
             }
         }
         state_.db.exec("COMMIT", "preparing the records");
@@ -704,7 +702,6 @@ private:
     std::string_view label_;
     std::chrono::steady_clock::time_point deadline_;
     OpeningProgress progress_;
-    static constexpr auto kReportEvery = std::chrono::milliseconds(50);
     std::vector<ServerColumn> columns_;
     Statement insert_;
     Statement insertBatch_;

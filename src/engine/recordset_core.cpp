@@ -83,6 +83,12 @@ void tooManyRecords(const EngineRecordset::State& state, std::string_view label)
                                           " records, the limit of an opening.");
 }
 
+void openingCancelled(std::string_view label, std::int64_t records) {
+    fail(failure_code::kOpeningCancelled, "The opening of the record source '" + std::string(label) +
+                                              "' was cancelled after " + std::to_string(records) +
+                                              " records.");
+}
+
 std::string durationText(std::int64_t milliseconds) {
     if (milliseconds % 1000 == 0) return std::to_string(milliseconds / 1000) + " s";
     return std::to_string(milliseconds) + " ms";

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -109,6 +110,12 @@ void addField(EngineRecordset::State& state, std::string_view name, std::string 
 
 // 3058 for a record source that gives more records than an opening may.
 [[noreturn]] void tooManyRecords(const EngineRecordset::State& state, std::string_view label);
+
+// 3059 for an opening its progress hook stopped after `records`.
+[[noreturn]] void openingCancelled(std::string_view label, std::int64_t records);
+
+// How often an opening tells its progress hook the records read.
+inline constexpr std::chrono::milliseconds kProgressEvery{50};
 
 // "2 s", "250 ms": a limit as the failures name it.
 std::string durationText(std::int64_t milliseconds);

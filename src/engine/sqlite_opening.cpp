@@ -550,7 +550,7 @@ void finishState(EngineRecordset::State* state, const OpenSettings& settings) {
 // TEMP copy through SQLite's progress handler, which interrupts the
 // statement running when one is passed; the records where they are counted.
 // The same handler tells the progress hook the records read, at most every
-// kReportEvery; a hook that says stop, or that throws, interrupts the
+// kProgressEvery; a hook that says stop, or that throws, interrupts the
 // statement too, and every later tick of the opening stops again. The hook
 // runs inside a statement of the opening's connection, and nothing here
 // touches that connection while it runs.
@@ -564,7 +564,7 @@ public:
           copyBytes_(limits.copyBytes),
           records_(limits.records),
           progress_(std::move(progress)),
-          nextReport_(std::chrono::steady_clock::now() + kReportEvery),
+          nextReport_(std::chrono::steady_clock::now() + kProgressEvery),
           counted_(db) {
         sqlite3_progress_handler(db_, kInstructions, &OpeningBudget::tick, this);
     }
@@ -581,7 +581,6 @@ public:
 
 private:
     static constexpr int kInstructions = 1000;
-    static constexpr auto kReportEvery = std::chrono::milliseconds(50);
 
     static int tick(void* self) {
         auto& budget = *static_cast<OpeningBudget*>(self);
@@ -599,7 +598,7 @@ private:
             if (!budget.report()) return 1;
             // The hook's own time (a host pumping its events) is not the
             // opening's: the next report is a whole interval after it.
-            budget.nextReport_ = std::chrono::steady_clock::now() + kReportEvery;
+            budget.nextReport_ = std::chrono::steady_clock::now() + kProgressEvery;
         }
         // The copy's file, once SQLite has spilled pages to it (its page
         // cache of a few MB comes on top); asked every 16th time.
@@ -661,11 +660,7 @@ std::unique_ptr<EngineRecordset::State> openSqliteState(const OpenSettings& sett
     configure(state->db, settings.limits);
     std::string file = "'" + settings.databaseName + "'";
     OpeningBudget budget(state->db.get(), settings.limits, settings.progress);
-    auto cancelled = [&] {
-        fail(failure_code::kOpeningCancelled, "The opening of the record source '" + std::string(source) +
-                                                  "' was cancelled after " +
-                                                  std::to_string(budget.reported()) + " records.");
-    };
+    auto cancelled = [&] { openingCancelled(source, budget.reported()); };
     try {
         // One read transaction for the opening: the fields, the rowids and
         // the copy of a statement's rows come from one snapshot. It ends

@@ -55,6 +55,14 @@ struct Control final : SurfaceEvents, DataControlEvents {
 template <class Host>
 class SiteContract : public ::testing::Test {
 protected:
+    // A file holding a table `t` of one record, for a data control to open.
+    std::string oneRecordFile() {
+        const std::string file = dir.file("list.db");
+        quorvel::testing::makeDatabase(file, "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
+        return file;
+    }
+
+    quorvel::testing::TempDir dir;
     Host host;
 };
 
@@ -134,9 +142,7 @@ TYPED_TEST(SiteContract, TheSurfaceResizesInsideTheSetKeepsItsSettingsAndCountsR
 // that made it after that control had ended.
 TYPED_TEST(SiteContract, ADataControlNotifiesItsControlUntilThatControlEnds) {
     auto& site = this->host.site;
-    quorvel::testing::TempDir dir;
-    const std::string file = dir.file("list.db");
-    quorvel::testing::makeDatabase(file, "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
+    const std::string file = this->oneRecordFile();
     Control old(site);
     DataControl& replaced = site.createDataControl("Data1", old);
     Subscription oldSurface = site.attach(old);
@@ -160,9 +166,7 @@ TYPED_TEST(SiteContract, ADataControlNotifiesItsControlUntilThatControlEnds) {
 // its data control's registration for the next control to take over.
 TYPED_TEST(SiteContract, AFailedControlsDataControlHearsNothingOnceReplaced) {
     auto& site = this->host.site;
-    quorvel::testing::TempDir dir;
-    const std::string file = dir.file("list.db");
-    quorvel::testing::makeDatabase(file, "CREATE TABLE t(a); INSERT INTO t VALUES (1);");
+    const std::string file = this->oneRecordFile();
     Control failed(site);
     DataControl& orphan = site.createDataControl("Data1", failed);
     orphan.setDatabaseName(file);
